@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# A private CUPS scheduler in a folder of its own, with test queues.
+#
+#   cups-private.sh start DIR   start it (idempotent) and add the queues
+#   cups-private.sh stop DIR    stop it
+#   cups-private.sh env DIR     print the CUPS_SERVER line for clients
+#
+# Queues (each job of both lands as its own file under DIR/out/<queue>/):
+#   Dunmarrow_Raw  raw, no filters: the bytes sent are the bytes stored
+#   Dunmarrow_PS   PostScript (generic PPD, duplexer installed): the
+#                  printer's own filter chain runs, so the output shows copies,
+#                  duplex and page size
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+cmd=${1:-}
+dir=${2:-}
+[ -n "$cmd" ] && [ -n "$dir" ] || { echo "usage: $0 start|stop|env DIR" >&2; exit 2; }
+mkdir -p "$dir"
+dir=$(cd "$dir" && pwd)
+sock="$dir/cups.sock"
+
+free_port() {
+  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+}
+
+is_running() {
+  [ -f "$dir/cupsd.pid" ] || return 1
+  local pid
+  pid=$(cat "$dir/cupsd.pid")
+  [ -d "/proc/$pid" ] && ! grep -q '^State:.*Z' "/proc/$pid/status" 2>/dev/null
+}
+
+write_config() {
+  local port=$1
+  mkdir -p "$dir"/{bin/backend,cache,spool/tmp,state,log,ppd,out}
+  chmod 755 "$dir" "$dir/bin" "$dir/bin/backend"
+  chmod 1777 "$dir/out"
+  for d in filter daemon driver cgi-bin monitor notifier; do
+    ln -sfn "/usr/lib/cups/$d" "$dir/bin/$d"
+  done
+  # Not world-executable: CUPS then runs it as root, so it can write into
+  # DIR/out whoever owns the tree.
+  install -m 700 "$here/cups-spool-backend.sh" "$dir/bin/backend/dunmarrow-spool"
+
+  cat > "$dir/cupsd.conf" <<CONF
+Listen $sock
+Listen 127.0.0.1:$port
+LogLevel warn
+Browsing No
+DefaultShared No
+WebInterface No
+DefaultAuthType None
+ErrorPolicy abort-job
+PreserveJobHistory Yes
+MaxJobs 0
+<Policy default>
+  <Limit All>
+    Order allow,deny
+    Allow all
+  </Limit>
+</Policy>
+CONF
+  cat > "$dir/cups-files.conf" <<CONF
+FileDevice Yes
+ServerRoot $dir
+ServerBin $dir/bin
+StateDir $dir/state
+CacheDir $dir/cache
+RequestRoot $dir/spool
+TempDir $dir/spool/tmp
+Printcap $dir/printcap
+AccessLog $dir/log/access_log
+ErrorLog $dir/log/error_log
+PageLog $dir/log/page_log
+CONF
+  echo "$port" > "$dir/port"
+}
+
+add_queues() {
+  local server="localhost:$(cat "$dir/port")"
+  mkdir -p "$dir/out/Dunmarrow_Raw" "$dir/out/Dunmarrow_PS"
+  chmod 1777 "$dir/out/Dunmarrow_Raw" "$dir/out/Dunmarrow_PS"
+  lpadmin -h "$server" -p Dunmarrow_Raw -E -v "dunmarrow-spool:$dir/out/Dunmarrow_Raw" 2>/dev/null
+  lpadmin -h "$server" -p Dunmarrow_PS -E -v "dunmarrow-spool:$dir/out/Dunmarrow_PS" \
+    -m drv:///sample.drv/generic.ppd -o Option1=True
+}
+
+start() {
+  if is_running; then
+    return 0
+  fi
+  write_config "$(free_port)"
+  cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" </dev/null >"$dir/log/cupsd.out" 2>&1 &
+  echo $! > "$dir/cupsd.pid"
+  for _ in $(seq 1 200); do
+    if lpstat -h "$sock" -r 2>/dev/null | grep -q "scheduler is running"; then
+      add_queues
+      return 0
+    fi
+    is_running || break
+    sleep 0.05
+  done
+  echo "The private CUPS scheduler did not start; see $dir/log" >&2
+  cat "$dir/log/cupsd.out" "$dir/log/error_log" 2>/dev/null >&2 || true
+  return 1
+}
+
+stop() {
+  is_running || { rm -f "$dir/cupsd.pid"; return 0; }
+  local pid
+  pid=$(cat "$dir/cupsd.pid")
+  kill "$pid" 2>/dev/null || true
+  for _ in $(seq 1 100); do
+    if [ ! -d "/proc/$pid" ] || grep -q '^State:.*Z' "/proc/$pid/status" 2>/dev/null; then
+      rm -f "$dir/cupsd.pid"
+      return 0
+    fi
+    sleep 0.05
+  done
+  kill -9 "$pid" 2>/dev/null || true
+  rm -f "$dir/cupsd.pid"
+}
+
+case "$cmd" in
+  start) start ;;
+  stop) stop ;;
+  env) echo "CUPS_SERVER=localhost:$(cat "$dir/port")" ;;
+  *) echo "usage: $0 start|stop|env DIR" >&2; exit 2 ;;
+esac

@@ -1,0 +1,145 @@
+#include "TestMain.h"
+
+#include "app/MainWindow.h"
+#include "app/WindowGeometry.h"
+#include "store/LocalStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QIcon>
+#include <QLabel>
+#include <QMessageBox>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTimer>
+
+namespace {
+
+// Closes the next modal message box and reports its title and text.
+struct MessageBoxCatcher
+{
+    QString title;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+
+    void arm()
+    {
+        QTimer::singleShot(0, [this] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return arm();
+            title = box->windowTitle();
+            text = box->text();
+            icon = box->icon();
+            box->accept();
+        });
+    }
+};
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void identity()
+    {
+        QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Dunmarrow"));
+        QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Quorvalent"));
+        QCOMPARE(QCoreApplication::applicationVersion(), QStringLiteral("1.7.0"));
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QStringLiteral("Quorvalent Dunmarrow"));
+    }
+
+    void compiledInIcons()
+    {
+        for (const char *name : {":/icons/app_icon.png", ":/icons/app_icon.ico"}) {
+            QVERIFY2(!QIcon(QString::fromLatin1(name)).pixmap(64, 64).isNull(), name);
+        }
+        for (const char *name : {":/icons/sort_ascending.svg", ":/icons/sort_descending.svg",
+                                 ":/icons/sort_vertical.svg", ":/icons/copies_adjust.svg"}) {
+            QVERIFY2(!QIcon(QString::fromLatin1(name)).pixmap(16, 16).isNull(), name);
+        }
+    }
+
+    void initialSizeRule_data()
+    {
+        QTest::addColumn<QSize>("workArea");
+        QTest::addColumn<QSize>("expected");
+        QTest::newRow("large") << QSize(1920, 1040) << QSize(1328, 760);
+        QTest::newRow("720p") << QSize(1280, 720) << QSize(1280, 720);
+        QTest::newRow("netbook") << QSize(1024, 600) << QSize(1024, 600);
+        QTest::newRow("wide but short") << QSize(2560, 700) << QSize(1328, 700);
+    }
+
+    void initialSizeRule()
+    {
+        QFETCH(QSize, workArea);
+        QFETCH(QSize, expected);
+        QCOMPARE(WindowGeometry::initialSizeFor(QRect(QPoint(0, 40), workArea)), expected);
+    }
+
+    void noScreenGivesPreferredSize()
+    {
+        QCOMPARE(WindowGeometry::initialSizeFor(static_cast<const QScreen *>(nullptr)),
+                 QSize(1328, 760));
+    }
+
+    void windowIsBuiltAndOpensTheStore()
+    {
+        MainWindow window;
+        QCOMPARE(window.windowTitle(), QStringLiteral("Quorvalent Dunmarrow v1.7.0"));
+        QCOMPARE(window.minimumSize(), QSize(900, 560));
+        QVERIFY(window.acceptDrops());
+        // The offscreen screen is smaller than the minimum in one direction.
+        QCOMPARE(window.size(), WindowGeometry::initialSizeFor(window.screen())
+                                    .expandedTo(WindowGeometry::kMinimumSize));
+        QCOMPARE(window.statusText(), QStringLiteral("Ready"));
+        QVERIFY(window.store().isOpen());
+
+        // A small screen cannot make the window smaller than its minimum.
+        window.resize(800, 500);
+        QCOMPARE(window.size(), QSize(900, 560));
+    }
+
+    void statusLineColours()
+    {
+        MainWindow window;
+        auto *label = window.findChild<QLabel *>();
+        QVERIFY(label);
+        window.showStatus(QStringLiteral("PrintFailed：x"), true);
+        QCOMPARE(label->styleSheet(), QStringLiteral("color:#dc2626"));
+        window.showStatus(QStringLiteral("Done"));
+        QCOMPARE(window.statusText(), QStringLiteral("Done"));
+        QCOMPARE(label->styleSheet(), QStringLiteral("color:#374151"));
+    }
+
+    void databaseFailureIsShownOnceAndStartupGoesOn()
+    {
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        ScopedEnv env("XDG_DATA_HOME", QFile::encodeName(blocker.fileName()));
+
+        MessageBoxCatcher catcher;
+        catcher.arm();
+        MainWindow window;
+        QTRY_VERIFY(!catcher.title.isEmpty());
+
+        QCOMPARE(catcher.title, QStringLiteral("Local database"));
+        QCOMPARE(catcher.icon, QMessageBox::Critical);
+        const QString dataDir =
+            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+        QCOMPARE(catcher.text, QStringLiteral("Initialization failed：Unable to create the local "
+                                              "data directory: ")
+                                   + dataDir);
+        QVERIFY(!window.store().isOpen());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.statusText(), QStringLiteral("Ready"));
+    }
+};
+
+DUNMARROW_TEST_MAIN(TestStartup)
+#include "tst_startup.moc"

@@ -1,0 +1,142 @@
+#include "TestMain.h"
+
+#include "cache/CacheLocation.h"
+#include "cache/PortHelper.h"
+#include "store/DataLocation.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+namespace {
+
+QStringList helperArgs(const QString &action, const QString &port)
+{
+    return {QStringLiteral("/usr/bin/quorvalent-dunmarrow"), QLatin1String(PortHelper::kSwitch),
+            action, PortHelper::encodePortName(port)};
+}
+
+QString inCache(const QString &name)
+{
+    return QDir(cacheDirectory()).filePath(name);
+}
+
+} // namespace
+
+class TestPortHelper : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void switchIsExactAtAnyPosition()
+    {
+        const QString program = QStringLiteral("/usr/bin/quorvalent-dunmarrow");
+        QVERIFY(PortHelper::hasHelperSwitch({program, "x", "--native-port-helper", "add"}));
+        QVERIFY(PortHelper::hasHelperSwitch({program, "--native-port-helper"}));
+        QVERIFY(!PortHelper::hasHelperSwitch({program, "--Native-Port-Helper", "add"}));
+        QVERIFY(!PortHelper::hasHelperSwitch({program, "--native-port-helper=add"}));
+        QVERIFY(!PortHelper::hasHelperSwitch({program}));
+    }
+
+    void portNamesSurviveTheCommandLine_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << QStringLiteral("/a/b.prn.tmp");
+        QTest::newRow("spaces and quotes") << QStringLiteral("/My Files/\"quoted\" 'x'.prn.tmp");
+        QTest::newRow("non-ASCII") << QStringLiteral("/数据/Überweisung ü.prn.tmp");
+        QTest::newRow("needs padding") << QStringLiteral("ab");
+    }
+
+    void portNamesSurviveTheCommandLine()
+    {
+        QFETCH(QString, name);
+        const QString encoded = PortHelper::encodePortName(name);
+        QVERIFY(!encoded.contains(QLatin1Char('=')));
+        QVERIFY(!encoded.contains(QLatin1Char('+')));
+        QVERIFY(!encoded.contains(QLatin1Char('/')));
+        QCOMPARE(PortHelper::decodePortName(encoded), name);
+    }
+
+    void exitCodes_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("code");
+        const QString program = QStringLiteral("/usr/bin/quorvalent-dunmarrow");
+        const QString port = inCache(QStringLiteral("abc.prn.tmp"));
+
+        QTest::newRow("no switch") << QStringList{program, "add"} << 10;
+        QTest::newRow("nothing after switch") << QStringList{program, "--native-port-helper"} << 10;
+        QTest::newRow("one argument after switch")
+            << QStringList{program, "--native-port-helper", "add"} << 10;
+        QTest::newRow("empty port") << QStringList{program, "--native-port-helper", "add", ""} << 11;
+        QTest::newRow("not base64") << QStringList{program, "--native-port-helper", "add", "@@@"}
+                                    << 11;
+        QTest::newRow("outside cache") << helperArgs("add", "/etc/passwd.prn.tmp") << 12;
+        QTest::newRow("wrong suffix") << helperArgs("add", inCache("abc.prn")) << 12;
+        QTest::newRow("climbs out")
+            << helperArgs("add", inCache("../QuorvalentDunmarrow.db.prn.tmp")) << 12;
+        QTest::newRow("sibling folder")
+            << helperArgs("add", cacheDirectory() + "-evil/abc.prn.tmp") << 12;
+        QTest::newRow("cache folder itself") << helperArgs("add", cacheDirectory()) << 12;
+        QTest::newRow("other case") << helperArgs("add", cacheDirectory().toUpper() + "/a.prn.tmp")
+                                    << 12;
+        QTest::newRow("add") << helperArgs("add", port) << 13;
+        QTest::newRow("add, untrimmed upper case") << helperArgs("  ADD ", port) << 13;
+        QTest::newRow("delete") << helperArgs("delete", port) << 14;
+        QTest::newRow("nested folder") << helperArgs("delete", inCache("x/y/abc.prn.tmp")) << 14;
+        QTest::newRow("dot segments staying inside")
+            << helperArgs("delete", inCache("x/../abc.prn.tmp")) << 14;
+        QTest::newRow("unknown action") << helperArgs("list", port) << 15;
+        QTest::newRow("switch given third")
+            << QStringList{program, "-v", "--native-port-helper", "nop",
+                           PortHelper::encodePortName(port)}
+            << 15;
+    }
+
+    void exitCodes()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, code);
+        QCOMPARE(portHelperMain(arguments), code);
+    }
+
+    void cacheFolderSitsBesideTheDatabase()
+    {
+        QCOMPARE(cacheDirectory(), QDir(localDataDirectory()).filePath(QStringLiteral("rip-cache")));
+    }
+
+    // The program itself: no window, no database, no settings in helper mode.
+    void programInHelperModeTouchesNothing()
+    {
+        QTemporaryDir home;
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        process.setProcessEnvironment(env);
+
+        const QString program = qEnvironmentVariable("DUNMARROW_PROGRAM");
+        QVERIFY2(QFile::exists(program), "DUNMARROW_PROGRAM does not name the program");
+
+        process.start(program, {QStringLiteral("--native-port-helper")});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 10);
+
+        process.start(program, {QStringLiteral("x"), QStringLiteral("--native-port-helper"),
+                                QStringLiteral("add"), PortHelper::encodePortName("/tmp/a.prn.tmp")});
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitCode(), 12);
+
+        QCOMPARE(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
+    }
+};
+
+DUNMARROW_TEST_MAIN(TestPortHelper)
+#include "tst_porthelper.moc"

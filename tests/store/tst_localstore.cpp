@@ -1,0 +1,316 @@
+#include "TestMain.h"
+
+#include "store/DataLocation.h"
+#include "store/LocalStore.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+
+// A second, independent connection to a database file, for looking at what
+// the store wrote.
+class Inspector
+{
+public:
+    explicit Inspector(const QString &path)
+        : m_name(QStringLiteral("inspector-%1").arg(++s_count))
+    {
+        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+        db.setDatabaseName(path);
+        QVERIFY2(db.open(), "inspector could not open the database");
+    }
+    ~Inspector() { QSqlDatabase::removeDatabase(m_name); }
+
+    QSqlDatabase db() const { return QSqlDatabase::database(m_name); }
+
+    QVariantList column(const QString &sql) const
+    {
+        QSqlQuery query(db());
+        QVariantList values;
+        if (!query.exec(sql))
+            return {QStringLiteral("error: ") + sql};
+        while (query.next())
+            values << query.value(0);
+        return values;
+    }
+
+    QStringList columnNames(const QString &table) const
+    {
+        const QSqlRecord record = db().record(table);
+        QStringList names;
+        for (int i = 0; i < record.count(); ++i)
+            names << record.fieldName(i);
+        return names;
+    }
+
+private:
+    static inline int s_count = 0;
+    QString m_name;
+};
+
+QByteArray fileDigest(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256);
+}
+
+QString expectedDatabasePath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
+        .filePath(QStringLiteral("QuorvalentDunmarrow.db"));
+}
+
+// Every test starts from a profile without a database.
+void removeDatabaseFiles()
+{
+    const QString path = expectedDatabasePath();
+    for (const char *suffix : {"", "-wal", "-shm"})
+        QFile::remove(path + QLatin1String(suffix));
+}
+
+// The print_files layout of the first version of the program.
+void writeFirstVersionDatabase(const QString &path)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QString name = QStringLiteral("first-version");
+    {
+        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        QVERIFY(db.open());
+        QSqlQuery query(db);
+        QVERIFY(query.exec(
+            "CREATE TABLE print_files (id INTEGER PRIMARY KEY AUTOINCREMENT,file_name TEXT NOT NULL,"
+            "path TEXT NOT NULL UNIQUE,status TEXT NOT NULL DEFAULT 'pending',added_at TEXT NOT NULL,"
+            "printed_at TEXT,printer_name TEXT,duplex INTEGER NOT NULL DEFAULT 0,"
+            "color INTEGER NOT NULL DEFAULT 0,copies INTEGER NOT NULL DEFAULT 1,last_error TEXT)"));
+        QVERIFY(query.exec(
+            "CREATE TABLE hot_folders (id INTEGER PRIMARY KEY AUTOINCREMENT,name TEXT NOT NULL UNIQUE,"
+            "printer_name TEXT,duplex_mode INTEGER NOT NULL DEFAULT 0,color INTEGER NOT NULL DEFAULT 0,"
+            "copies INTEGER NOT NULL DEFAULT 1,created_at TEXT NOT NULL)"));
+        QVERIFY(query.exec(
+            "INSERT INTO print_files (file_name,path,added_at,duplex,copies) VALUES "
+            "('a.pdf','/d/a.pdf','2024-01-01T10:00:00.000',1,2),"
+            "('b.pdf','/d/b.pdf','2024-01-01T10:00:01.000',0,1),"
+            "('c.pdf','/d/c.pdf','2024-01-01T10:00:02.000',1,3)"));
+        QVERIFY(query.exec("INSERT INTO hot_folders (name,created_at) VALUES ('Invoices','2024-01-01')"));
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
+} // namespace
+
+class TestLocalStore : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { removeDatabaseFiles(); }
+
+    void freshProfileCreatesEverything()
+    {
+        const QString dataDir = QFileInfo(expectedDatabasePath()).absolutePath();
+        QDir(dataDir).removeRecursively();
+
+        LocalStore store;
+        QString error;
+        QVERIFY2(store.open(&error), qPrintable(error));
+        QVERIFY(store.isOpen());
+        QCOMPARE(store.databasePath(), expectedDatabasePath());
+        QVERIFY(QFile::exists(expectedDatabasePath()));
+
+        Inspector db(store.databasePath());
+        QCOMPARE(db.column("PRAGMA journal_mode").value(0).toString(), QStringLiteral("wal"));
+        QCOMPARE(db.column("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"),
+                 (QVariantList{"form_templates", "hot_folders", "print_files", "print_history",
+                               "sqlite_sequence"}));
+        QCOMPARE(db.column("SELECT name FROM sqlite_master WHERE type='index' AND name LIKE 'idx_%' "
+                           "ORDER BY name"),
+                 (QVariantList{"idx_form_templates_updated_at", "idx_print_history_printed_at"}));
+        QCOMPARE(db.columnNames("print_files"),
+                 (QStringList{"id", "file_name", "path", "status", "added_at", "printed_at",
+                              "printer_name", "duplex", "color", "copies", "last_error",
+                              "hot_folder_id", "duplex_mode", "paper_size", "sort_order",
+                              "task_type", "cache_path", "source_path", "cached_page_count"}));
+        QCOMPARE(db.columnNames("hot_folders"),
+                 (QStringList{"id", "name", "printer_name", "duplex_mode", "color", "paper_size",
+                              "copies", "tab_color", "created_at"}));
+    }
+
+    void secondOpenChangesNothing()
+    {
+        QVariantList schemaBefore;
+        {
+            LocalStore store;
+            QVERIFY(store.open());
+            QVERIFY(store.execStatement(
+                "INSERT INTO print_files (file_name,path,added_at,sort_order) "
+                "VALUES ('x.pdf','/x.pdf','t',7)"));
+            schemaBefore = Inspector(store.databasePath())
+                               .column("SELECT sql FROM sqlite_master ORDER BY name");
+        }
+        LocalStore store;
+        QVERIFY(store.open());
+        Inspector db(store.databasePath());
+        QCOMPARE(db.column("SELECT sql FROM sqlite_master ORDER BY name"), schemaBefore);
+        QCOMPARE(db.column("SELECT sort_order FROM print_files"), QVariantList{7});
+    }
+
+    void firstVersionFileIsUpgraded()
+    {
+        writeFirstVersionDatabase(expectedDatabasePath());
+
+        LocalStore store;
+        QString error;
+        QVERIFY2(store.open(&error), qPrintable(error));
+
+        Inspector db(store.databasePath());
+        QCOMPARE(db.columnNames("print_files").size(), 19);
+        QCOMPARE(db.column("SELECT duplex_mode FROM print_files ORDER BY id"),
+                 (QVariantList{1, 0, 1}));
+        QCOMPARE(db.column("SELECT sort_order FROM print_files ORDER BY id"),
+                 (QVariantList{1, 2, 3}));
+        QCOMPARE(db.column("SELECT paper_size || '|' || task_type || '|' || hot_folder_id || '|' "
+                           "|| cached_page_count || '|' || (cache_path IS NULL) "
+                           "|| (source_path IS NULL) FROM print_files WHERE id=2"),
+                 QVariantList{"A4|file|0|1|11"});
+        QCOMPARE(db.column("SELECT paper_size || '|' || tab_color FROM hot_folders"),
+                 QVariantList{"A4|#e9edf3"});
+        // Existing values are kept.
+        QCOMPARE(db.column("SELECT copies FROM print_files ORDER BY id"), (QVariantList{2, 1, 3}));
+    }
+
+    void backfillsRunOnEveryOpen()
+    {
+        {
+            LocalStore store;
+            QVERIFY(store.open());
+            // Rows written by a version that knew neither column's meaning.
+            QVERIFY(store.execStatement(
+                "INSERT INTO print_files (file_name,path,added_at,duplex,duplex_mode,sort_order) "
+                "VALUES ('a','/a','t',1,0,0),('b','/b','t',1,2,5)"));
+        }
+        LocalStore store;
+        QVERIFY(store.open());
+        Inspector db(store.databasePath());
+        QCOMPARE(db.column("SELECT duplex_mode FROM print_files ORDER BY id"), (QVariantList{1, 2}));
+        QCOMPARE(db.column("SELECT sort_order FROM print_files ORDER BY id"), (QVariantList{1, 5}));
+    }
+
+    void emptyDataLocationFallsBackToTemp()
+    {
+        QCOMPARE(localDataDirectoryFor(QString()), QDir::tempPath());
+        QCOMPARE(localDataDirectoryFor(QStringLiteral("/data/x")), QStringLiteral("/data/x"));
+    }
+
+    void storesHaveOwnConnections()
+    {
+        auto first = std::make_unique<LocalStore>();
+        auto second = std::make_unique<LocalStore>();
+        QVERIFY(first->connectionName() != second->connectionName());
+        QVERIFY(first->connectionName().startsWith(QLatin1String("quorvalent-dunmarrow-")));
+        QVERIFY(first->open());
+        QVERIFY(second->open());
+
+        const QString name = first->connectionName();
+        QVERIFY(QSqlDatabase::contains(name));
+        first.reset();
+        // Closing one leaves the other working and unregisters only its own.
+        QVERIFY(!QSqlDatabase::contains(name));
+        QVERIFY(second->execStatement("SELECT 1"));
+    }
+
+    void unwritableDataDirectoryIsReported()
+    {
+        // A folder that cannot exist: one of its parents is a file.
+        QTemporaryDir dir;
+        QFile blocker(dir.filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        ScopedEnv env("XDG_DATA_HOME", QFile::encodeName(blocker.fileName() + "/share"));
+
+        LocalStore store;
+        QString error;
+        QVERIFY(!store.open(&error));
+        const QString expectedDir =
+            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+        QCOMPARE(error, QStringLiteral("Unable to create the local data directory: ") + expectedDir);
+        QVERIFY(!store.isOpen());
+        QVERIFY(!store.execStatement("SELECT 1"));
+    }
+
+    void fileThatIsNotSqliteIsLeftAlone()
+    {
+        const QString path = expectedDatabasePath();
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("%PDF-1.7\n").repeated(2000));
+        file.close();
+        const QByteArray before = fileDigest(path);
+
+        LocalStore store;
+        QString error;
+        QVERIFY(!store.open(&error));
+        QVERIFY2(error.contains(QLatin1String("not a database")), qPrintable(error));
+        QCOMPARE(fileDigest(path), before);
+    }
+
+    void readOnlyFileIsReported()
+    {
+        {
+            LocalStore store;
+            QVERIFY(store.open());
+        }
+        const QString path = expectedDatabasePath();
+        // Leave a plain rollback-journal file, as a copy from elsewhere would be.
+        {
+            Inspector db(path);
+            db.column("PRAGMA journal_mode=DELETE");
+        }
+        if (!makeFileReadOnly(path)) {
+            makeFileWritable(path);
+            QSKIP("this file system lets the process write a read-only file");
+        }
+        const QByteArray before = fileDigest(path);
+
+        QString error;
+        bool opened = false;
+        {
+            LocalStore store;
+            opened = store.open(&error);
+        }
+        makeFileWritable(path);
+        QVERIFY(!opened);
+        QVERIFY2(error.contains(QLatin1String("readonly")), qPrintable(error));
+        QCOMPARE(fileDigest(path), before);
+    }
+
+    void pathsAndTimestamps()
+    {
+        QCOMPARE(LocalStore::normalizedPath(QStringLiteral("/a/b/../c.pdf")),
+                 QStringLiteral("/a/c.pdf"));
+        QCOMPARE(LocalStore::normalizedPath(QStringLiteral("rel/x y.pdf")),
+                 QDir::current().absoluteFilePath(QStringLiteral("rel/x y.pdf")));
+
+        const QString stamp = LocalStore::timestamp();
+        QVERIFY2(QRegularExpression(QStringLiteral(
+                     "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"))
+                     .match(stamp)
+                     .hasMatch(),
+                 qPrintable(stamp));
+    }
+};
+
+DUNMARROW_TEST_MAIN(TestLocalStore)
+#include "tst_localstore.moc"
