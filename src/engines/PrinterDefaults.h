@@ -1,0 +1,72 @@
+#pragma once
+
+#include "engines/PaperKey.h"
+#include "platform/Spooler.h"
+
+#include <QList>
+#include <QString>
+
+// What a printer's driver uses by default, and the papers it offers.
+struct PrinterDefaults
+{
+    int duplexMode = 0; // 0 one-sided, 1 long edge, 2 short edge
+    bool color = false;
+    int copies = 1;
+    PaperKey paperKey; // always "win:<code>:<name>"
+    QList<PaperOption> papers;
+};
+
+bool readPrinterDefaults(const QString &printerName, PrinterDefaults *defaults,
+                         QString *message);
+
+// The driver's paper list from its three answers (count, codes, names),
+// which need not agree: the shortest wins, blank names are dropped.
+QList<PaperOption> paperOptionsFromCapabilities(int count, const QList<quint16> &codes,
+                                                const QStringList &names);
+
+// The settings an engine writes into a settings record.
+struct DeviceModeSettings
+{
+    int copies = 1;
+    int duplexMode = 0;
+    bool color = false;
+    PaperKey paperKey;
+    bool useDriverSettings = false;
+};
+
+// Copies always (clamped to 1..9999); colour, duplex and paper only when the
+// driver's own settings are not to be used.
+void writeSettingsToDeviceMode(Platform::DeviceMode *devMode, const DeviceModeSettings &settings);
+
+// Which engine's messages an override reports with.
+enum class OverrideMessages { Acrobat, Office, ShellVerb };
+
+// A printer's per-user defaults replaced for one print. The destructor
+// restores them if restorePrinterDefaults() has not run yet.
+class PrinterDefaultsOverride
+{
+public:
+    PrinterDefaultsOverride() = default;
+    ~PrinterDefaultsOverride();
+    PrinterDefaultsOverride(const PrinterDefaultsOverride &) = delete;
+    PrinterDefaultsOverride &operator=(const PrinterDefaultsOverride &) = delete;
+
+    bool isActive() const { return m_active; }
+
+private:
+    friend bool overridePrinterDefaults(const QString &, const DeviceModeSettings &,
+                                        OverrideMessages, PrinterDefaultsOverride *, QString *);
+    friend bool restorePrinterDefaults(PrinterDefaultsOverride *);
+
+    Platform::PrinterHandle m_printer;
+    Platform::PrinterInfo9 m_restoreCopy;
+    bool m_active = false;
+};
+
+// Replaces the printer's per-user defaults with the settings, as merged by
+// the driver. On failure nothing has changed and message says why.
+bool overridePrinterDefaults(const QString &printerName, const DeviceModeSettings &settings,
+                             OverrideMessages messages, PrinterDefaultsOverride *override,
+                             QString *message);
+// Puts back exactly what was there before; false when it could not.
+bool restorePrinterDefaults(PrinterDefaultsOverride *override);

@@ -1,0 +1,293 @@
+#include "platform/LpOptions.h"
+
+#include "platform/LastError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <cups/cups.h>
+
+namespace Platform {
+
+namespace {
+
+// One line of the file, as far as destinations are concerned.
+struct DestLine
+{
+    bool isDestLine = false;
+    bool isDefault = false;
+    QString name;     // destination, without instance
+    bool hasInstance = false;
+    QByteArray options;
+};
+
+// libcups ends a line at the first unescaped '#'.
+QByteArray withoutComment(const QByteArray &line)
+{
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (line.at(i) == '\\') {
+            ++i;
+            continue;
+        }
+        if (line.at(i) == '#')
+            return line.left(i);
+    }
+    return line;
+}
+
+qsizetype firstBlank(const QByteArray &text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && text.at(i) != ' ' && text.at(i) != '\t')
+        ++i;
+    return i;
+}
+
+DestLine parseLine(const QByteArray &rawLine)
+{
+    DestLine result;
+    const QByteArray line = withoutComment(rawLine).trimmed();
+    const qsizetype keywordEnd = firstBlank(line);
+    const QByteArray keyword = line.left(keywordEnd).toLower();
+    if (keyword != "dest" && keyword != "default")
+        return result;
+    const QByteArray rest = line.mid(keywordEnd).trimmed();
+    const qsizetype nameEnd = firstBlank(rest);
+    if (nameEnd == 0)
+        return result;
+    QByteArray name = rest.left(nameEnd);
+    result.isDestLine = true;
+    result.isDefault = keyword == "default";
+    result.hasInstance = name.contains('/');
+    if (result.hasInstance)
+        name = name.left(name.indexOf('/'));
+    result.name = QString::fromUtf8(name);
+    result.options = rest.mid(nameEnd).trimmed();
+    return result;
+}
+
+// Lines with their endings, so unchanged lines are written back unchanged.
+QList<QByteArray> splitLines(const QByteArray &file)
+{
+    QList<QByteArray> lines;
+    qsizetype start = 0;
+    while (start < file.size()) {
+        qsizetype end = file.indexOf('\n', start);
+        end = end < 0 ? file.size() : end + 1;
+        lines << file.mid(start, end - start);
+        start = end;
+    }
+    return lines;
+}
+
+bool sameDestination(const DestLine &line, const QString &destination)
+{
+    return line.isDestLine && !line.hasInstance
+        && line.name.compare(destination, Qt::CaseInsensitive) == 0;
+}
+
+QByteArray joinLines(const QList<QByteArray> &lines)
+{
+    QByteArray out;
+    for (const QByteArray &line : lines)
+        out += line;
+    return out;
+}
+
+void appendLine(QList<QByteArray> *lines, const QByteArray &line)
+{
+    if (!lines->isEmpty() && !lines->last().endsWith('\n'))
+        lines->last() += '\n';
+    lines->append(line);
+}
+
+QByteArray destLineText(bool isDefault, const QString &destination, const QByteArray &options)
+{
+    QByteArray line = (isDefault ? "Default " : "Dest ") + destination.toUtf8();
+    if (!options.isEmpty())
+        line += ' ' + options;
+    return line + '\n';
+}
+
+} // namespace
+
+QString userLpOptionsPath()
+{
+    QString home = qEnvironmentVariable("HOME");
+    if (home.isEmpty())
+        home = QDir::homePath();
+    return QDir(home).filePath(QStringLiteral(".cups/lpoptions"));
+}
+
+bool readLpOptions(LpOptionsSnapshot *out)
+{
+    *out = LpOptionsSnapshot();
+    const QString path = userLpOptionsPath();
+    const QFileInfo info(path);
+    if (!info.exists())
+        return true;
+    if (info.size() > kLpOptionsMaxBytes) {
+        setLastError(ErrorFileTooLarge);
+        return false;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setLastError(file.error() == QFileDevice::PermissionsError ? ErrorAccessDenied
+                                                                   : ErrorFileNotFound);
+        return false;
+    }
+    const QByteArray bytes = file.read(kLpOptionsMaxBytes + 1);
+    if (bytes.size() > kLpOptionsMaxBytes) {
+        setLastError(ErrorFileTooLarge);
+        return false;
+    }
+    out->existed = true;
+    out->bytes = bytes;
+    return true;
+}
+
+bool writeLpOptions(const QByteArray &bytes)
+{
+    const QString path = userLpOptionsPath();
+    if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
+        setLastError(ErrorPathNotFound);
+        return false;
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        setLastError(ErrorAccessDenied);
+        return false;
+    }
+    return true;
+}
+
+bool restoreLpOptions(const LpOptionsSnapshot &saved)
+{
+    if (saved.existed)
+        return writeLpOptions(saved.bytes);
+    const QString path = userLpOptionsPath();
+    if (QFile::exists(path) && !QFile::remove(path)) {
+        setLastError(ErrorAccessDenied);
+        return false;
+    }
+    return true;
+}
+
+OptionList parseCupsOptions(const QByteArray &text)
+{
+    cups_option_t *options = nullptr;
+    const int count = cupsParseOptions(text.constData(), 0, &options);
+    OptionList result;
+    for (int i = 0; i < count; ++i)
+        result << qMakePair(QString::fromUtf8(options[i].name), QString::fromUtf8(options[i].value));
+    cupsFreeOptions(count, options);
+    return result;
+}
+
+QByteArray formatCupsOptions(const OptionList &options)
+{
+    QByteArray out;
+    for (const auto &[name, value] : options) {
+        const QByteArray key = name.toUtf8();
+        // A name cannot hold blanks, quotes or '=': such a pair cannot be written.
+        if (key.isEmpty() || key.contains(' ') || key.contains('\t') || key.contains('=')
+            || key.contains('"') || key.contains('\'') || key.contains('\\')
+            || key.contains('#') || key.contains('\n'))
+            continue;
+        QByteArray escaped;
+        for (const char c : value.toUtf8()) {
+            if (c == '\n' || c == '\r')
+                continue;
+            if (c == ' ' || c == '\t' || c == '\\' || c == '\'' || c == '"' || c == '#')
+                escaped += '\\';
+            escaped += c;
+        }
+        if (!out.isEmpty())
+            out += ' ';
+        out += key + '=' + escaped;
+    }
+    return out;
+}
+
+OptionList lpOptionsFor(const QByteArray &file, const QString &destination)
+{
+    OptionList merged;
+    for (const QByteArray &raw : splitLines(file)) {
+        const DestLine line = parseLine(raw);
+        if (!sameDestination(line, destination))
+            continue;
+        for (const auto &option : parseCupsOptions(line.options)) {
+            auto existing = std::find_if(merged.begin(), merged.end(), [&](const auto &o) {
+                return o.first.compare(option.first, Qt::CaseInsensitive) == 0;
+            });
+            if (existing != merged.end())
+                existing->second = option.second;
+            else
+                merged << option;
+        }
+    }
+    return merged;
+}
+
+QString lpOptionsDefaultDestination(const QByteArray &file)
+{
+    QString name;
+    for (const QByteArray &raw : splitLines(file)) {
+        const DestLine line = parseLine(raw);
+        if (line.isDestLine && line.isDefault)
+            name = line.name;
+    }
+    return name;
+}
+
+QByteArray withDestinationOptions(const QByteArray &file, const QString &destination,
+                                  const OptionList &options)
+{
+    QList<QByteArray> lines;
+    bool written = false;
+    for (const QByteArray &raw : splitLines(file)) {
+        const DestLine line = parseLine(raw);
+        if (!sameDestination(line, destination)) {
+            lines << raw;
+            continue;
+        }
+        // The first line of the destination carries all its options now;
+        // later ones would add stale options back.
+        if (!written)
+            lines << destLineText(line.isDefault, destination, formatCupsOptions(options));
+        written = true;
+    }
+    if (!written)
+        appendLine(&lines, destLineText(false, destination, formatCupsOptions(options)));
+    return joinLines(lines);
+}
+
+QByteArray withDefaultDestination(const QByteArray &file, const QString &destination)
+{
+    QList<QByteArray> lines;
+    bool marked = false;
+    for (const QByteArray &raw : splitLines(file)) {
+        const DestLine line = parseLine(raw);
+        if (!line.isDestLine) {
+            lines << raw;
+            continue;
+        }
+        const bool makeDefault =
+            !marked && !destination.isEmpty() && sameDestination(line, destination);
+        marked = marked || makeDefault;
+        if (line.isDefault == makeDefault) {
+            lines << raw;
+            continue;
+        }
+        // Only the keyword changes; the options stay as they were.
+        const QByteArray trimmed = raw.trimmed();
+        lines << (makeDefault ? "Default" : "Dest") + trimmed.mid(firstBlank(trimmed)) + '\n';
+    }
+    if (!destination.isEmpty() && !marked)
+        appendLine(&lines, destLineText(true, destination, QByteArray()));
+    return joinLines(lines);
+}
+
+} // namespace Platform

@@ -1,0 +1,455 @@
+#include "platform/SpoolerState.h"
+
+#include "platform/LastError.h"
+#include "platform/PaperCodes.h"
+
+#include <QRegularExpression>
+
+#include <algorithm>
+
+namespace Platform {
+
+namespace {
+
+// Option names that stand for one settings field, IPP's first, then the
+// PostScript printer description's.
+const QStringList kCopiesKeys = {QStringLiteral("copies")};
+const QStringList kSidesKeys = {QStringLiteral("sides"), QStringLiteral("Duplex")};
+const QStringList kColorKeys = {QStringLiteral("print-color-mode"), QStringLiteral("ColorModel")};
+const QStringList kMediaKeys = {QStringLiteral("media"), QStringLiteral("PageSize"),
+                                QStringLiteral("PageRegion")};
+const QStringList kResolutionKeys = {QStringLiteral("printer-resolution"),
+                                     QStringLiteral("Resolution")};
+
+bool isFieldKey(const QString &key)
+{
+    for (const QStringList *keys :
+         {&kCopiesKeys, &kSidesKeys, &kColorKeys, &kMediaKeys, &kResolutionKeys}) {
+        if (keys->contains(key, Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}
+
+QString optionValue(const OptionList &options, const QString &key)
+{
+    for (const auto &[name, value] : options) {
+        if (name.compare(key, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return QString();
+}
+
+OptionList destOptions(const cups_dest_t *dest)
+{
+    OptionList options;
+    for (int i = 0; i < dest->num_options; ++i) {
+        options << qMakePair(QString::fromUtf8(dest->options[i].name),
+                             QString::fromUtf8(dest->options[i].value));
+    }
+    return options;
+}
+
+// Where a setting comes from, strongest first: the user's own options, then
+// what the scheduler reports for the destination (its defaults and the
+// system-wide options). Returns the key that matched with its value.
+struct Setting
+{
+    QString key;
+    QString value;
+};
+
+Setting findSetting(const QList<OptionList> &layers, const QStringList &keys)
+{
+    for (const OptionList &layer : layers) {
+        for (const QString &key : keys) {
+            const QString value = optionValue(layer, key);
+            if (!value.isEmpty())
+                return {key, value};
+        }
+    }
+    return {};
+}
+
+QString destDefault(PrinterHandle::State *state, const char *key)
+{
+    ipp_attribute_t *attr = cupsFindDestDefault(state->http, state->dest, state->info, key);
+    if (!attr)
+        return QString();
+    char buffer[256];
+    ippAttributeString(attr, buffer, sizeof buffer);
+    return QString::fromUtf8(buffer);
+}
+
+bool destSupports(PrinterHandle::State *state, const char *key, const char *value)
+{
+    return cupsCheckDestSupported(state->http, state->dest, state->info, key, value) != 0;
+}
+
+short duplexFromSetting(const Setting &setting)
+{
+    const QString v = setting.value.toLower();
+    if (v == QLatin1String("two-sided-long-edge") || v == QLatin1String("duplexnotumble"))
+        return DMDUP_VERTICAL;
+    if (v == QLatin1String("two-sided-short-edge") || v == QLatin1String("duplextumble"))
+        return DMDUP_HORIZONTAL;
+    return DMDUP_SIMPLEX;
+}
+
+short colorFromSetting(PrinterHandle::State *state, const Setting &setting)
+{
+    const QString v = setting.value.toLower();
+    static const QStringList monochrome = {"monochrome", "bi-level", "process-monochrome",
+                                           "auto-monochrome", "gray", "grey", "grayscale",
+                                           "black", "mono", "kgray"};
+    if (monochrome.contains(v))
+        return DMCOLOR_MONOCHROME;
+    if (v.isEmpty() || v == QLatin1String("auto"))
+        return destSupports(state, "print-color-mode", "color") ? DMCOLOR_COLOR
+                                                                : DMCOLOR_MONOCHROME;
+    return DMCOLOR_COLOR;
+}
+
+// "iso_a4_210x297mm", "A4", "Letter", or a list such as "A4,Tray1".
+QString pwgMediaFromSetting(const QString &value)
+{
+    for (const QString &part : value.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QByteArray text = part.trimmed().toUtf8();
+        pwg_media_t *media = pwgMediaForPWG(text.constData());
+        if (!media)
+            media = pwgMediaForLegacy(text.constData());
+        if (!media)
+            media = pwgMediaForPPD(text.constData());
+        if (media && media->pwg)
+            return QString::fromUtf8(media->pwg);
+    }
+    return QString();
+}
+
+short codeForMedia(PrinterHandle::State *state, const QString &pwgName)
+{
+    for (const PrinterMedia &media : mediaList(state)) {
+        if (media.pwgName == pwgName)
+            return media.code;
+    }
+    const short standard = standardPaperCode(pwgName);
+    if (standard > 0)
+        return standard;
+    return assignPaperCodes({pwgName}).constFirst().code;
+}
+
+QString defaultMedia(PrinterHandle::State *state)
+{
+    cups_size_t size;
+    if (cupsGetDestMediaDefault(state->http, state->dest, state->info, CUPS_MEDIA_FLAGS_DEFAULT,
+                                &size))
+        return QString::fromUtf8(size.media);
+    return QString();
+}
+
+// "600dpi", "600x300dpi", "600x300dpcm" → x and y in dots per inch.
+bool parseResolution(const QString &text, int *x, int *y)
+{
+    static const QRegularExpression pattern(QStringLiteral("^(\\d+)(?:x(\\d+))?(dpi|dpcm)$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const auto match = pattern.match(text.trimmed());
+    if (!match.hasMatch())
+        return false;
+    const bool perCm = match.captured(3).compare(QLatin1String("dpcm"), Qt::CaseInsensitive) == 0;
+    const auto toDpi = [perCm](int value) { return perCm ? qRound(value * 2.54) : value; };
+    *x = toDpi(match.captured(1).toInt());
+    *y = match.captured(2).isEmpty() ? *x : toDpi(match.captured(2).toInt());
+    return *x > 0 && *y > 0;
+}
+
+QList<int> supportedResolutions(PrinterHandle::State *state)
+{
+    QList<int> result;
+    ipp_attribute_t *attr =
+        cupsFindDestSupported(state->http, state->dest, state->info, "printer-resolution");
+    for (int i = 0; attr && i < ippGetCount(attr); ++i) {
+        int y = 0;
+        ipp_res_t units = IPP_RES_PER_INCH;
+        const int x = ippGetResolution(attr, i, &y, &units);
+        result << (units == IPP_RES_PER_CM ? qRound(x * 2.54) : x);
+    }
+    return result;
+}
+
+int maximumCopies(PrinterHandle::State *state)
+{
+    ipp_attribute_t *attr = cupsFindDestSupported(state->http, state->dest, state->info, "copies");
+    int upper = 9999;
+    if (attr && ippGetValueTag(attr) == IPP_TAG_RANGE)
+        ippGetRange(attr, 0, &upper);
+    return std::clamp(upper, 1, 9999);
+}
+
+} // namespace
+
+PrinterHandle::State::~State()
+{
+    if (info)
+        cupsFreeDestInfo(info);
+    if (dest)
+        cupsFreeDests(1, dest);
+    if (http)
+        httpClose(http);
+}
+
+PrinterHandle::PrinterHandle() = default;
+PrinterHandle::~PrinterHandle() = default;
+PrinterHandle::PrinterHandle(PrinterHandle &&) noexcept = default;
+PrinterHandle &PrinterHandle::operator=(PrinterHandle &&) noexcept = default;
+
+bool PrinterHandle::isOpen() const
+{
+    return m_state != nullptr;
+}
+
+QString PrinterHandle::name() const
+{
+    return m_state ? m_state->name : QString();
+}
+
+void setLastErrorFromCups(quint32 fallback)
+{
+    switch (cupsLastError()) {
+    case IPP_STATUS_ERROR_NOT_FOUND:
+        setLastError(ErrorInvalidPrinterName);
+        break;
+    case IPP_STATUS_ERROR_SERVICE_UNAVAILABLE:
+        setLastError(ErrorServerUnavailable);
+        break;
+    case IPP_STATUS_ERROR_FORBIDDEN:
+    case IPP_STATUS_ERROR_NOT_AUTHORIZED:
+    case IPP_STATUS_ERROR_NOT_AUTHENTICATED:
+        setLastError(ErrorAccessDenied);
+        break;
+    default:
+        setLastError(fallback);
+        break;
+    }
+}
+
+http_t *connectToScheduler()
+{
+    http_t *http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
+                                1, 30000, nullptr);
+    if (!http)
+        setLastError(ErrorServerUnavailable);
+    return http;
+}
+
+bool openPrinter(const QString &name, PrinterHandle *handle)
+{
+    closePrinter(handle);
+    // An empty name would make libcups answer with the default destination.
+    if (name.trimmed().isEmpty()) {
+        setLastError(ErrorInvalidPrinterName);
+        return false;
+    }
+    auto state = std::make_unique<PrinterHandle::State>();
+    state->name = name;
+    state->http = connectToScheduler();
+    if (!state->http)
+        return false;
+    const QByteArray utf8 = name.toUtf8();
+    state->dest = cupsGetNamedDest(state->http, utf8.constData(), nullptr);
+    if (!state->dest) {
+        setLastErrorFromCups(ErrorInvalidPrinterName);
+        return false;
+    }
+    *handle = PrinterHandle();
+    handle->m_state = std::move(state);
+    return true;
+}
+
+void closePrinter(PrinterHandle *handle)
+{
+    *handle = PrinterHandle();
+}
+
+bool ensureDestInfo(PrinterHandle::State *state)
+{
+    if (state->info)
+        return true;
+    state->info = cupsCopyDestInfo(state->http, state->dest);
+    if (!state->info) {
+        setLastErrorFromCups(ErrorPrinterDeleted);
+        return false;
+    }
+    return true;
+}
+
+QString mediaForCode(PrinterHandle::State *state, short code)
+{
+    if (code <= 0)
+        return QString();
+    for (const PrinterMedia &media : mediaList(state)) {
+        if (media.code == code)
+            return media.pwgName;
+    }
+    return standardPaperMedia(code);
+}
+
+int documentPropertiesSize(PrinterHandle &printer)
+{
+    if (!printer.isOpen()) {
+        setLastError(ErrorInvalidParameter);
+        return -1;
+    }
+    return ensureDestInfo(printer.state()) ? int(sizeof(DeviceMode)) : -1;
+}
+
+int documentPropertiesRead(PrinterHandle &printer, DeviceMode *out)
+{
+    if (documentPropertiesSize(printer) < 1)
+        return -1;
+    PrinterHandle::State *state = printer.state();
+
+    LpOptionsSnapshot user;
+    const OptionList userOptions =
+        readLpOptions(&user) ? lpOptionsFor(user.bytes, state->name) : OptionList();
+    const QList<OptionList> layers = {userOptions, destOptions(state->dest)};
+
+    DeviceMode dm;
+    dm.dmDeviceName = state->name.left(CCHDEVICENAME - 1);
+    dm.dmFields = DM_COPIES | DM_COLOR | DM_DUPLEX | DM_PAPERSIZE;
+
+    Setting copies = findSetting(layers, kCopiesKeys);
+    if (copies.value.isEmpty())
+        copies.value = destDefault(state, "copies");
+    dm.dmCopies = short(std::clamp(copies.value.toInt(), 1, 9999));
+
+    Setting sides = findSetting(layers, kSidesKeys);
+    if (sides.value.isEmpty())
+        sides.value = destDefault(state, "sides");
+    dm.dmDuplex = duplexFromSetting(sides);
+
+    Setting color = findSetting(layers, kColorKeys);
+    if (color.value.isEmpty())
+        color.value = destDefault(state, "print-color-mode");
+    dm.dmColor = colorFromSetting(state, color);
+
+    QString media = pwgMediaFromSetting(findSetting(layers, kMediaKeys).value);
+    if (media.isEmpty())
+        media = defaultMedia(state);
+    if (media.isEmpty())
+        media = standardPaperMedia(DMPAPER_A4);
+    dm.dmPaperSize = codeForMedia(state, media);
+
+    Setting resolution = findSetting(layers, kResolutionKeys);
+    if (resolution.value.isEmpty())
+        resolution.value = destDefault(state, "printer-resolution");
+    int x = 0;
+    int y = 0;
+    if (parseResolution(resolution.value, &x, &y)) {
+        dm.dmFields |= DM_PRINTQUALITY | DM_YRESOLUTION;
+        dm.dmPrintQuality = short(std::min(x, 32767));
+        dm.dmYResolution = short(std::min(y, 32767));
+    }
+
+    for (const auto &option : userOptions) {
+        if (!isFieldKey(option.first))
+            dm.options << option;
+    }
+    *out = dm;
+    return IDOK;
+}
+
+int documentPropertiesMerge(PrinterHandle &printer, DeviceMode *dm)
+{
+    if (documentPropertiesSize(printer) < 1)
+        return -1;
+    PrinterHandle::State *state = printer.state();
+
+    const bool badDuplex = dm->has(DM_DUPLEX)
+        && (dm->dmDuplex < DMDUP_SIMPLEX || dm->dmDuplex > DMDUP_HORIZONTAL);
+    const bool badColor = dm->has(DM_COLOR) && dm->dmColor != DMCOLOR_MONOCHROME
+        && dm->dmColor != DMCOLOR_COLOR;
+    const bool badPaper = dm->has(DM_PAPERSIZE) && mediaForCode(state, dm->dmPaperSize).isEmpty();
+    const bool badResolution = dm->has(DM_PRINTQUALITY) && dm->dmPrintQuality == 0;
+    if (badDuplex || badColor || badPaper || badResolution) {
+        setLastError(ErrorInvalidParameter);
+        return -1;
+    }
+
+    if (dm->has(DM_COPIES))
+        dm->dmCopies = short(std::clamp(int(dm->dmCopies), 1, maximumCopies(state)));
+
+    if (dm->has(DM_DUPLEX) && dm->dmDuplex != DMDUP_SIMPLEX) {
+        const char *sides =
+            dm->dmDuplex == DMDUP_VERTICAL ? "two-sided-long-edge" : "two-sided-short-edge";
+        if (!destSupports(state, "sides", sides))
+            dm->dmDuplex = DMDUP_SIMPLEX;
+    }
+
+    if (dm->has(DM_COLOR) && dm->dmColor == DMCOLOR_COLOR
+        && !destSupports(state, "print-color-mode", "color"))
+        dm->dmColor = DMCOLOR_MONOCHROME;
+
+    const QList<PrinterMedia> &media = mediaList(state);
+    if (dm->has(DM_PAPERSIZE) && !media.isEmpty()
+        && std::none_of(media.begin(), media.end(),
+                        [dm](const PrinterMedia &m) { return m.code == dm->dmPaperSize; })) {
+        const QString fallback = defaultMedia(state);
+        dm->dmPaperSize = fallback.isEmpty() ? media.constFirst().code
+                                             : codeForMedia(state, fallback);
+    }
+
+    if (dm->has(DM_PRINTQUALITY)) {
+        const QList<int> resolutions = supportedResolutions(state);
+        // Negative values are the draft-to-high quality levels: the
+        // printer's own resolution stands for all of them.
+        int wanted = dm->dmPrintQuality;
+        if (wanted < 0 && !resolutions.isEmpty())
+            wanted = resolutions.constFirst();
+        if (!resolutions.isEmpty()) {
+            wanted = *std::min_element(resolutions.begin(), resolutions.end(),
+                                       [wanted](int a, int b) {
+                                           return std::abs(a - wanted) < std::abs(b - wanted);
+                                       });
+        }
+        dm->dmPrintQuality = short(wanted);
+        if (!dm->has(DM_YRESOLUTION) || dm->dmYResolution <= 0 || !resolutions.isEmpty())
+            dm->dmYResolution = short(wanted);
+    }
+    return IDOK;
+}
+
+bool printerMedia(PrinterHandle &printer, QList<PrinterMedia> *media)
+{
+    media->clear();
+    if (documentPropertiesSize(printer) < 1)
+        return false;
+    *media = mediaList(printer.state());
+    return true;
+}
+
+int deviceCapabilitiesPapers(const QString &printerName, QList<quint16> *codes)
+{
+    codes->clear();
+    PrinterHandle printer;
+    QList<PrinterMedia> media;
+    if (!openPrinter(printerName, &printer) || !printerMedia(printer, &media))
+        return -1;
+    for (const PrinterMedia &m : media)
+        codes->append(quint16(m.code));
+    return int(codes->size());
+}
+
+int deviceCapabilitiesPaperNames(const QString &printerName, QStringList *names)
+{
+    names->clear();
+    PrinterHandle printer;
+    QList<PrinterMedia> media;
+    if (!openPrinter(printerName, &printer) || !printerMedia(printer, &media))
+        return -1;
+    // A name slot holds 64 characters.
+    for (const PrinterMedia &m : media)
+        names->append(m.name.left(64));
+    return int(names->size());
+}
+
+} // namespace Platform

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "platform/DeviceMode.h"
+#include "platform/LpOptions.h"
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+// The printer side of the spooler, in the shape the print engines call it
+// (OpenPrinter, DocumentProperties, DeviceCapabilities, Get/SetPrinter level
+// 9, the default printer), on CUPS destinations. Failing calls set the last
+// error (LastError.h).
+namespace Platform {
+
+inline constexpr int IDOK = 1;
+
+// One medium a printer offers.
+struct PrinterMedia
+{
+    short code = 0;  // DMPAPER number, or a stable code >= 256
+    QString pwgName; // "iso_a4_210x297mm"
+    QString name;    // as the printer names it ("A4", "US Letter")
+};
+
+// An open printer (OpenPrinterW). Closes itself; move-only.
+class PrinterHandle
+{
+public:
+    PrinterHandle();
+    ~PrinterHandle();
+    PrinterHandle(PrinterHandle &&) noexcept;
+    PrinterHandle &operator=(PrinterHandle &&) noexcept;
+
+    bool isOpen() const;
+    QString name() const;
+
+    struct State;
+    State *state() const { return m_state.get(); }
+
+private:
+    friend bool openPrinter(const QString &name, PrinterHandle *handle);
+    std::unique_ptr<State> m_state;
+};
+
+// A name that is not a destination fails with ErrorInvalidPrinterName; a
+// scheduler that does not answer with ErrorServerUnavailable.
+bool openPrinter(const QString &name, PrinterHandle *handle);
+void closePrinter(PrinterHandle *handle);
+
+// DocumentPropertiesW with no buffers: above 0 when the printer has settings
+// to read, -1 otherwise.
+int documentPropertiesSize(PrinterHandle &printer);
+// DM_OUT_BUFFER: the destination's defaults overlaid with the user's
+// options. IDOK or -1.
+int documentPropertiesRead(PrinterHandle &printer, DeviceMode *out);
+// DM_IN_BUFFER | DM_OUT_BUFFER: like a driver, adjusts what the printer
+// cannot do to what it can (no duplexer: simplex; no colour: monochrome;
+// unknown medium: its default) and answers IDOK; -1 only for values that
+// mean nothing (a duplex or colour code out of range, a paper code of no
+// known size).
+int documentPropertiesMerge(PrinterHandle &printer, DeviceMode *inOut);
+
+// DeviceCapabilitiesW DC_PAPERS / DC_PAPERNAMES: the count, or -1.
+int deviceCapabilitiesPapers(const QString &printer, QList<quint16> *codes);
+int deviceCapabilitiesPaperNames(const QString &printer, QStringList *names);
+// Both at once, for callers that need the media names too.
+bool printerMedia(PrinterHandle &printer, QList<PrinterMedia> *media);
+
+// GetPrinterW / SetPrinterW level 9: the user's default settings of one
+// printer. The saved copy restores the user's options file byte for byte.
+struct PrinterInfo9
+{
+    std::optional<DeviceMode> devMode;
+    LpOptionsSnapshot saved;
+};
+
+// 0 when the user's options cannot be read (unreadable, too large).
+int printerInfo9Size(PrinterHandle &printer);
+bool getPrinterInfo9(PrinterHandle &printer, PrinterInfo9 *out);
+bool setPrinterInfo9(PrinterHandle &printer, const DeviceMode &devMode);
+bool restorePrinterInfo9(PrinterHandle &printer, const PrinterInfo9 &saved);
+
+// GetDefaultPrinterW / SetDefaultPrinterW (the user's default destination).
+bool getDefaultPrinter(QString *name);
+bool setDefaultPrinter(const QString &name);
+
+// The CUPS job options that carry a settings record to this printer.
+OptionList cupsOptionsFor(PrinterHandle &printer, const DeviceMode &devMode);
+
+} // namespace Platform

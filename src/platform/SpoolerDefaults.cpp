@@ -1,0 +1,158 @@
+// The user's per-printer defaults and default printer, kept in lpoptions.
+
+#include "platform/SpoolerState.h"
+
+#include "platform/LastError.h"
+
+namespace Platform {
+
+namespace {
+
+// Options a settings field replaces: whatever the user had for the same
+// thing under another name would otherwise contradict it.
+const QStringList &keysReplacedBy(quint32 field)
+{
+    static const QStringList copies = {QStringLiteral("copies")};
+    static const QStringList duplex = {QStringLiteral("sides"), QStringLiteral("Duplex")};
+    static const QStringList color = {QStringLiteral("print-color-mode"),
+                                      QStringLiteral("ColorModel")};
+    static const QStringList paper = {QStringLiteral("media"), QStringLiteral("PageSize"),
+                                      QStringLiteral("PageRegion")};
+    static const QStringList resolution = {QStringLiteral("printer-resolution"),
+                                           QStringLiteral("Resolution")};
+    static const QStringList none;
+    switch (field) {
+    case DM_COPIES: return copies;
+    case DM_DUPLEX: return duplex;
+    case DM_COLOR: return color;
+    case DM_PAPERSIZE: return paper;
+    case DM_PRINTQUALITY: return resolution;
+    default: return none;
+    }
+}
+
+QString sidesKeyword(short duplex)
+{
+    switch (duplex) {
+    case DMDUP_VERTICAL: return QStringLiteral("two-sided-long-edge");
+    case DMDUP_HORIZONTAL: return QStringLiteral("two-sided-short-edge");
+    default: return QStringLiteral("one-sided");
+    }
+}
+
+} // namespace
+
+OptionList cupsOptionsFor(PrinterHandle &printer, const DeviceMode &dm)
+{
+    OptionList fields;
+    QStringList replaced;
+    const auto add = [&](quint32 field, const QString &key, const QString &value) {
+        if (!dm.has(field) || value.isEmpty())
+            return;
+        fields << qMakePair(key, value);
+        replaced << keysReplacedBy(field);
+    };
+    add(DM_COPIES, QStringLiteral("copies"), QString::number(dm.dmCopies));
+    add(DM_DUPLEX, QStringLiteral("sides"), sidesKeyword(dm.dmDuplex));
+    add(DM_COLOR, QStringLiteral("print-color-mode"),
+        dm.dmColor == DMCOLOR_COLOR ? QStringLiteral("color") : QStringLiteral("monochrome"));
+    if (dm.has(DM_PAPERSIZE) && printer.isOpen())
+        add(DM_PAPERSIZE, QStringLiteral("media"), mediaForCode(printer.state(), dm.dmPaperSize));
+    if (dm.dmPrintQuality > 0) {
+        const short y = dm.has(DM_YRESOLUTION) && dm.dmYResolution > 0 ? dm.dmYResolution
+                                                                        : dm.dmPrintQuality;
+        add(DM_PRINTQUALITY, QStringLiteral("printer-resolution"),
+            y == dm.dmPrintQuality ? QStringLiteral("%1dpi").arg(dm.dmPrintQuality)
+                                   : QStringLiteral("%1x%2dpi").arg(dm.dmPrintQuality).arg(y));
+    }
+
+    OptionList result;
+    for (const auto &option : dm.options) {
+        if (!replaced.contains(option.first, Qt::CaseInsensitive))
+            result << option;
+    }
+    return result + fields;
+}
+
+int printerInfo9Size(PrinterHandle &printer)
+{
+    if (!printer.isOpen()) {
+        setLastError(ErrorInvalidParameter);
+        return 0;
+    }
+    LpOptionsSnapshot saved;
+    if (!readLpOptions(&saved))
+        return 0;
+    return int(sizeof(PrinterInfo9) + saved.bytes.size());
+}
+
+bool getPrinterInfo9(PrinterHandle &printer, PrinterInfo9 *out)
+{
+    *out = PrinterInfo9();
+    if (!printer.isOpen()) {
+        setLastError(ErrorInvalidParameter);
+        return false;
+    }
+    if (!readLpOptions(&out->saved))
+        return false;
+    DeviceMode dm;
+    if (documentPropertiesRead(printer, &dm) == IDOK)
+        out->devMode = dm;
+    return true;
+}
+
+bool setPrinterInfo9(PrinterHandle &printer, const DeviceMode &dm)
+{
+    if (!printer.isOpen()) {
+        setLastError(ErrorInvalidParameter);
+        return false;
+    }
+    LpOptionsSnapshot current;
+    if (!readLpOptions(&current))
+        return false;
+    return writeLpOptions(withDestinationOptions(current.bytes, printer.name(),
+                                                 cupsOptionsFor(printer, dm)));
+}
+
+bool restorePrinterInfo9(PrinterHandle &printer, const PrinterInfo9 &saved)
+{
+    if (!printer.isOpen()) {
+        setLastError(ErrorInvalidParameter);
+        return false;
+    }
+    return restoreLpOptions(saved.saved);
+}
+
+bool getDefaultPrinter(QString *name)
+{
+    name->clear();
+    http_t *http = connectToScheduler();
+    if (!http)
+        return false;
+    cups_dest_t *dest = cupsGetNamedDest(http, nullptr, nullptr);
+    if (dest) {
+        *name = QString::fromUtf8(dest->name);
+        cupsFreeDests(1, dest);
+    } else {
+        setLastErrorFromCups(ErrorFileNotFound);
+        if (lastError() == ErrorInvalidPrinterName)
+            setLastError(ErrorFileNotFound);
+    }
+    httpClose(http);
+    return !name->isEmpty();
+}
+
+bool setDefaultPrinter(const QString &name)
+{
+    if (!name.isEmpty()) {
+        PrinterHandle printer;
+        if (!openPrinter(name, &printer))
+            return false;
+    }
+    LpOptionsSnapshot current;
+    if (!readLpOptions(&current))
+        return false;
+    return writeLpOptions(withDefaultDestination(current.bytes, name));
+}
+
+} // namespace Platform

@@ -1,0 +1,38 @@
+#pragma once
+
+// Internal to the spooler layer: what an open printer holds.
+
+#include "platform/Spooler.h"
+
+#include <cups/cups.h>
+
+namespace Platform {
+
+struct PrinterHandle::State
+{
+    QString name;
+    http_t *http = nullptr;
+    cups_dest_t *dest = nullptr;
+    cups_dinfo_t *info = nullptr; // read on first use
+    bool mediaLoaded = false;
+    QList<PrinterMedia> media;
+
+    ~State();
+};
+
+// The destination's capabilities; false (last error set) when the printer
+// can no longer be asked.
+bool ensureDestInfo(PrinterHandle::State *state);
+const QList<PrinterMedia> &mediaList(PrinterHandle::State *state);
+
+// The PWG name of a paper code on this printer, or empty when the code means
+// no known size.
+QString mediaForCode(PrinterHandle::State *state, short code);
+
+// Sets the last error from libcups' last status, or to fallback.
+void setLastErrorFromCups(quint32 fallback);
+
+// A connection to the scheduler that libcups would use.
+http_t *connectToScheduler();
+
+} // namespace Platform
