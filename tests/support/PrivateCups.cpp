@@ -1,7 +1,11 @@
 #include "PrivateCups.h"
 
 #include <QDir>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QThread>
 
 namespace PrivateCups {
 
@@ -42,6 +46,31 @@ bool isAvailable()
 QString outputFolder(const QString &queue)
 {
     return QDir(schedulerFolder()).filePath(QStringLiteral("out/") + queue);
+}
+
+int submitWithLp(const QString &queue, const QString &file, const QStringList &lpArguments)
+{
+    QProcess lp;
+    lp.start(QStringLiteral("lp"),
+             QStringList{QStringLiteral("-d"), queue} + lpArguments + QStringList{file});
+    if (!lp.waitForFinished(30000) || lp.exitCode() != 0)
+        return 0;
+    // "request id is Dunmarrow_PS-12 (1 file(s))"
+    static const QRegularExpression id(QStringLiteral("request id is \\S+-(\\d+)"));
+    return id.match(QString::fromLocal8Bit(lp.readAllStandardOutput())).captured(1).toInt();
+}
+
+QByteArray waitForJobOutput(const QString &queue, int jobId, int timeoutMs)
+{
+    const QString path = QDir(outputFolder(queue)).filePath(QStringLiteral("%1.prn").arg(jobId));
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        QFile output(path);
+        if (output.open(QIODevice::ReadOnly))
+            return output.readAll();
+        QThread::msleep(50);
+    }
+    return QByteArray();
 }
 
 } // namespace PrivateCups

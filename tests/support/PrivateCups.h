@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The private CUPS scheduler that the test fixture starts (scripts/
 // cups-private.sh). Its folder comes from DUNMARROW_TEST_CUPS_DIR.
@@ -16,5 +17,17 @@ bool isAvailable();
 
 // Folder where each job of a queue lands as "<job id>.prn".
 QString outputFolder(const QString &queue);
+
+} // namespace PrivateCups
+
+namespace PrivateCups {
+
+// Submits a file with the lp command (which honours the user's lpoptions,
+// as every CUPS client does). Returns the job id, or 0.
+int submitWithLp(const QString &queue, const QString &file, const QStringList &lpArguments = {});
+
+// The bytes that reached the queue for a job, once the backend wrote them;
+// empty after the timeout.
+QByteArray waitForJobOutput(const QString &queue, int jobId, int timeoutMs = 60000);
 
 } // namespace PrivateCups

@@ -1,0 +1,249 @@
+#include "TestMain.h"
+
+#include "engines/PrinterDefaults.h"
+#include "platform/LpOptions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+using namespace Platform;
+
+namespace {
+
+const QString kPs = QString::fromLatin1(PrivateCups::kPostScriptQueue);
+const QString kRaw = QString::fromLatin1(PrivateCups::kRawQueue);
+
+QByteArray userOptionsFile()
+{
+    LpOptionsSnapshot snapshot;
+    readLpOptions(&snapshot);
+    return snapshot.existed ? snapshot.bytes : QByteArray("<no file>");
+}
+
+// A plain-text document of the given number of pages (form feeds).
+QString textDocument(const QTemporaryDir &dir, int pages)
+{
+    const QString path = dir.filePath(QStringLiteral("pages %1.txt").arg(pages));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        for (int i = 1; i <= pages; ++i)
+            file.write(QByteArray("Page ") + QByteArray::number(i) + "\n\f");
+    }
+    return path;
+}
+
+PaperOption paperNamed(const PrinterDefaults &defaults, const QString &name)
+{
+    for (const PaperOption &paper : defaults.papers) {
+        if (paper.name == name)
+            return paper;
+    }
+    return {};
+}
+
+} // namespace
+
+class TestPrinterDefaults : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(PrivateCups::isAvailable()); }
+    void init() { restoreLpOptions(LpOptionsSnapshot()); }
+
+    void readPostScriptQueue()
+    {
+        PrinterDefaults defaults;
+        QString message;
+        QVERIFY2(readPrinterDefaults(kPs, &defaults, &message), qPrintable(message));
+        QCOMPARE(defaults.duplexMode, 0);
+        QVERIFY(defaults.color);
+        QCOMPARE(defaults.copies, 1);
+        QCOMPARE(defaults.paperKey, QStringLiteral("win:1:US Letter"));
+        QCOMPARE(paperNamed(defaults, "A4").key, QStringLiteral("win:9:A4"));
+        QCOMPARE(paperNamed(defaults, "Envelope #10").code, 20);
+        QCOMPARE(defaults.papers.first().name, QStringLiteral("US Letter"));
+    }
+
+    void readFollowsTheUserOptions()
+    {
+        QVERIFY(writeLpOptions("Dest Dunmarrow_PS sides=two-sided-short-edge media=A4 copies=12 "
+                               "print-color-mode=monochrome\n"));
+        PrinterDefaults defaults;
+        QString message;
+        QVERIFY(readPrinterDefaults(kPs, &defaults, &message));
+        QCOMPARE(defaults.duplexMode, 2);
+        QVERIFY(!defaults.color);
+        QCOMPARE(defaults.copies, 12);
+        QCOMPARE(defaults.paperKey, QStringLiteral("win:9:A4"));
+    }
+
+    void readRawQueue()
+    {
+        PrinterDefaults defaults;
+        QString message;
+        QVERIFY2(readPrinterDefaults(kRaw, &defaults, &message), qPrintable(message));
+        QCOMPARE(defaults.duplexMode, 0);
+        QVERIFY(!defaults.color);
+        // A raw queue lists no papers: its current paper stands alone.
+        QCOMPARE(defaults.papers.size(), 1);
+        QCOMPARE(defaults.papers.first().key, defaults.paperKey);
+    }
+
+    void currentPaperMissingFromTheList()
+    {
+        QVERIFY(writeLpOptions("Dest Dunmarrow_Raw media=iso_a5_148x210mm\n"));
+        PrinterDefaults defaults;
+        QString message;
+        QVERIFY(readPrinterDefaults(kRaw, &defaults, &message));
+        QCOMPARE(defaults.paperKey, QStringLiteral("win:11:A5"));
+
+        // A6 is neither offered by the PostScript queue nor a fallback name.
+        QVERIFY(writeLpOptions("Dest Dunmarrow_PS media=iso_a6_105x148mm\n"));
+        QVERIFY(readPrinterDefaults(kPs, &defaults, &message));
+        QCOMPARE(defaults.paperKey, QStringLiteral("win:70:A4"));
+    }
+
+    void readFailures()
+    {
+        PrinterDefaults defaults;
+        QString message;
+        QVERIFY(!readPrinterDefaults(QStringLiteral("  "), &defaults, &message));
+        QCOMPARE(message, QStringLiteral("Select a printer first."));
+        QVERIFY(!readPrinterDefaults(QStringLiteral("No Such Printer"), &defaults, &message));
+        QCOMPARE(message,
+                 QStringLiteral("Unable to open printer 'No Such Printer' (Windows error 1801)."));
+    }
+
+    // While the override lives, a job from any client carries the settings.
+    void overrideReachesTheQueueAndIsRestored()
+    {
+        QTemporaryDir dir;
+        const QString document = textDocument(dir, 3);
+        {
+            PrinterDefaultsOverride override;
+            QString message;
+            QVERIFY2(overridePrinterDefaults(kPs, {2, 1, false, "A4", false},
+                                             OverrideMessages::Office, &override, &message),
+                     qPrintable(message));
+            QVERIFY(override.isActive());
+
+            const int job = PrivateCups::submitWithLp(kPs, document);
+            QVERIFY(job > 0);
+            const QByteArray output = PrivateCups::waitForJobOutput(kPs, job);
+            QVERIFY(!output.isEmpty());
+            QVERIFY2(output.contains("%%Requirements: numcopies(2) duplex"), output.left(800));
+            QVERIFY(output.contains("/Duplex true"));
+            QVERIFY(output.contains("%%HiResBoundingBox: 0 0 595.00 842.00"));
+            QVERIFY(restorePrinterDefaults(&override));
+            QVERIFY(!override.isActive());
+        }
+        QCOMPARE(userOptionsFile(), QByteArray("<no file>"));
+
+        // Back to the driver's own defaults for the next job.
+        const int job = PrivateCups::submitWithLp(kPs, document);
+        const QByteArray output = PrivateCups::waitForJobOutput(kPs, job);
+        QVERIFY(!output.contains("duplex"));
+        QVERIFY(output.contains("%%HiResBoundingBox: 0 0 612.00 792.00"));
+    }
+
+    void restoreIsByteIdentical()
+    {
+        const QByteArray before = "# printers of room 4\r\n"
+                                  "Default Dunmarrow_Raw copies=2\n"
+                                  "Dest Dunmarrow_PS/draft   Resolution=150dpi\n"
+                                  "Dest Dunmarrow_PS InputSlot=Default  # tray\n"
+                                  "Dest Other sides=one-sided";
+        QVERIFY(writeLpOptions(before));
+        {
+            // The engine fails between override and restore: the override
+            // object still restores when it goes away.
+            PrinterDefaultsOverride override;
+            QString message;
+            QVERIFY(overridePrinterDefaults(kPs, {1, 2, true, "win:27:Envelope DL", false},
+                                            OverrideMessages::Acrobat, &override, &message));
+            QVERIFY(userOptionsFile() != before);
+            QVERIFY(lpOptionsFor(userOptionsFile(), kPs)
+                        .contains(qMakePair(QStringLiteral("InputSlot"), QStringLiteral("Default"))));
+        }
+        QCOMPARE(userOptionsFile(), before);
+    }
+
+    void driverSettingsKeepAllButCopies()
+    {
+        QVERIFY(writeLpOptions("Dest Dunmarrow_PS sides=two-sided-long-edge\n"));
+        PrinterDefaultsOverride override;
+        QString message;
+        QVERIFY(overridePrinterDefaults(kPs, {10000, 0, false, "A3", true},
+                                        OverrideMessages::ShellVerb, &override, &message));
+        PrinterDefaults now;
+        QVERIFY(readPrinterDefaults(kPs, &now, &message));
+        QCOMPARE(now.copies, 9999);
+        QCOMPARE(now.duplexMode, 1);
+        QCOMPARE(now.paperKey, QStringLiteral("win:1:US Letter"));
+    }
+
+    void zeroCopiesBecomeOne()
+    {
+        PrinterDefaultsOverride override;
+        QString message;
+        QVERIFY(overridePrinterDefaults(kPs, {0, 0, false, "A4", false}, OverrideMessages::Office,
+                                        &override, &message));
+        PrinterDefaults now;
+        QVERIFY(readPrinterDefaults(kPs, &now, &message));
+        QCOMPARE(now.copies, 1);
+    }
+
+    void failuresLeaveTheOptionsAlone_data()
+    {
+        QTest::addColumn<QString>("printer");
+        QTest::addColumn<QString>("paper");
+        QTest::addColumn<int>("engine");
+        QTest::addColumn<bool>("blockFile");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("unknown printer")
+            << "No_Such_Printer" << "A4" << int(OverrideMessages::Acrobat) << false
+            << "Unable to open printer settings: No_Such_Printer";
+        QTest::newRow("unreadable options")
+            << kPs << "A4" << int(OverrideMessages::Office) << true
+            << "Unable to read the printer defaults: Dunmarrow_PS";
+        QTest::newRow("paper of no known size, office")
+            << kPs << "win:30000:Mystery" << int(OverrideMessages::Office) << false
+            << "The printer driver rejected the duplex or color settings";
+        QTest::newRow("paper of no known size, shell verb")
+            << kPs << "win:30000:Mystery" << int(OverrideMessages::ShellVerb) << false
+            << "The printer driver rejected the selected print settings";
+    }
+
+    void failuresLeaveTheOptionsAlone()
+    {
+        QFETCH(QString, printer);
+        QFETCH(QString, paper);
+        QFETCH(int, engine);
+        QFETCH(bool, blockFile);
+        QFETCH(QString, expected);
+
+        const QByteArray before = "Dest Dunmarrow_PS copies=7\n";
+        if (blockFile)
+            QVERIFY(QDir().mkpath(userLpOptionsPath()));
+        else
+            QVERIFY(writeLpOptions(before));
+
+        PrinterDefaultsOverride override;
+        QString message;
+        QVERIFY(!overridePrinterDefaults(printer, {1, 1, false, paper, false},
+                                         OverrideMessages(engine), &override, &message));
+        QCOMPARE(message, expected);
+        QVERIFY(!override.isActive());
+        if (blockFile) {
+            QVERIFY(QFileInfo(userLpOptionsPath()).isDir());
+            QDir(userLpOptionsPath()).removeRecursively();
+        } else {
+            QCOMPARE(userOptionsFile(), before);
+        }
+    }
+};
+
+DUNMARROW_TEST_MAIN(TestPrinterDefaults)
+#include "tst_printerdefaults.moc"
