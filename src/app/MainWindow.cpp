@@ -3,7 +3,13 @@
 #include "app/AppIdentity.h"
 #include "app/WindowGeometry.h"
 
+#include "queue/QueueController.h"
+#include "queue/QueueTable.h"
+#include "queue/ReorderTableWidget.h"
+
+#include <QDragEnterEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QMessageBox>
 #include <QStatusBar>
 #include <QTimer>
@@ -20,6 +26,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     setupUi();
     openLocalStore();
+    reloadQueueTable();
 
     // Runs once the event loop has started and the window is visible.
     QTimer::singleShot(0, this, &MainWindow::runDependencyCheck);
@@ -32,8 +39,16 @@ void MainWindow::setupUi()
     auto *central = new QWidget(this);
     auto *layout = new QVBoxLayout(central);
     layout->setContentsMargins(20, 20, 20, 16);
-    layout->addStretch(1);
+    layout->setSpacing(14);
+
+    m_table = new ReorderTableWidget(central);
+    QueueTable::setup(m_table);
+    layout->addWidget(m_table, 1);
     setCentralWidget(central);
+
+    m_queue = new QueueController(&m_store, m_table, this);
+    connect(m_queue, &QueueController::statusMessage, this, &MainWindow::showStatus);
+    connect(m_queue, &QueueController::tableReloaded, this, &MainWindow::updateBatchControls);
 
     m_statusLabel = new QLabel(this);
     statusBar()->addWidget(m_statusLabel, 1);
@@ -53,6 +68,73 @@ void MainWindow::openLocalStore()
 void MainWindow::runDependencyCheck()
 {
     // The engines report what they are missing once they exist.
+}
+
+void MainWindow::reloadQueueTable()
+{
+    m_queue->reloadQueueTable();
+}
+
+int MainWindow::rowForPath(const QString &path) const
+{
+    return m_queue->rowForPath(path);
+}
+
+void MainWindow::addFiles(const QStringList &paths)
+{
+    m_queue->addFiles(paths);
+}
+
+void MainWindow::removeRow(int row)
+{
+    m_queue->removeRow(row);
+}
+
+void MainWindow::removeRows(const QList<int> &rows)
+{
+    m_queue->removeRows(rows);
+}
+
+void MainWindow::moveRows(const QList<int> &rows, int target)
+{
+    m_queue->moveRows(rows, target);
+}
+
+void MainWindow::updateBatchControls()
+{
+    m_queue->setBatchRunning(m_batchRunning);
+    m_table->setEnabled(!m_batchRunning);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!m_batchRunning && event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainWindow::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!m_batchRunning && event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void MainWindow::dropEvent(QDropEvent *event)
+{
+    if (m_batchRunning) {
+        showStatus(QStringLiteral("The queue is locked while a batch is running"), true);
+        return;
+    }
+    QStringList paths;
+    for (const QUrl &url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    event->acceptProposedAction();
+    addFiles(paths);
 }
 
 void MainWindow::showStatus(const QString &text, bool error)

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "store/QueueRecords.h"
+
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 // The one access layer to the program's SQLite database. Every statement of
 // the program runs through a LocalStore, on the thread that owns it.
@@ -20,6 +23,31 @@ public:
 
     bool execStatement(const QString &sql, QString *error = nullptr);
 
+    // Hot folders
+    bool addHotFolder(const HotFolderPreset &preset, QString *error = nullptr);
+    bool updateHotFolder(int id, const HotFolderPreset &preset, QString *error = nullptr);
+    bool deleteHotFolder(int id, QString *error = nullptr);
+    bool setFolderCopies(int hotFolderId, int copies, QString *error = nullptr);
+    bool clearFolder(int hotFolderId, QString *error = nullptr);
+    HotFolder hotFolder(int id) const;
+    QVariantList hotFolders() const;
+
+    // Print-list rows. Adding a path that is in any list moves that row to
+    // the end of the given list and resets it to pending.
+    bool addFile(const QString &path, int hotFolderId, const RowSettings &settings,
+                 QString *error = nullptr);
+    bool addCacheJob(const CacheJobRecord &job, int hotFolderId, const RowSettings &settings,
+                     QString *error = nullptr);
+    bool removeFile(const QString &path, QString *error = nullptr);
+    bool removeCacheJobs(const QString &cachePath, QString *error = nullptr);
+    bool markPrinted(const QString &path, const QString &printerName, bool duplex, bool color,
+                     int copies, QString *error = nullptr);
+    bool markFailed(const QString &path, const QString &message, QString *error = nullptr);
+    // One row's copies, as its copies box was set.
+    bool setFileCopies(const QString &path, int copies, QString *error = nullptr);
+    bool saveOrder(int hotFolderId, const QStringList &paths, QString *error = nullptr);
+    QVariantList files(int hotFolderId) const;
+
     QString connectionName() const { return m_connectionName; }
     QString databasePath() const { return m_databasePath; }
     bool isOpen() const { return m_db.isValid() && m_db.isOpen(); }
@@ -32,6 +60,7 @@ public:
     static QString databaseFileName();
 
 private:
+    int nextSortOrder(int hotFolderId) const;
     bool applySchema(QString *error);
     bool addMissingColumns(const QString &table,
                            const QList<QPair<QString, QString>> &columns,

@@ -1,0 +1,291 @@
+#include "queue/QueueController.h"
+
+#include "queue/QueueTable.h"
+#include "queue/ReorderTableWidget.h"
+#include "queue/RowOrder.h"
+#include "store/LocalStore.h"
+
+#include <QFileInfo>
+#include <QSettings>
+#include <QSpinBox>
+
+namespace {
+
+const char kLockedMessage[] = "The queue is locked while a batch is running";
+
+QString settingText(const char *key, const char *fallback)
+{
+    return QSettings().value(QLatin1String(key), QLatin1String(fallback)).toString();
+}
+
+// One spelling per file: symbolic links and relative forms of the same file
+// become one row.
+QString resolvedPath(const QString &path)
+{
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? path : canonical;
+}
+
+} // namespace
+
+QueueController::QueueController(LocalStore *store, ReorderTableWidget *table, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_table(table)
+{
+    connect(m_table, &ReorderTableWidget::rowsMoveRequested, this, &QueueController::moveRows);
+    connect(m_table, &ReorderTableWidget::deleteRequested, this, &QueueController::removeRows);
+    connect(m_table, &ReorderTableWidget::selectionCountChanged, this,
+            &QueueController::onSelectionCountChanged);
+}
+
+void QueueController::setCurrentTab(int hotFolderId, const QString &tabText)
+{
+    m_hotFolderId = hotFolderId;
+    m_tabText = tabText;
+}
+
+void QueueController::setDefaultPrinterSource(std::function<QString()> source)
+{
+    m_defaultPrinterSource = std::move(source);
+}
+
+void QueueController::setEngineSources(std::function<QString()> pdf, std::function<QString()> office)
+{
+    m_pdfEngineSource = std::move(pdf);
+    m_officeEngineSource = std::move(office);
+}
+
+void QueueController::setCacheLookup(std::function<bool(const QString &, const PrintSettings &)> lookup)
+{
+    m_cacheLookup = std::move(lookup);
+}
+
+QString QueueController::defaultPrinter() const
+{
+    return m_defaultPrinterSource ? m_defaultPrinterSource() : settingText("defaultPrinter", "");
+}
+
+HotFolder QueueController::currentHotFolder() const
+{
+    return m_hotFolderId > 0 ? m_store->hotFolder(m_hotFolderId) : HotFolder();
+}
+
+int QueueController::rowForPath(const QString &path) const
+{
+    for (int row = 0; row < m_entries.size(); ++row) {
+        if (m_entries.at(row).toMap().value(QStringLiteral("path")).toString() == path)
+            return row;
+    }
+    return -1;
+}
+
+QString QueueController::pathOfRow(int row) const
+{
+    if (row < 0 || row >= m_entries.size())
+        return QString();
+    return m_entries.at(row).toMap().value(QStringLiteral("path")).toString();
+}
+
+void QueueController::reloadQueueTable()
+{
+    m_entries = m_store->files(m_hotFolderId);
+    const HotFolder folder = currentHotFolder();
+
+    QueueTableContext context;
+    context.isHotFolder = m_hotFolderId > 0 && !folder.isEmpty();
+    context.normalCopies = std::max(QSettings().value(QStringLiteral("normalCopies"), 1).toInt(), 1);
+    if (m_cacheLookup) {
+        const PrintSettings settings = rowPrintSettings(m_hotFolderId, folder, defaultPrinter());
+        context.hasCache = [this, settings](const QueueEntry &row) {
+            return m_cacheLookup(row.value(QStringLiteral("path")).toString(), settings);
+        };
+    }
+    context.printRow = [this](int row) { Q_EMIT printRequested(row); };
+    context.removeRow = [this](int row) { removeRow(row); };
+    context.copiesChanged = [this](int row, int copies) { onCopiesChanged(row, copies); };
+
+    QueueTable::render(m_table, m_entries, context);
+    Q_EMIT tableReloaded();
+}
+
+PrintJob QueueController::buildPrintJob(int row) const
+{
+    if (row < 0 || row >= m_entries.size())
+        return PrintJob();
+    PrintJobContext context;
+    context.hotFolderId = m_hotFolderId;
+    context.hotFolderName = m_tabText;
+    context.hotFolder = currentHotFolder();
+    const QSpinBox *copies = QueueTable::copiesBox(m_table, row);
+    context.copies = copies ? copies->value() : 0;
+    context.pdfEngine = m_pdfEngineSource ? m_pdfEngineSource() : settingText("pdfEngine", "acrobat");
+    context.officeEngine =
+        m_officeEngineSource ? m_officeEngineSource() : settingText("officeEngine", "auto");
+    context.defaultPrinter = defaultPrinter();
+
+    // The File cell holds the row's identity.
+    QueueEntry entry = m_entries.at(row).toMap();
+    if (const QTableWidgetItem *file = m_table->item(row, QueueTable::File))
+        entry.insert(QStringLiteral("path"), file->data(QueueTable::PathRole).toString());
+    return buildPrintJobFor(entry, context);
+}
+
+bool QueueController::refuseWhileBatchRuns()
+{
+    if (!m_batchRunning)
+        return false;
+    Q_EMIT statusMessage(QLatin1String(kLockedMessage), true);
+    return true;
+}
+
+void QueueController::addFiles(const QStringList &paths)
+{
+    if (refuseWhileBatchRuns())
+        return;
+    QStringList accepted;
+    for (const QString &path : paths) {
+        const QFileInfo info(path);
+        if (info.exists() && info.isFile() && isSupportedFile(path)) {
+            const QString resolved = resolvedPath(path);
+            if (!accepted.contains(resolved))
+                accepted << resolved;
+        }
+    }
+    const RowSettings settings = recordedSettingsForNewRows(*m_store, m_hotFolderId);
+    int added = 0;
+    for (const QString &path : accepted) {
+        QString error;
+        if (m_store->addFile(path, m_hotFolderId, settings, &error))
+            ++added;
+        else
+            Q_EMIT statusMessage(QStringLiteral("Add failed：") + error, true);
+    }
+    reloadQueueTable();
+    if (added > 0) {
+        Q_EMIT statusMessage(
+            QStringLiteral("Added %1 files to “%2”, pending print").arg(added).arg(m_tabText), false);
+    } else if (accepted.isEmpty()) {
+        Q_EMIT statusMessage(QStringLiteral("No supported files to add"), false);
+    }
+}
+
+void QueueController::removeRow(int row)
+{
+    if (refuseWhileBatchRuns())
+        return;
+    if (row < 0 || row >= m_entries.size())
+        return;
+    const QTableWidgetItem *file = m_table->item(row, QueueTable::File);
+    const QString path = file ? file->data(QueueTable::PathRole).toString() : pathOfRow(row);
+    QString error;
+    if (!m_store->removeFile(path, &error)) {
+        Q_EMIT statusMessage(QStringLiteral("RemoveFailed：") + error, true);
+        return;
+    }
+    reloadQueueTable();
+    Q_EMIT statusMessage(QStringLiteral("Removed from queue: ：") + QFileInfo(path).fileName(), false);
+}
+
+void QueueController::removeRows(const QList<int> &rows)
+{
+    if (refuseWhileBatchRuns())
+        return;
+    QStringList paths;
+    for (const int row : rows) {
+        const QString path = pathOfRow(row);
+        if (!path.isEmpty() && !paths.contains(path))
+            paths << path;
+    }
+    int removed = 0;
+    QStringList failures;
+    for (const QString &path : paths) {
+        QString error;
+        if (m_store->removeFile(path, &error))
+            ++removed;
+        else
+            failures << QFileInfo(path).fileName() + QStringLiteral("：") + error;
+    }
+    reloadQueueTable();
+    if (failures.isEmpty()) {
+        Q_EMIT statusMessage(
+            QStringLiteral("Removed %1 files from the queue; original files were not deleted")
+                .arg(removed),
+            false);
+    } else {
+        Q_EMIT statusMessage(QStringLiteral("Removed %1 files; %2 removals failed: %3")
+                                 .arg(removed)
+                                 .arg(failures.size())
+                                 .arg(failures.join(QStringLiteral("；"))),
+                             true);
+    }
+}
+
+void QueueController::moveRows(const QList<int> &rows, int target)
+{
+    if (refuseWhileBatchRuns())
+        return;
+    if (rows.isEmpty() || target < 0 || target > m_entries.size())
+        return;
+    QStringList current;
+    for (int row = 0; row < m_entries.size(); ++row)
+        current << pathOfRow(row);
+    const RowMove move = moveRowsTo(current, rows, target);
+    if (move.movedCount == 0)
+        return;
+
+    QSet<int> moved;
+    for (int i = 0; i < move.movedCount; ++i)
+        moved.insert(move.insertAt + i);
+    if (move.newOrder == current) {
+        m_table->setSelectedRows(moved);
+        return;
+    }
+    QString error;
+    if (!m_store->saveOrder(m_hotFolderId, move.newOrder, &error)) {
+        Q_EMIT statusMessage(QStringLiteral("Failed to reorder files：") + error, true);
+        return;
+    }
+    reloadQueueTable();
+    m_table->setSelectedRows(moved);
+    Q_EMIT statusMessage(QStringLiteral("Moved %1 files to position %2")
+                             .arg(move.movedCount)
+                             .arg(move.insertAt + 1),
+                         false);
+}
+
+void QueueController::onSelectionCountChanged(int count)
+{
+    if (count > 1) {
+        Q_EMIT statusMessage(QStringLiteral("%1 files selected. Press Delete to remove or drag the "
+                                            "group to reorder")
+                                 .arg(count),
+                             false);
+    }
+}
+
+void QueueController::onCopiesChanged(int row, int copies)
+{
+    // What the box shows is what prints, so a change must outlive the next
+    // rebuild of the table: a hot-folder row keeps its own copies, the
+    // normal queue has one number for all its rows.
+    if (m_hotFolderId > 0 && !currentHotFolder().isEmpty()) {
+        QString error;
+        if (!m_store->setFileCopies(pathOfRow(row), copies, &error)) {
+            Q_EMIT statusMessage(QStringLiteral("Failed to set copies: ") + error, true);
+            return;
+        }
+        QVariantMap entry = m_entries.at(row).toMap();
+        entry.insert(QStringLiteral("copies"), copies);
+        m_entries[row] = entry;
+        return;
+    }
+    QSettings().setValue(QStringLiteral("normalCopies"), copies);
+    for (int other = 0; other < m_entries.size(); ++other) {
+        QSpinBox *box = QueueTable::copiesBox(m_table, other);
+        if (box && other != row) {
+            const QSignalBlocker blocker(box);
+            box->setValue(copies);
+        }
+    }
+}

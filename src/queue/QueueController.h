@@ -1,0 +1,75 @@
+#pragma once
+
+#include "cache/PrintSettings.h"
+#include "queue/JobModel.h"
+#include "store/QueueRecords.h"
+
+#include <QObject>
+#include <QSet>
+
+#include <functional>
+
+class LocalStore;
+class ReorderTableWidget;
+
+// The print list of the current tab: its rows in memory, the table that
+// shows them, and the operations on them. Every change goes to the database
+// first; the table is then rebuilt from it.
+class QueueController : public QObject
+{
+    Q_OBJECT
+
+public:
+    QueueController(LocalStore *store, ReorderTableWidget *table, QObject *parent = nullptr);
+
+    // The tab whose list is shown: 0 is the normal queue.
+    void setCurrentTab(int hotFolderId, const QString &tabText);
+    int currentHotFolderId() const { return m_hotFolderId; }
+    QString currentTabText() const { return m_tabText; }
+
+    void setBatchRunning(bool running) { m_batchRunning = running; }
+    bool isBatchRunning() const { return m_batchRunning; }
+
+    // Where the window's controls answer, when they exist; otherwise the
+    // stored settings are read.
+    void setDefaultPrinterSource(std::function<QString()> source);
+    void setEngineSources(std::function<QString()> pdf, std::function<QString()> office);
+    // Whether an ordinary row has a print cache (the cache store's lookup).
+    void setCacheLookup(std::function<bool(const QString &path, const PrintSettings &)> lookup);
+
+    const QVariantList &entries() const { return m_entries; }
+    int rowForPath(const QString &path) const;
+    QString pathOfRow(int row) const;
+
+    void reloadQueueTable();
+    PrintJob buildPrintJob(int row) const;
+    QString defaultPrinter() const;
+
+    void addFiles(const QStringList &paths);
+    void removeRow(int row);
+    void removeRows(const QList<int> &rows);
+    void moveRows(const QList<int> &rows, int target);
+
+Q_SIGNALS:
+    void statusMessage(const QString &text, bool error);
+    // The list was rebuilt: counts and controls need a refresh.
+    void tableReloaded();
+    void printRequested(int row);
+
+private:
+    bool refuseWhileBatchRuns();
+    HotFolder currentHotFolder() const;
+    void onCopiesChanged(int row, int copies);
+    void onSelectionCountChanged(int count);
+
+    LocalStore *m_store;
+    ReorderTableWidget *m_table;
+    int m_hotFolderId = 0;
+    QString m_tabText = QStringLiteral("Normal queue");
+    bool m_batchRunning = false;
+    QVariantList m_entries;
+    std::function<QString()> m_defaultPrinterSource;
+    std::function<QString()> m_pdfEngineSource;
+    std::function<QString()> m_officeEngineSource;
+    std::function<bool(const QString &, const PrintSettings &)> m_cacheLookup;
+};

@@ -1,0 +1,285 @@
+#include "queue/QueueTable.h"
+
+#include "queue/JobModel.h"
+#include "queue/ReorderTableWidget.h"
+
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QToolButton>
+
+namespace QueueTable {
+
+namespace {
+
+const char kDragHint[] =
+    "Drag to reorder; select multiple rows and press Delete to remove or drag the group";
+const char kHeaderButtonStyle[] =
+    "QToolButton { background:transparent; border:0; border-radius:6px; padding:3px; }"
+    "QToolButton:hover { background:#e8f0ff; }QToolButton:pressed { background:#dbe8ff; }";
+
+QString text(const QueueEntry &row, const char *key)
+{
+    return row.value(QLatin1String(key)).toString();
+}
+
+bool isCacheJob(const QueueEntry &row)
+{
+    return text(row, "task_type") == QLatin1String("cache");
+}
+
+QToolButton *makeHeaderButton(QHeaderView *header, const char *name, const char *icon,
+                              const char *tooltip)
+{
+    auto *button = new QToolButton(header->viewport());
+    button->setObjectName(QLatin1String(name));
+    button->setIcon(QIcon(QLatin1String(icon)));
+    button->setIconSize(QSize(14, 14));
+    button->setFixedSize(20, 20);
+    button->setToolTip(QLatin1String(tooltip));
+    button->setCursor(Qt::PointingHandCursor);
+    button->setStyleSheet(QLatin1String(kHeaderButtonStyle));
+    return button;
+}
+
+QTableWidgetItem *numberItem(int row)
+{
+    auto *item = new QTableWidgetItem(QString::number(row + 1));
+    item->setTextAlignment(Qt::AlignCenter);
+    item->setForeground(QColor(0x98, 0xa2, 0xb3));
+    item->setToolTip(QLatin1String(kDragHint));
+    return item;
+}
+
+QTableWidgetItem *fileItem(const QueueEntry &row, QFileIconProvider &icons)
+{
+    const bool cache = isCacheJob(row);
+    const QString path = text(row, "path");
+    const QString source = text(row, "source_path");
+    auto *item = new QTableWidgetItem(icons.icon(QFileInfo(cache ? source : path)),
+                                      text(row, "file_name"));
+    item->setData(PathRole, path);
+    item->setData(IsCacheRole, cache);
+    item->setData(SourcePathRole, source);
+    if (cache) {
+        item->setToolTip(QStringLiteral("Standalone cache job\nOriginal file：%1\nCache: %2\n"
+                                        "It can still be printed if the original file is moved "
+                                        "or deleted")
+                             .arg(source, QFileInfo(text(row, "cache_path")).absoluteFilePath()));
+    } else {
+        item->setToolTip(path + QStringLiteral("\nDouble-click to open; drag to reorder;select "
+                                               "multiple rows and press Delete to remove or drag "
+                                               "the group"));
+    }
+    return item;
+}
+
+QTableWidgetItem *statusItem(const QueueEntry &row, const QueueTableContext &context)
+{
+    auto *item = new QTableWidgetItem;
+    item->setToolTip(QLatin1String(kDragHint));
+    const QString status = text(row, "status");
+    if (status == QLatin1String("printed")) {
+        item->setText(QStringLiteral("Printed"));
+        item->setForeground(QColor(0x05, 0x96, 0x69));
+        return item;
+    }
+    if (status == QLatin1String("failed")) {
+        item->setText(QStringLiteral("Failed"));
+        item->setForeground(QColor(0xdc, 0x26, 0x26));
+        item->setToolTip(text(row, "last_error"));
+    } else {
+        item->setText(QStringLiteral("Pending"));
+    }
+
+    const bool cache = isCacheJob(row);
+    const bool cacheReady = cache ? QFileInfo::exists(text(row, "cache_path"))
+                                  : (context.hasCache && context.hasCache(row));
+    if (cacheReady) {
+        item->setText(QStringLiteral("Cache ready"));
+        item->setForeground(QColor(0x7c, 0x3a, 0xed));
+        item->setToolTip(cache ? QStringLiteral("Standalone cache job: upload directly to the "
+                                                "current printer without the original file")
+                               : QStringLiteral("The cache will be uploaded directly to the "
+                                                "printer when printing"));
+    }
+    return item;
+}
+
+QString infoText(const QueueEntry &row)
+{
+    if (isCacheJob(row)) {
+        const QFileInfo cache(text(row, "cache_path"));
+        return cache.exists() ? QStringLiteral("Standalone cache · %1").arg(formatFileSize(cache.size()))
+                              : QStringLiteral("Cached file is missing");
+    }
+    const QFileInfo file(text(row, "path"));
+    if (!file.exists())
+        return QStringLiteral("File is missing");
+    return QStringLiteral("%1 · %2").arg(formatFileSize(file.size()), file.suffix().toUpper());
+}
+
+QSpinBox *makeCopiesBox(int value)
+{
+    auto *box = new QSpinBox;
+    box->setRange(1, 9999);
+    box->setValue(std::max(value, 1));
+    box->setToolTip(QStringLiteral("Copies are sent to the print component in one job"));
+    return box;
+}
+
+QWidget *makeActions(QPushButton **print, QPushButton **remove)
+{
+    auto *cell = new QWidget;
+    auto *layout = new QHBoxLayout(cell);
+    layout->setContentsMargins(4, 2, 4, 2);
+    layout->setSpacing(6);
+    *print = new QPushButton(QStringLiteral("Print"), cell);
+    (*print)->setObjectName(QStringLiteral("RowPrintButton"));
+    (*print)->setFixedSize(58, 34);
+    *remove = new QPushButton(QStringLiteral("Remove"), cell);
+    (*remove)->setObjectName(QStringLiteral("RowRemoveButton"));
+    (*remove)->setFixedSize(72, 34);
+    for (QPushButton *button : {*print, *remove}) {
+        button->setCursor(Qt::PointingHandCursor);
+        layout->addWidget(button);
+    }
+    return cell;
+}
+
+void applyGeometry(ReorderTableWidget *table, bool hotFolder)
+{
+    table->verticalHeader()->setDefaultSectionSize(hotFolder ? 44 : 46);
+    QHeaderView *header = table->horizontalHeader();
+    for (int column = 0; column < ColumnCount; ++column)
+        header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(Number, QHeaderView::Fixed);
+    header->setSectionResizeMode(File, QHeaderView::Stretch);
+    header->setSectionResizeMode(Copies, QHeaderView::Fixed);
+    header->setSectionResizeMode(Actions, QHeaderView::Fixed);
+    table->setColumnWidth(Number, hotFolder ? 34 : 42);
+    table->setColumnWidth(Copies, 90);
+    table->setColumnWidth(Actions, 154);
+    for (const int column : {Printer, Duplex, Color, Size})
+        table->setColumnHidden(column, true);
+    table->setColumnHidden(Info, hotFolder);
+}
+
+} // namespace
+
+void setup(ReorderTableWidget *table)
+{
+    table->setObjectName(QStringLiteral("QueueTable"));
+    table->setColumnCount(ColumnCount);
+    table->setHorizontalHeaderLabels({"#", "File", "Status", "Printer", "Duplex", "Color", "Size",
+                                      "Copies", "Info", "Actions"});
+    QHeaderView *header = table->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setMinimumSectionSize(40);
+    table->verticalHeader()->setVisible(false);
+    table->setShowGrid(false);
+    table->setTextElideMode(Qt::ElideMiddle);
+    table->setAlternatingRowColors(true);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setFocusPolicy(Qt::StrongFocus);
+    table->setMouseTracking(true);
+    applyGeometry(table, false);
+
+    makeHeaderButton(header, "HeaderFileSortButton", ":/icons/sort_vertical.svg",
+                     "Sort file names in ascending order");
+    makeHeaderButton(header, "HeaderCopiesButton", ":/icons/copies_adjust.svg",
+                     "Set copies for all files in the current list");
+    const auto place = [table] { placeHeaderButtons(table); };
+    QObject::connect(header, &QHeaderView::geometriesChanged, table, place);
+    QObject::connect(header, &QHeaderView::sectionResized, table, place);
+    placeHeaderButtons(table);
+}
+
+void placeHeaderButtons(ReorderTableWidget *table)
+{
+    QHeaderView *header = table->horizontalHeader();
+    const QFontMetrics metrics(header->font());
+    const auto place = [&](QToolButton *button, int section) {
+        if (!button)
+            return;
+        const QString label = table->horizontalHeaderItem(section)->text();
+        const int x = header->sectionViewportPosition(section)
+            + metrics.horizontalAdvance(label) + 15;
+        button->move(x, (header->height() - button->height()) / 2);
+    };
+    place(sortButton(table), File);
+    place(copiesButton(table), Copies);
+}
+
+void render(ReorderTableWidget *table, const QVariantList &entries, const QueueTableContext &context)
+{
+    table->clearContents();
+    table->setRowCount(int(entries.size()));
+    table->resetRows(int(entries.size()));
+    applyGeometry(table, context.isHotFolder);
+
+    QFileIconProvider icons;
+    for (int row = 0; row < entries.size(); ++row) {
+        const QueueEntry entry = entries.at(row).toMap();
+        table->setItem(row, Number, numberItem(row));
+        table->setItem(row, File, fileItem(entry, icons));
+        table->setItem(row, Status, statusItem(entry, context));
+
+        const int copies = context.isHotFolder ? entry.value(QStringLiteral("copies")).toInt()
+                                               : context.normalCopies;
+        QSpinBox *box = makeCopiesBox(copies);
+        table->setCellWidget(row, Copies, box);
+        if (context.copiesChanged) {
+            QObject::connect(box, &QSpinBox::valueChanged, table,
+                             [=](int value) { context.copiesChanged(row, value); });
+        }
+
+        if (!context.isHotFolder)
+            table->setItem(row, Info, new QTableWidgetItem(infoText(entry)));
+
+        QPushButton *print = nullptr;
+        QPushButton *remove = nullptr;
+        table->setCellWidget(row, Actions, makeActions(&print, &remove));
+        if (context.printRow)
+            QObject::connect(print, &QPushButton::clicked, table, [=] { context.printRow(row); });
+        if (context.removeRow)
+            QObject::connect(remove, &QPushButton::clicked, table, [=] { context.removeRow(row); });
+    }
+    placeHeaderButtons(table);
+}
+
+void markRowBusy(ReorderTableWidget *table, int row)
+{
+    if (QTableWidgetItem *status = table->item(row, Status)) {
+        status->setText(QStringLiteral("Printing"));
+        status->setForeground(QColor(0x25, 0x63, 0xeb));
+    }
+    QWidget *actions = table->cellWidget(row, Actions);
+    if (!actions)
+        return;
+    for (QPushButton *button : actions->findChildren<QPushButton *>()) {
+        if (button->objectName() == QLatin1String("RowPrintButton"))
+            button->setText(QStringLiteral("Printing"));
+        button->setEnabled(false);
+    }
+}
+
+QSpinBox *copiesBox(const ReorderTableWidget *table, int row)
+{
+    return qobject_cast<QSpinBox *>(table->cellWidget(row, Copies));
+}
+
+QToolButton *sortButton(const ReorderTableWidget *table)
+{
+    return table->horizontalHeader()->findChild<QToolButton *>(QStringLiteral("HeaderFileSortButton"));
+}
+
+QToolButton *copiesButton(const ReorderTableWidget *table)
+{
+    return table->horizontalHeader()->findChild<QToolButton *>(QStringLiteral("HeaderCopiesButton"));
+}
+
+} // namespace QueueTable

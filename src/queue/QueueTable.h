@@ -1,0 +1,45 @@
+#pragma once
+
+#include "store/QueueRecords.h"
+
+#include <functional>
+
+class QSpinBox;
+class QToolButton;
+class ReorderTableWidget;
+
+// How the rows of the current list are drawn, and what their row controls do.
+struct QueueTableContext
+{
+    bool isHotFolder = false; // the tab is a hot folder whose record exists
+    int normalCopies = 1;     // every row's copies in the normal queue
+    // An ordinary row has a print cache for its settings ("Cache ready").
+    std::function<bool(const QueueEntry &row)> hasCache;
+    std::function<void(int row)> printRow;
+    std::function<void(int row)> removeRow;
+    std::function<void(int row, int copies)> copiesChanged;
+};
+
+namespace QueueTable {
+
+enum Column { Number, File, Status, Printer, Duplex, Color, Size, Copies, Info, Actions, ColumnCount };
+
+// Item data of the File cell.
+inline constexpr int PathRole = Qt::UserRole;
+inline constexpr int IsCacheRole = Qt::UserRole + 1;
+inline constexpr int SourcePathRole = Qt::UserRole + 2;
+
+// Columns, header and the two header buttons; once per table.
+void setup(ReorderTableWidget *table);
+// Replaces every row with the given entries.
+void render(ReorderTableWidget *table, const QVariantList &entries, const QueueTableContext &context);
+// The row is being printed: its status and buttons say so until the next render.
+void markRowBusy(ReorderTableWidget *table, int row);
+
+QSpinBox *copiesBox(const ReorderTableWidget *table, int row);
+QToolButton *sortButton(const ReorderTableWidget *table);
+QToolButton *copiesButton(const ReorderTableWidget *table);
+// Puts the header buttons just after their header texts.
+void placeHeaderButtons(ReorderTableWidget *table);
+
+} // namespace QueueTable

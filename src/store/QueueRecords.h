@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QVariantList>
+#include <QVariantMap>
+
+// One row of a print list, keyed by the column names of print_files.
+using QueueEntry = QVariantMap;
+// One hot-folder preset, keyed by the column names of hot_folders.
+using HotFolder = QVariantMap;
+
+// The printer settings recorded with a print-list row.
+struct RowSettings
+{
+    QString printerName;
+    int duplexMode = 0; // 0 simplex, 1 long edge, 2 short edge
+    bool color = false;
+    QString paperKey = QStringLiteral("A4");
+    int copies = 1;
+};
+
+// A hot folder's preset as the user edits it.
+struct HotFolderPreset
+{
+    QString name;
+    QString printerName;
+    int duplexMode = 0;
+    bool color = false;
+    QString paperKey = QStringLiteral("A4");
+    QString tabColor = QStringLiteral("#e9edf3");
+};
+
+// A standalone cache job: a stored print cache listed without its file.
+struct CacheJobRecord
+{
+    QString displayName;
+    QString sourcePath;
+    QString cachePath;
+    int pageCount = 1;
+};
