@@ -1,6 +1,7 @@
 #include "queue/RowOrder.h"
 
 #include <QCollator>
+#include <QLocale>
 #include <QSet>
 
 #include <algorithm>
@@ -35,7 +36,11 @@ RowMove moveRowsTo(const QStringList &paths, const QList<int> &rows, int target)
 
 QStringList sortedByName(const QStringList &paths, const QStringList &names, bool ascending)
 {
-    QCollator collator;
+    // The C locale compares code points and knows no numeric mode.
+    QLocale locale;
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English);
+    QCollator collator(locale);
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     collator.setNumericMode(true);
 

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "queue/ReorderTableWidget.h"
+#include "store/LocalStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+// A table that records the drags it would start instead of running them
+// (a real drag blocks until a drop).
+class RecordingTable : public ReorderTableWidget
+{
+public:
+    using ReorderTableWidget::ReorderTableWidget;
+    QList<QList<int>> startedDrags;
+
+protected:
+    void startRowDrag(const QList<int> &rows) override { startedDrags << rows; }
+};
+
+// A fresh database in the test profile and a folder of real files.
+struct QueueFixture
+{
+    QueueFixture()
+    {
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
+            .removeRecursively();
+        store.open();
+    }
+
+    QString makeFile(const QString &name, const QByteArray &content = QByteArray(1536, 'x'))
+    {
+        const QString path = files.filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(content);
+        return path;
+    }
+
+    // Makes one kind of write fail, as a locked or damaged database would.
+    bool refuse(const QString &trigger, const QString &when)
+    {
+        return store.execStatement(QStringLiteral("CREATE TRIGGER %1 %2 BEGIN SELECT "
+                                                  "RAISE(ABORT, 'refused by test'); END")
+                                       .arg(trigger, when));
+    }
+
+    QTemporaryDir files;
+    LocalStore store;
+};
