@@ -154,12 +154,19 @@ void QueueController::addFiles(const QStringList &paths)
     }
     const RowSettings settings = recordedSettingsForNewRows(*m_store, m_hotFolderId);
     int added = 0;
+    // A folder of scans is one commit, not one per file.
+    const bool grouped = accepted.size() > 1 && m_store->beginTransaction();
     for (const QString &path : accepted) {
         QString error;
         if (m_store->addFile(path, m_hotFolderId, settings, &error))
             ++added;
         else
             Q_EMIT statusMessage(QStringLiteral("Add failed：") + error, true);
+    }
+    QString commitError;
+    if (grouped && !m_store->commitTransaction(&commitError)) {
+        added = 0;
+        Q_EMIT statusMessage(QStringLiteral("Add failed：") + commitError, true);
     }
     reloadQueueTable();
     if (added > 0) {

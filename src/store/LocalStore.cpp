@@ -165,6 +165,28 @@ bool LocalStore::execStatement(const QString &sql, QString *error)
     return true;
 }
 
+bool LocalStore::beginTransaction(QString *error)
+{
+    if (m_db.transaction())
+        return true;
+    setError(error, m_db.lastError().text());
+    return false;
+}
+
+bool LocalStore::commitTransaction(QString *error)
+{
+    if (m_db.commit())
+        return true;
+    setError(error, m_db.lastError().text());
+    m_db.rollback();
+    return false;
+}
+
+void LocalStore::rollbackTransaction()
+{
+    m_db.rollback();
+}
+
 QString LocalStore::normalizedPath(const QString &path)
 {
     return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());

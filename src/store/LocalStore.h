@@ -23,6 +23,12 @@ public:
 
     bool execStatement(const QString &sql, QString *error = nullptr);
 
+    // Groups many writes into one commit (one disk sync instead of one per
+    // row). A statement that fails inside still fails alone.
+    bool beginTransaction(QString *error = nullptr);
+    bool commitTransaction(QString *error = nullptr);
+    void rollbackTransaction();
+
     // Hot folders
     bool addHotFolder(const HotFolderPreset &preset, QString *error = nullptr);
     bool updateHotFolder(int id, const HotFolderPreset &preset, QString *error = nullptr);
