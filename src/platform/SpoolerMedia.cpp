@@ -32,15 +32,11 @@ int pointsToPwg(float points)
 
 bool mediaFromPpd(PrinterHandle::State *state, QList<NamedMedia> *out)
 {
-    char path[1024] = "";
-    time_t modified = 0;
-    const QByteArray name = state->name.toUtf8();
-    if (cupsGetPPD3(state->http, name.constData(), &modified, path, sizeof path)
-        != HTTP_STATUS_OK)
+    const QString path = fetchPpdFile(state);
+    if (path.isEmpty())
         return false;
-
-    ppd_file_t *ppd = ppdOpenFile(path);
-    QFile::remove(QString::fromLocal8Bit(path));
+    ppd_file_t *ppd = ppdOpenFile(QFile::encodeName(path).constData());
+    QFile::remove(path);
     if (!ppd)
         return false;
 
@@ -85,6 +81,15 @@ void mediaFromScheduler(PrinterHandle::State *state, QList<NamedMedia> *out)
 }
 
 } // namespace
+
+QString fetchPpdFile(PrinterHandle::State *state)
+{
+    char path[1024] = "";
+    time_t modified = 0;
+    if (cupsGetPPD3(state->http, state->dest->name, &modified, path, sizeof path) != HTTP_STATUS_OK)
+        return QString();
+    return QString::fromLocal8Bit(path);
+}
 
 const QList<PrinterMedia> &mediaList(PrinterHandle::State *state)
 {

@@ -29,6 +29,10 @@ const QList<PrinterMedia> &mediaList(PrinterHandle::State *state);
 // no known size.
 QString mediaForCode(PrinterHandle::State *state, short code);
 
+// Downloads the printer's driver description (PPD) to a temporary file the
+// caller removes; empty when the printer has none (a raw queue).
+QString fetchPpdFile(PrinterHandle::State *state);
+
 // Sets the last error from libcups' last status, or to fallback.
 void setLastErrorFromCups(quint32 fallback);
 

@@ -1,0 +1,312 @@
+#include "engines/PdfiumPrinting.h"
+
+#include "engines/PdfiumLibrary.h"
+#include "engines/PrinterDefaults.h"
+#include "platform/LastError.h"
+#include "platform/PrinterDc.h"
+#include "platform/Spooler.h"
+
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cmath>
+
+#include <zlib.h>
+
+using namespace Platform;
+
+namespace {
+
+constexpr qint64 kMaxRawImageBytes = 134217728;      // as stored in the PDF
+constexpr qint64 kMaxInflatedImageBytes = 134217727; // after inflating
+constexpr int kInflateChunk = 262144;
+
+void setText(QString *out, const QString &text)
+{
+    if (out && out->isEmpty())
+        *out = text;
+}
+
+int roundHalfAway(double value)
+{
+    return int(std::lround(value));
+}
+
+struct JpegPage
+{
+    QByteArray jpeg;
+    unsigned int pixelWidth = 0;
+    unsigned int pixelHeight = 0;
+    float left = 0, bottom = 0, right = 0, top = 0;
+};
+
+QByteArray imageFilter(const Pdfium::Functions &fn, Pdfium::PageObject image, int index, bool *ok)
+{
+    const unsigned long length = fn.GetImageFilter(image, index, nullptr, 0);
+    if (length < 1 || length > 256) {
+        *ok = false;
+        return {};
+    }
+    QByteArray name(int(length), '\0');
+    fn.GetImageFilter(image, index, name.data(), length);
+    while (name.endsWith('\0'))
+        name.chop(1);
+    return name;
+}
+
+bool inflateJpeg(const QByteArray &raw, QByteArray *out)
+{
+    z_stream stream{};
+    if (inflateInit_(&stream, ZLIB_VERSION, int(sizeof(z_stream))) != Z_OK)
+        return false;
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(raw.constData()));
+    stream.avail_in = uInt(raw.size());
+    int status = Z_OK;
+    QByteArray chunk(kInflateChunk, '\0');
+    while (status == Z_OK) {
+        stream.next_out = reinterpret_cast<Bytef *>(chunk.data());
+        stream.avail_out = uInt(chunk.size());
+        status = inflate(&stream, Z_NO_FLUSH);
+        out->append(chunk.constData(), chunk.size() - qsizetype(stream.avail_out));
+        if (out->size() > kMaxInflatedImageBytes) {
+            status = Z_MEM_ERROR;
+            break;
+        }
+    }
+    inflateEnd(&stream);
+    return status == Z_STREAM_END;
+}
+
+// The checks are cheap (geometry and filter names); image data is read only
+// once they pass.
+bool qualifiesForJpeg(const Pdfium::Functions &fn, Pdfium::Page page, double w, double h,
+                      PrinterDc *dc, JpegPage *out)
+{
+    if (w <= 0 || h <= 0 || fn.GetRotation(page) != 0 || fn.GetAnnotCount(page) > 0)
+        return false;
+
+    Pdfium::PageObject image = nullptr;
+    const int count = fn.CountObjects(page);
+    for (int k = 0; k < count; ++k) {
+        Pdfium::PageObject object = fn.GetObject(page, k);
+        if (!object)
+            return false;
+        const int type = fn.GetObjectType(object);
+        if (type == Pdfium::kImageObject && !image)
+            image = object;
+        else if (type != Pdfium::kTextObject
+                 || fn.GetTextRenderMode(object) != Pdfium::kInvisibleTextMode)
+            return false;
+    }
+    if (!image)
+        return false;
+
+    Pdfium::ImageMetadata meta{};
+    if (!fn.GetBounds(image, &out->left, &out->bottom, &out->right, &out->top)
+        || !fn.GetImageMetadata(image, page, &meta))
+        return false;
+    const double coverage = std::abs(double(out->right) - out->left)
+        * std::abs(double(out->top) - out->bottom) / (w * h);
+    if (coverage < 0.9 || coverage > 1.1 || meta.width < 800 || meta.height < 800)
+        return false;
+    out->pixelWidth = meta.width;
+    out->pixelHeight = meta.height;
+
+    Pdfium::Matrix m{};
+    if (!fn.GetMatrix(image, &m) || std::abs(m.b) > 0.01f || std::abs(m.c) > 0.01f || m.a <= 0
+        || m.d <= 0)
+        return false;
+
+    const int filterCount = fn.GetImageFilterCount(image);
+    if (filterCount < 1 || filterCount > 2)
+        return false;
+    QList<QByteArray> filters;
+    for (int i = 0; i < filterCount; ++i) {
+        bool ok = true;
+        filters << imageFilter(fn, image, i, &ok);
+        if (!ok)
+            return false;
+    }
+    const bool plain = filters == QList<QByteArray>{"DCTDecode"};
+    const bool deflated = filters == QList<QByteArray>{"FlateDecode", "DCTDecode"};
+    if (!plain && !deflated)
+        return false;
+
+    const unsigned long rawLength = fn.GetImageDataRaw(image, nullptr, 0);
+    if (rawLength < 4 || qint64(rawLength) > kMaxRawImageBytes)
+        return false;
+    QByteArray raw(qsizetype(rawLength), '\0');
+    const unsigned long read = fn.GetImageDataRaw(image, raw.data(), rawLength);
+    if (read < 1 || read > rawLength)
+        return false;
+    raw.truncate(qsizetype(read));
+
+    if (plain)
+        out->jpeg = raw;
+    else if (!inflateJpeg(raw, &out->jpeg))
+        return false;
+    if (out->jpeg.size() < 4 || quint8(out->jpeg.at(0)) != 0xFF || quint8(out->jpeg.at(1)) != 0xD8)
+        return false;
+
+    const qint32 escape = CHECKJPEGFORMAT;
+    QByteArray result;
+    return extEscape(dc, QUERYESCSUPPORT,
+                     QByteArray(reinterpret_cast<const char *>(&escape), sizeof escape), nullptr)
+            > 0
+        && extEscape(dc, CHECKJPEGFORMAT, out->jpeg, &result) > 0 && result.size() == 4
+        && *reinterpret_cast<const qint32 *>(result.constData()) == 1;
+}
+
+// Where the image sits on the page, in device pixels.
+bool drawJpeg(PrinterDc *dc, const JpegPage &jpeg, double w, double h, const FittedPage &fit)
+{
+    const int x = fit.offsetX + roundHalfAway(jpeg.left / w * fit.width);
+    const int y = fit.offsetY + roundHalfAway((h - jpeg.top) / h * fit.height);
+    const int width = std::max(1, roundHalfAway((jpeg.right - jpeg.left) / w * fit.width));
+    const int height = std::max(1, roundHalfAway((jpeg.top - jpeg.bottom) / h * fit.height));
+    return stretchJpeg(dc, x, y, width, height, int(jpeg.pixelWidth), int(jpeg.pixelHeight),
+                       jpeg.jpeg)
+        > 0;
+}
+
+} // namespace
+
+FittedPage fitPage(double w, double h, int printableWidth, int printableHeight)
+{
+    const double scale = std::min(printableWidth / w, printableHeight / h);
+    FittedPage fit;
+    fit.width = std::max(1, roundHalfAway(w * scale));
+    fit.height = std::max(1, roundHalfAway(h * scale));
+    fit.offsetX = (printableWidth - fit.width) / 2;
+    fit.offsetY = (printableHeight - fit.height) / 2;
+    return fit;
+}
+
+bool printPdfToDc(const QString &pdfPath, PrinterDc *dc, int printableWidth, int printableHeight,
+                  int *pagesPrinted, QString *message, const QString &configuredLibraryPath,
+                  int *passThroughPages)
+{
+    int printed = 0;
+    int passThrough = 0;
+    QString text;
+    const auto finish = [&](bool ok) {
+        if (pagesPrinted)
+            *pagesPrinted = printed;
+        if (passThroughPages)
+            *passThroughPages = passThrough;
+        if (message)
+            *message = text;
+        return ok;
+    };
+    if (!dc || printableWidth < 1 || printableHeight < 1) {
+        text = QStringLiteral("The printer device context is invalid.");
+        return finish(false);
+    }
+
+    int pageCount = 0;
+    {
+        Pdfium::Pass pass(configuredLibraryPath);
+        if (!pass.open(pdfPath, Pdfium::PageObjectGroup | Pdfium::PassThroughGroup, &text))
+            return finish(false);
+        const Pdfium::Functions &fn = pass.fn();
+        pageCount = fn.GetPageCount(pass.document());
+        for (int i = 0; i < pageCount; ++i) {
+            Pdfium::PageGuard page(fn, fn.LoadPage(pass.document(), i));
+            if (!page.get()) {
+                setText(&text, QStringLiteral("PDFium could not load page %1.").arg(i + 1));
+                break;
+            }
+            const double w = fn.GetPageWidth(page.get());
+            const double h = fn.GetPageHeight(page.get());
+            const FittedPage fit = fitPage(w, h, printableWidth, printableHeight);
+            JpegPage jpeg;
+            const bool qualifies = qualifiesForJpeg(fn, page.get(), w, h, dc, &jpeg);
+
+            if (startPage(dc) <= 0) {
+                setText(&text, QStringLiteral("The printer could not start page %1 (Windows error %2).")
+                                   .arg(i + 1)
+                                   .arg(lastError()));
+                break;
+            }
+            if (qualifies && drawJpeg(dc, jpeg, w, h, fit)) {
+                ++passThrough;
+            } else {
+                QString drawError;
+                if (!drawPdfPage(dc, pdfPath, i, fit.offsetX, fit.offsetY, fit.width, fit.height,
+                                 &drawError)) {
+                    setText(&text, drawError);
+                    break;
+                }
+            }
+            if (endPage(dc) <= 0) {
+                setText(&text, QStringLiteral("The printer could not finish page %1 (Windows error %2).")
+                                   .arg(i + 1)
+                                   .arg(lastError()));
+                break;
+            }
+            printed = i + 1;
+        }
+    }
+    const bool ok = pageCount > 0 && printed == pageCount;
+    if (!ok)
+        setText(&text, QStringLiteral("The PDF document has no printable pages."));
+    return finish(ok);
+}
+
+bool printPdfWithPdfium(const PdfiumPrintRequest &request, int *pagesPrinted, QString *message)
+{
+    if (pagesPrinted)
+        *pagesPrinted = 0;
+    QString text;
+    const auto fail = [&](const QString &reason) {
+        if (message)
+            *message = reason;
+        return false;
+    };
+    if (!QFileInfo::exists(request.pdfPath))
+        return fail(QStringLiteral("PDF file not found: ") + request.pdfPath);
+    if (request.printerName.trimmed().isEmpty())
+        return fail(QStringLiteral("No printer is selected."));
+
+    PrinterHandle printer;
+    if (!openPrinter(request.printerName, &printer))
+        return fail(QStringLiteral("Unable to open printer: ") + request.printerName);
+    if (documentPropertiesSize(printer) < 1)
+        return fail(QStringLiteral("The printer driver did not provide DEVMODE data: ")
+                    + request.printerName);
+    DeviceMode devMode;
+    if (documentPropertiesRead(printer, &devMode) != IDOK)
+        return fail(QStringLiteral("Unable to read printer driver settings: ") + request.printerName);
+
+    const int duplexMode = !request.duplex ? 0 : request.shortEdge ? 2 : 1;
+    writeSettingsToDeviceMode(&devMode, {request.copies, duplexMode, request.color,
+                                         request.paperKey, request.useDriverSettings});
+    if (request.forcedDpi > 0) {
+        devMode.dmPrintQuality = short(request.forcedDpi);
+        devMode.dmYResolution = short(request.forcedDpi);
+        devMode.dmFields |= DM_PRINTQUALITY | DM_YRESOLUTION;
+    }
+    if (documentPropertiesMerge(printer, &devMode) != IDOK)
+        return fail(QStringLiteral("The printer driver rejected the current print settings."));
+
+    std::unique_ptr<PrinterDc> dc = createPrinterDc(request.printerName, devMode);
+    if (!dc)
+        return fail(windowsErrorText(QStringLiteral("Unable to create the printer device")));
+    if (startDoc(dc.get(), QFileInfo(request.pdfPath).fileName()) <= 0)
+        return fail(windowsErrorText(QStringLiteral("Unable to create the PDFium print job")));
+
+    const int height = getDeviceCaps(dc.get(), VERTRES);
+    const int width = getDeviceCaps(dc.get(), HORZRES);
+    int pages = 0;
+    if (!printPdfToDc(request.pdfPath, dc.get(), width, height, &pages, &text, QString())) {
+        abortDoc(dc.get());
+        return fail(text);
+    }
+    if (endDoc(dc.get()) <= 0)
+        return fail(windowsErrorText(QStringLiteral("The printer did not complete the PDFium print job")));
+    if (pagesPrinted)
+        *pagesPrinted = pages;
+    if (message)
+        message->clear();
+    return true;
+}

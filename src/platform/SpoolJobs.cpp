@@ -1,0 +1,111 @@
+#include "platform/SpoolJobs.h"
+
+#include "platform/LastError.h"
+#include "platform/SpoolerState.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+namespace Platform {
+
+namespace {
+
+struct CupsOptions
+{
+    explicit CupsOptions(const OptionList &list)
+    {
+        for (const auto &[name, value] : list)
+            count = cupsAddOption(name.toUtf8().constData(), value.toUtf8().constData(), count,
+                                  &options);
+    }
+    ~CupsOptions() { cupsFreeOptions(count, options); }
+    CupsOptions(const CupsOptions &) = delete;
+    CupsOptions &operator=(const CupsOptions &) = delete;
+
+    int count = 0;
+    cups_option_t *options = nullptr;
+};
+
+} // namespace
+
+bool submitDocument(PrinterHandle &printer, const QString &file, const QString &title,
+                    const char *format, const OptionList &options, int *jobId)
+{
+    *jobId = 0;
+    QFile data(file);
+    if (!printer.isOpen() || !data.open(QIODevice::ReadOnly)) {
+        setLastError(printer.isOpen() ? ErrorFileNotFound : ErrorInvalidParameter);
+        return false;
+    }
+    PrinterHandle::State *state = printer.state();
+    const char *name = state->dest->name;
+    const QByteArray titleText = title.toUtf8();
+    CupsOptions cupsOptions(options);
+
+    const int job = cupsCreateJob(state->http, name, titleText.constData(), cupsOptions.count,
+                                  cupsOptions.options);
+    if (job <= 0) {
+        setLastErrorFromCups(ErrorServerUnavailable);
+        return false;
+    }
+    bool ok = cupsStartDocument(state->http, name, job, titleText.constData(), format, 1)
+        == HTTP_STATUS_CONTINUE;
+    while (ok && !data.atEnd()) {
+        const QByteArray chunk = data.read(256 * 1024);
+        ok = !chunk.isEmpty()
+            && cupsWriteRequestData(state->http, chunk.constData(), size_t(chunk.size()))
+                == HTTP_STATUS_CONTINUE;
+    }
+    ok = ok && data.error() == QFileDevice::NoError;
+    if (cupsFinishDocument(state->http, name) != IPP_STATUS_OK)
+        ok = false;
+    if (!ok) {
+        setLastErrorFromCups(ErrorServerUnavailable);
+        const quint32 error = lastError();
+        cupsCancelJob2(state->http, name, job, 0);
+        setLastError(error);
+        return false;
+    }
+    *jobId = job;
+    return true;
+}
+
+bool filterToFile(PrinterHandle &printer, const QString &pdfFile, const OptionList &options,
+                  const QString &outputFile)
+{
+    if (!printer.isOpen()) {
+        setLastError(ErrorInvalidParameter);
+        return false;
+    }
+    PrinterHandle::State *state = printer.state();
+    const QString ppdPath = fetchPpdFile(state);
+    const bool hasDriver = !ppdPath.isEmpty();
+
+    QFile::remove(outputFile);
+    bool ok = false;
+    if (!hasDriver) {
+        ok = QFile::copy(pdfFile, outputFile);
+    } else {
+        QStringList arguments = {QStringLiteral("-p"), ppdPath, QStringLiteral("-i"),
+                                 QStringLiteral("application/pdf"), QStringLiteral("-m"),
+                                 QStringLiteral("printer/foo")};
+        for (const auto &[name, value] : options)
+            arguments << QStringLiteral("-o") << name + QLatin1Char('=') + value;
+        arguments << pdfFile;
+        QProcess filter;
+        filter.setStandardOutputFile(outputFile);
+        filter.setStandardErrorFile(QProcess::nullDevice());
+        filter.start(QStringLiteral("/usr/sbin/cupsfilter"), arguments);
+        ok = filter.waitForFinished(-1) && filter.exitStatus() == QProcess::NormalExit
+            && filter.exitCode() == 0 && QFileInfo(outputFile).size() > 0;
+        QFile::remove(ppdPath);
+    }
+    if (!ok) {
+        QFile::remove(outputFile);
+        setLastError(ErrorAccessDenied);
+    }
+    return ok;
+}
+
+} // namespace Platform

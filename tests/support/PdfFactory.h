@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMetaType>
+#include <QList>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+#include <QStringList>
+
+// Builds test PDFs with exactly the objects a test needs: vector text pages,
+// scanned pages (JPEG images with an invisible text layer), rotations,
+// annotations, odd filters. Coordinates are PDF points.
+namespace PdfFactory {
+
+struct Image
+{
+    int pixelWidth = 1000;
+    int pixelHeight = 1400;
+    QRectF rect;                                 // where it is drawn; empty: the whole page
+    QStringList filters = {"DCTDecode"};         // as listed in the stream
+    int components = 3;                          // 1 grey, 3 RGB
+};
+
+struct Page
+{
+    QSizeF size{595, 842};
+    int rotate = 0;
+    QString visibleText;                         // drawn with Helvetica when not empty
+    QString invisibleText;                       // render mode 3, as a scanner's OCR layer
+    QList<Image> images;
+    bool annotation = false;                     // a square annotation with an appearance
+};
+
+// A JPEG of the given size, deterministic content.
+QByteArray jpegBytes(int width, int height, int components = 3, int quality = 75);
+
+bool write(const QString &path, const QList<Page> &pages, const QString &userPassword = QString());
+
+// Convenience: n text pages of one size.
+QList<Page> textPages(int count, QSizeF size = QSizeF(595, 842));
+// Convenience: n scanned pages, a full-page JPEG and OCR text each.
+QList<Page> scannedPages(int count, int pixelWidth = 1240, int pixelHeight = 1754);
+
+} // namespace PdfFactory
+
+Q_DECLARE_METATYPE(PdfFactory::Page)
