@@ -73,4 +73,35 @@ QByteArray waitForJobOutput(const QString &queue, int jobId, int timeoutMs)
     return QByteArray();
 }
 
+int lastJobId(const QString &queue)
+{
+    int last = 0;
+    const QStringList done = QDir(outputFolder(queue)).entryList({QStringLiteral("*.prn")});
+    for (const QString &name : done)
+        last = std::max(last, name.section(QLatin1Char('.'), 0, 0).toInt());
+    return last;
+}
+
+int waitForJobAfter(const QString &queue, int afterJobId, const QString &title, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        const QStringList done = QDir(outputFolder(queue)).entryList({QStringLiteral("*.prn")});
+        for (const QString &name : done) {
+            const int id = name.section(QLatin1Char('.'), 0, 0).toInt();
+            if (id > afterJobId
+                && (title.isEmpty() || jobInfo(queue, id).startsWith("title=" + title + "\n")))
+                return id;
+        }
+        QThread::msleep(50);
+    }
+    return 0;
+}
+
+QString jobInfo(const QString &queue, int jobId)
+{
+    QFile info(QDir(outputFolder(queue)).filePath(QStringLiteral("%1.info").arg(jobId)));
+    return info.open(QIODevice::ReadOnly) ? QString::fromUtf8(info.readAll()) : QString();
+}
+
 } // namespace PrivateCups

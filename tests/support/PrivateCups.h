@@ -30,4 +30,13 @@ int submitWithLp(const QString &queue, const QString &file, const QStringList &l
 // empty after the timeout.
 QByteArray waitForJobOutput(const QString &queue, int jobId, int timeoutMs = 60000);
 
+// The highest job id whose data reached the queue so far (0: none).
+int lastJobId(const QString &queue);
+// Waits for a job newer than afterJobId to reach the queue (with this title,
+// when one is given: other suites print to the same queues); its id, or 0.
+int waitForJobAfter(const QString &queue, int afterJobId, const QString &title = QString(),
+                    int timeoutMs = 60000);
+// The backend's record of a job: title, user, copies and options lines.
+QString jobInfo(const QString &queue, int jobId);
+
 } // namespace PrivateCups

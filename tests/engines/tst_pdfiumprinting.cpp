@@ -1,0 +1,388 @@
+#include "PdfFactory.h"
+#include "TestMain.h"
+
+#include "engines/PdfiumPrinting.h"
+#include "platform/DeviceMode.h"
+#include "platform/LpOptions.h"
+#include "platform/PrinterDc.h"
+#include "platform/Spooler.h"
+
+#define POINTERHOLDER_TRANSITION 4
+#include <qpdf/QPDF.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
+#include <qpdf/QPDFPageObjectHelper.hh>
+
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+
+using namespace Platform;
+
+namespace {
+
+const QString kRaw = QString::fromLatin1(PrivateCups::kRawQueue);
+const QString kPs = QString::fromLatin1(PrivateCups::kPostScriptQueue);
+
+// What one page of a spool document holds.
+struct SpoolPage
+{
+    double width = 0;
+    double height = 0;
+    QRectF placed;           // where the drawing went, in points
+    bool isImage = false;    // an image placed unchanged (else a page form)
+    QByteArray imageBytes;   // the image's stream data as stored
+};
+
+QRectF transformed(const QRectF &box, const QList<double> &m)
+{
+    const auto map = [&](double x, double y) {
+        return QPointF(m[0] * x + m[2] * y + m[4], m[1] * x + m[3] * y + m[5]);
+    };
+    const QPolygonF corners{map(box.left(), box.top()), map(box.right(), box.top()),
+                            map(box.left(), box.bottom()), map(box.right(), box.bottom())};
+    return corners.boundingRect();
+}
+
+QList<SpoolPage> readSpool(const QByteArray &pdfBytes)
+{
+    QList<SpoolPage> result;
+    if (pdfBytes.isEmpty())
+        return result;
+    QPDF pdf;
+    pdf.processMemoryFile("spool", pdfBytes.constData(), size_t(pdfBytes.size()));
+    for (QPDFPageObjectHelper page : QPDFPageDocumentHelper(pdf).getAllPages()) {
+        SpoolPage out;
+        const auto box = page.getMediaBox().getArrayAsRectangle();
+        out.width = box.urx - box.llx;
+        out.height = box.ury - box.lly;
+        const std::string content = page.getObjectHandle().getKey("/Contents").getStreamData()->getBuffer()
+            ? std::string(reinterpret_cast<const char *>(
+                              page.getObjectHandle().getKey("/Contents").getStreamData()->getBuffer()),
+                          page.getObjectHandle().getKey("/Contents").getStreamData()->getSize())
+            : std::string();
+        static const QRegularExpression cm(
+            QStringLiteral("([-\\d.]+) ([-\\d.]+) ([-\\d.]+) ([-\\d.]+) ([-\\d.]+) ([-\\d.]+) cm\\s*(/\\w+) Do"));
+        const auto match = cm.match(QString::fromStdString(content));
+        if (match.hasMatch()) {
+            QList<double> m;
+            for (int i = 1; i <= 6; ++i)
+                m << match.captured(i).toDouble();
+            QPDFObjectHandle object =
+                page.getObjectHandle().getKey("/Resources").getKey("/XObject").getKey(
+                    match.captured(7).toStdString());
+            out.isImage = object.getDict().getKey("/Subtype").getName() == "/Image";
+            QRectF unit(0, 0, 1, 1);
+            if (!out.isImage) {
+                const auto bbox = object.getDict().getKey("/BBox").getArrayAsRectangle();
+                unit = QRectF(QPointF(bbox.llx, bbox.lly), QPointF(bbox.urx, bbox.ury));
+            } else {
+                auto raw = object.getRawStreamData();
+                out.imageBytes = QByteArray(reinterpret_cast<const char *>(raw->getBuffer()),
+                                            qsizetype(raw->getSize()));
+            }
+            out.placed = transformed(unit, m);
+        }
+        result << out;
+    }
+    return result;
+}
+
+using PrivateCups::jobInfo;
+using PrivateCups::lastJobId;
+
+// Prints through the device context into a file, as the cache builder does,
+// and reads the spool back (the raw queue's data is the spool itself).
+struct DcRun
+{
+    bool ok = false;
+    int pages = 0;
+    int passThrough = 0;
+    QString message;
+    QByteArray output;
+};
+
+DcRun printToFile(const QString &pdf, const QString &printer, const QString &outputFile)
+{
+    DcRun run;
+    PrinterHandle handle;
+    DeviceMode dm;
+    if (!openPrinter(printer, &handle) || documentPropertiesRead(handle, &dm) != IDOK)
+        return run;
+    std::unique_ptr<PrinterDc> dc = createPrinterDc(printer, dm);
+    if (!dc || startDoc(dc.get(), "test", outputFile) <= 0)
+        return run;
+    run.ok = printPdfToDc(pdf, dc.get(), getDeviceCaps(dc.get(), HORZRES),
+                          getDeviceCaps(dc.get(), VERTRES), &run.pages, &run.message, QString(),
+                          &run.passThrough);
+    if (run.ok)
+        run.ok = endDoc(dc.get()) > 0;
+    else
+        abortDoc(dc.get());
+    QFile file(outputFile);
+    if (file.open(QIODevice::ReadOnly))
+        run.output = file.readAll();
+    return run;
+}
+
+} // namespace
+
+class TestPdfiumPrinting : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    int m_lastRawJob = 0;
+
+    QString pdf(const QString &name, const QList<PdfFactory::Page> &pages)
+    {
+        const QString path = m_dir.filePath(name);
+        if (!PdfFactory::write(path, pages))
+            qWarning("could not write %s", qPrintable(path));
+        return path;
+    }
+
+    QByteArray printToRaw(const QString &file, PdfiumPrintRequest request, int *pages = nullptr)
+    {
+        request.pdfPath = file;
+        request.printerName = kRaw;
+        const int before = lastJobId(kRaw);
+        int printed = 0;
+        QString message;
+        if (!printPdfWithPdfium(request, &printed, &message)) {
+            qWarning("print failed: %s", qPrintable(message));
+            return {};
+        }
+        if (pages)
+            *pages = printed;
+        const int job = PrivateCups::waitForJobAfter(kRaw, before, QFileInfo(file).fileName());
+        m_lastRawJob = job;
+        return PrivateCups::waitForJobOutput(kRaw, job);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(PrivateCups::isAvailable()); }
+    void init() { restoreLpOptions(LpOptionsSnapshot()); }
+
+    void fittingRules()
+    {
+        // Taller than the area: full height, centred across.
+        FittedPage fit = fitPage(500, 1000, 1000, 1000);
+        QCOMPARE(fit.width, 500);
+        QCOMPARE(fit.height, 1000);
+        QCOMPARE(fit.offsetX, 250);
+        QCOMPARE(fit.offsetY, 0);
+        // Wider: full width, centred down; landscape on portrait is not turned.
+        fit = fitPage(842, 595, 2480, 3508);
+        QCOMPARE(fit.width, 2480);
+        QCOMPARE(fit.height, 1752); // 1752.49
+        QCOMPARE(fit.offsetY, (3508 - 1752) / 2);
+        // Rounded half away from zero, never below one pixel.
+        fit = fitPage(1, 1000, 100, 100);
+        QCOMPARE(fit.width, 1);
+    }
+
+    void pagesArriveFittedAndCentred()
+    {
+        QList<PdfFactory::Page> pages = PdfFactory::textPages(1, QSizeF(595, 842));
+        pages << PdfFactory::textPages(1, QSizeF(612, 792)).first();
+        pages << PdfFactory::textPages(1, QSizeF(842, 595)).first();
+        int printed = 0;
+        const QByteArray output = printToRaw(pdf("mixed.pdf", pages), {}, &printed);
+        QCOMPARE(printed, 3);
+        const QList<SpoolPage> spool = readSpool(output);
+        QCOMPARE(spool.size(), 3);
+        for (const SpoolPage &page : spool) {
+            // The raw queue's paper: A4.
+            QVERIFY(qAbs(page.width - 595.3) < 0.5);
+            QVERIFY(qAbs(page.height - 841.9) < 0.5);
+            QVERIFY(!page.isImage);
+        }
+        QVERIFY(qAbs(spool[0].placed.width() - 595.3) < 1);
+        QVERIFY(qAbs(spool[0].placed.height() - 841.9) < 1);
+        // Letter on A4: fills the width, centred vertically.
+        QVERIFY(qAbs(spool[1].placed.width() - 595.3) < 1);
+        QVERIFY(qAbs(spool[1].placed.center().y() - 421) < 1);
+        // Landscape on portrait: small and centred, not rotated.
+        QVERIFY(qAbs(spool[2].placed.width() - 595.3) < 1);
+        QVERIFY(qAbs(spool[2].placed.height() - 595.3 * 595 / 842) < 1.5);
+        QVERIFY(qAbs(spool[2].placed.center().y() - 421) < 1);
+    }
+
+    void scannedPagesPassTheirJpegThrough()
+    {
+        QList<PdfFactory::Page> pages = PdfFactory::scannedPages(1, 1240, 1754);
+        PdfFactory::Page flate = PdfFactory::scannedPages(1, 1240, 1754).first();
+        flate.images[0].filters = QStringList{"FlateDecode", "DCTDecode"};
+        pages << flate;
+        PdfFactory::Page wrongOrder = PdfFactory::scannedPages(1, 1240, 1754).first();
+        wrongOrder.images[0].filters = QStringList{"DCTDecode", "FlateDecode"};
+        pages << wrongOrder;
+
+        const DcRun run = printToFile(pdf("scans.pdf", pages), kRaw, m_dir.filePath("scans.out"));
+        QVERIFY2(run.ok, qPrintable(run.message));
+        QCOMPARE(run.pages, 3);
+        QCOMPARE(run.passThrough, 2);
+        const QList<SpoolPage> spool = readSpool(run.output);
+        const QByteArray source = PdfFactory::jpegBytes(1240, 1754);
+        QVERIFY(spool[0].isImage);
+        QCOMPARE(spool[0].imageBytes, source);
+        QVERIFY(spool[1].isImage);
+        QCOMPARE(spool[1].imageBytes, source);
+        QVERIFY(!spool[2].isImage);
+        QVERIFY(qAbs(spool[0].placed.width() - 595.3) < 1);
+    }
+
+    void pagesThatMustBeRendered_data()
+    {
+        QTest::addColumn<PdfFactory::Page>("page");
+        PdfFactory::Page base = PdfFactory::scannedPages(1, 1240, 1754).first();
+        PdfFactory::Page visible = base;
+        visible.visibleText = "Stamped";
+        QTest::newRow("visible text") << visible;
+        PdfFactory::Page annotated = base;
+        annotated.annotation = true;
+        QTest::newRow("annotation") << annotated;
+        PdfFactory::Page rotated = base;
+        rotated.rotate = 90;
+        QTest::newRow("rotated") << rotated;
+        PdfFactory::Page small = base;
+        small.images[0].rect = QRectF(0, 0, 595 * 0.89, 842);
+        QTest::newRow("89% of the page") << small;
+        PdfFactory::Page lowRes = base;
+        lowRes.images[0].pixelWidth = 799;
+        QTest::newRow("799 pixels") << lowRes;
+        PdfFactory::Page two = base;
+        two.images << two.images.first();
+        QTest::newRow("two images") << two;
+    }
+
+    void pagesThatMustBeRendered()
+    {
+        QFETCH(PdfFactory::Page, page);
+        const DcRun run = printToFile(pdf("render.pdf", {page}), kRaw, m_dir.filePath("render.out"));
+        QVERIFY2(run.ok, qPrintable(run.message));
+        QCOMPARE(run.passThrough, 0);
+        QVERIFY(!readSpool(run.output).first().isImage);
+    }
+
+    void slightlyLargerImageQualifies()
+    {
+        PdfFactory::Page page = PdfFactory::scannedPages(1, 1240, 1754).first();
+        page.images[0].rect = QRectF(-10, -10, 595 * 1.05, 842);
+        const DcRun run = printToFile(pdf("big.pdf", {page}), kRaw, m_dir.filePath("big.out"));
+        QVERIFY2(run.ok, qPrintable(run.message));
+        QCOMPARE(run.passThrough, 1);
+    }
+
+    void copiesAreClampedAndSentOnce()
+    {
+        const QString file = pdf("copies.pdf", PdfFactory::textPages(2));
+        PdfiumPrintRequest request;
+        request.copies = 0;
+        QVERIFY(!printToRaw(file, request).isEmpty());
+        QVERIFY(jobInfo(kRaw, m_lastRawJob).contains("copies=1\n"));
+        request.copies = 12000;
+        QVERIFY(!printToRaw(file, request).isEmpty());
+        QVERIFY(jobInfo(kRaw, m_lastRawJob).contains("copies=9999\n"));
+    }
+
+    void postScriptQueueShowsCopiesAndDuplex()
+    {
+        PdfiumPrintRequest request;
+        request.pdfPath = pdf("duplex.pdf", PdfFactory::textPages(3));
+        request.printerName = kPs;
+        request.duplex = true;
+        request.copies = 2;
+        request.paperKey = "A4";
+        const int before = lastJobId(kPs);
+        int pages = 0;
+        QString message;
+        QVERIFY2(printPdfWithPdfium(request, &pages, &message), qPrintable(message));
+        QCOMPARE(pages, 3);
+        const int job = PrivateCups::waitForJobAfter(kPs, before, "duplex.pdf");
+        const QByteArray output = PrivateCups::waitForJobOutput(kPs, job);
+        // Collated copies are the backend's to repeat: the job carries them.
+        QVERIFY(jobInfo(kPs, job).contains("copies=2\n"));
+        QVERIFY2(output.contains("%%Requirements: duplex"), output.left(600));
+        QVERIFY(output.contains("%%HiResBoundingBox: 0 0 595.00 842.00"));
+    }
+
+    void driverSettingsStayTheDrivers()
+    {
+        QVERIFY(writeLpOptions("Dest Dunmarrow_PS sides=two-sided-long-edge media=Letter\n"));
+        PdfiumPrintRequest request;
+        request.pdfPath = pdf("driver.pdf", PdfFactory::textPages(2));
+        request.printerName = kPs;
+        request.useDriverSettings = true;
+        request.duplex = false;
+        request.paperKey = "A3";
+        request.forcedDpi = 300;
+        request.copies = 3;
+        const int before = lastJobId(kPs);
+        QString message;
+        QVERIFY2(printPdfWithPdfium(request, nullptr, &message), qPrintable(message));
+        const int job = PrivateCups::waitForJobAfter(kPs, before, "driver.pdf");
+        const QByteArray output = PrivateCups::waitForJobOutput(kPs, job);
+        QVERIFY(jobInfo(kPs, job).contains("copies=3\n"));
+        QVERIFY(jobInfo(kPs, job).contains("printer-resolution=300x300dpi"));
+        QVERIFY(output.contains("%%Requirements: duplex"));
+        QVERIFY(output.contains("%%HiResBoundingBox: 0 0 612.00 792.00"));
+    }
+
+    void printToFileGivesThePrintersData()
+    {
+        const DcRun run = printToFile(pdf("tofile.pdf", PdfFactory::textPages(2)), kPs,
+                                      m_dir.filePath("out dir/printer data.prn"));
+        QVERIFY(!run.ok); // the folder does not exist
+        QVERIFY(!QFile::exists(m_dir.filePath("out dir/printer data.prn")));
+        QDir().mkpath(m_dir.filePath("out dir"));
+        const DcRun ok = printToFile(pdf("tofile.pdf", PdfFactory::textPages(2)), kPs,
+                                     m_dir.filePath("out dir/printer data.prn"));
+        QVERIFY2(ok.ok, qPrintable(ok.message));
+        QVERIFY(ok.output.startsWith("%!PS"));
+    }
+
+    void failuresSendNothing_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("printer");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing file") << "missing.pdf" << kRaw << "PDF file not found: ";
+        QTest::newRow("no printer") << "one.pdf" << "  " << "No printer is selected.";
+        QTest::newRow("unknown printer") << "one.pdf" << "Gone_Printer"
+                                         << "Unable to open printer: Gone_Printer";
+        QTest::newRow("encrypted") << "locked.pdf" << kRaw << "Incorrect password";
+        QTest::newRow("no pages") << "empty.pdf" << kRaw << "The PDF document has no printable pages.";
+        QTest::newRow("not a PDF") << "fake.pdf" << kRaw << "Invalid file format";
+    }
+
+    void failuresSendNothing()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, printer);
+        QFETCH(QString, message);
+        pdf("one.pdf", PdfFactory::textPages(1));
+        pdf("empty.pdf", {});
+        PdfFactory::write(m_dir.filePath("locked.pdf"), PdfFactory::textPages(1), "secret");
+        QFile fake(m_dir.filePath("fake.pdf"));
+        QVERIFY(fake.open(QIODevice::WriteOnly));
+        fake.write("this is not a PDF at all");
+        fake.close();
+
+        const int before = lastJobId(kRaw);
+        PdfiumPrintRequest request;
+        request.pdfPath = m_dir.filePath(file);
+        request.printerName = printer;
+        int pages = -1;
+        QString text;
+        QVERIFY(!printPdfWithPdfium(request, &pages, &text));
+        QVERIFY2(text.startsWith(message), qPrintable(text));
+        QCOMPARE(pages, 0);
+        QCOMPARE(PrivateCups::waitForJobAfter(kRaw, before, file, 500), 0);
+    }
+};
+
+DUNMARROW_TEST_MAIN(TestPdfiumPrinting)
+#include "tst_pdfiumprinting.moc"
