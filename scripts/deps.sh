@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite qt6-svg-dev libqt6svg6
+  qt6-image-formats-plugins
   libgl-dev
   libcups2-dev libqpdf-dev zlib1g-dev
   cups cups-client cups-bsd cups-filters ghostscript

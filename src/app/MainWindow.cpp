@@ -3,6 +3,7 @@
 #include "app/AppIdentity.h"
 #include "app/WindowGeometry.h"
 
+#include "cache/CacheStore.h"
 #include "queue/QueueController.h"
 #include "queue/QueueTable.h"
 #include "queue/ReorderTableWidget.h"
@@ -49,6 +50,9 @@ void MainWindow::setupUi()
     m_queue = new QueueController(&m_store, m_table, this);
     connect(m_queue, &QueueController::statusMessage, this, &MainWindow::showStatus);
     connect(m_queue, &QueueController::tableReloaded, this, &MainWindow::updateBatchControls);
+    m_queue->setCacheLookup([](const QString &path, const PrintSettings &settings) {
+        return findCache(path, settings);
+    });
 
     m_statusLabel = new QLabel(this);
     statusBar()->addWidget(m_statusLabel, 1);
@@ -67,7 +71,7 @@ void MainWindow::openLocalStore()
 
 void MainWindow::runDependencyCheck()
 {
-    // The engines report what they are missing once they exist.
+    ::runDependencyCheck(this);
 }
 
 void MainWindow::reloadQueueTable()

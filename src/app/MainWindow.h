@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engines/Dispatch.h"
 #include "store/LocalStore.h"
 
 #include <QMainWindow>
@@ -15,6 +16,8 @@ class MainWindow : public QMainWindow
     Q_OBJECT
 
 public:
+    using PrintResult = ::PrintResult;
+
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 

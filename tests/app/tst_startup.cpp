@@ -1,3 +1,4 @@
+#include "StandIns.h"
 #include "TestMain.h"
 
 #include "app/MainWindow.h"
@@ -41,6 +42,9 @@ struct MessageBoxCatcher
 class TestStartup : public QObject
 {
     Q_OBJECT
+
+    // The window checks for these once it runs; they do not exist here.
+    StandInPrograms m_programs;
 
 private Q_SLOTS:
     void identity()

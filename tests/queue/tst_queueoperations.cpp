@@ -1,4 +1,5 @@
 #include "QueueFixture.h"
+#include "StandIns.h"
 #include "TestMain.h"
 
 #include "app/MainWindow.h"
@@ -14,6 +15,9 @@
 class TestQueueOperations : public QObject
 {
     Q_OBJECT
+
+    // The window checks for these once it runs; they do not exist here.
+    StandInPrograms m_programs;
 
     std::unique_ptr<QueueFixture> m_fixture;
     std::unique_ptr<RecordingTable> m_table;

@@ -1,0 +1,198 @@
+#include "engines/Dispatch.h"
+
+#include "cache/CacheStore.h"
+#include "engines/OfficeSuites.h"
+#include "engines/PdfiumLibrary.h"
+#include "engines/PdfiumPrinting.h"
+#include "platform/Automation.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrinter>
+
+#include <algorithm>
+
+namespace {
+
+const char kAcrobatMissing[] = "This computer does not have  Adobe Acrobat  installed, so  Acrobat "
+                               "Print，Please install  Adobe Acrobat software.";
+
+QString lowerSuffix(const QString &path)
+{
+    const QString name = QFileInfo(path).fileName();
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot + 1).toLower();
+}
+
+bool isImageSuffix(const QString &suffix)
+{
+    static const QStringList images = {"jpg", "jpeg", "png", "bmp", "gif", "tif", "tiff", "webp"};
+    return images.contains(suffix);
+}
+
+PrintSettings settingsOf(const PrintJob &job)
+{
+    PrintSettings settings;
+    settings.printerName = job.printerName;
+    settings.duplex = job.duplex;
+    settings.shortEdge = job.shortEdge;
+    settings.color = job.color;
+    settings.paperSize = job.paperKey;
+    settings.useDriverSettings = job.useDriverSettings;
+    settings.hotFolderId = job.hotFolderId;
+    return settings;
+}
+
+PrintResult replayResult(bool ok, int pages, const QString &message, const char *fallback)
+{
+    PrintResult result;
+    result.success = ok;
+    result.pages = ok ? std::max(1, pages) : 0;
+    if (!ok)
+        result.message = message.isEmpty() ? QString::fromUtf8(fallback) : message;
+    return result;
+}
+
+QString notInstalledMessage(const QString &name)
+{
+    return QStringLiteral("This computer does not have  ") + name
+        + QStringLiteral("  installed, so Print，Please install  ") + name
+        + QStringLiteral(" software.");
+}
+
+} // namespace
+
+bool isAcrobatInstalled()
+{
+    return Platform::isAutomationClassRegistered(QStringLiteral("AcroExch.AVDoc"));
+}
+
+bool printImageWithQt(const PrintJob &job, int *pages, QString *message)
+{
+    *pages = 0;
+    QImageReader reader(job.path);
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true); // a photo prints the way up it was taken
+    const QImage image = reader.read();
+    if (image.isNull()) {
+        *message = QStringLiteral("Unable to read the image file，The format may be unsupported or "
+                                  "the file is damaged");
+        return false;
+    }
+
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPrinterName(job.printerName);
+    printer.setCopyCount(std::max(1, job.copies));
+    if (!job.useDriverSettings) {
+        printer.setColorMode(job.color ? QPrinter::Color : QPrinter::GrayScale);
+        printer.setDuplex(!job.duplex       ? QPrinter::DuplexNone
+                          : job.shortEdge ? QPrinter::DuplexShortSide
+                                          : QPrinter::DuplexLongSide);
+        printer.setPageSize(pageSizeForKey(job.paperKey));
+    }
+    printer.setFullPage(false);
+
+    // An unknown printer name would quietly turn the job into a PDF file
+    // nobody asked for: the job must reach the named printer or fail.
+    QPainter painter;
+    if (printer.outputFormat() != QPrinter::NativeFormat
+        || printer.printerName() != job.printerName || !painter.begin(&printer)) {
+        *message = QStringLiteral("Unable to open an image print job for the selected printer");
+        return false;
+    }
+    // The painter's origin is the printable area's corner.
+    const QRect area = painter.viewport();
+    const QSize scaled = image.size().scaled(area.size(), Qt::KeepAspectRatio);
+    const QRect target(area.x() + area.width() / 2 - scaled.width() / 2,
+                       area.y() + area.height() / 2 - scaled.height() / 2, scaled.width(),
+                       scaled.height());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, image);
+    painter.end();
+    *pages = 1;
+    return true;
+}
+
+PrintResult dispatchPrintJob(const PrintJob &job)
+{
+    if (job.isCache) {
+        QString message;
+        const bool ok = replayCache(job.cachePath, job.printerName, job.displayName, job.copies, &message);
+        return replayResult(ok, job.cachedPageCount, message,
+                            "The printer did not receive standalone cache data");
+    }
+
+    const QString suffix = lowerSuffix(job.path);
+    QString prnPath;
+    int cachedPages = 1;
+    if (findCache(job.path, settingsOf(job), &prnPath, &cachedPages)) {
+        // A file with a cache prints from it, and only from it.
+        QString message;
+        const bool ok = replayCache(prnPath, job.printerName, QFileInfo(job.path).fileName(),
+                                    job.copies, &message);
+        return replayResult(ok, cachedPages, message, "The printer did not receive cache data");
+    }
+
+    bool ok = false;
+    int pages = 0;
+    QString message;
+    if (suffix == QLatin1String("pdf")) {
+        if (job.pdfEngine == QLatin1String("pdfium")) {
+            const PdfScanProfile scan = analyzeScannedPdf(job.path, QString());
+            PdfiumPrintRequest request;
+            request.pdfPath = job.path;
+            request.printerName = job.printerName;
+            request.duplex = job.duplex;
+            request.shortEdge = job.shortEdge;
+            request.color = job.color;
+            request.paperKey = job.paperKey;
+            request.copies = job.copies;
+            request.useDriverSettings = job.useDriverSettings;
+            request.forcedDpi = scan.recommendedDpi;
+            ok = printPdfWithPdfium(request, &pages, &message);
+        } else {
+            // Acrobat's automation exists only where Acrobat is installed.
+            message = QString::fromUtf8(kAcrobatMissing);
+        }
+    } else if (isImageSuffix(suffix)) {
+        ok = printImageWithQt(job, &pages, &message);
+    } else {
+        // The office suites and the file types' own applications are reached
+        // through their engines; without one, the user is told what to install.
+        message = notInstalledMessage(officeSuiteName(job.path, job.officeEngine));
+    }
+
+    PrintResult result;
+    result.success = ok;
+    if (ok)
+        result.pages = std::max(1, pages);
+    else
+        result.message = message.isEmpty()
+            ? QStringLiteral("The local print component did not return a successful result.")
+            : message;
+    return result;
+}
+
+QStringList missingDependencies()
+{
+    QStringList missing;
+    if (!isAcrobatInstalled())
+        missing << QString::fromUtf8(kAcrobatMissing);
+    if (!isMicrosoftOfficePresent() && !isWpsOfficePresent() && !isLibreOfficeAvailable())
+        missing << QStringLiteral("No supported office suite was detected. Install Microsoft "
+                                  "Office, WPS Office, or LibreOffice to print office documents.");
+    return missing;
+}
+
+void runDependencyCheck(QWidget *parent)
+{
+    const QStringList missing = missingDependencies();
+    if (missing.isEmpty())
+        return;
+    QMessageBox::warning(parent, QStringLiteral("Dependency check"),
+                         QStringLiteral("The following printing software is not installed:\n\n")
+                             + missing.join(QStringLiteral("\n\n")),
+                         QMessageBox::Ok);
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include "queue/JobModel.h"
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// The answer for one printed file.
+struct PrintResult
+{
+    bool success = false;
+    QString message;
+    int pages = 0; // per copy; at least 1 on success
+};
+
+// Prints one row's job: from its print cache, or by its type through
+// PDFium, Acrobat, the toolkit's image printing, an office suite or the
+// file type's own application. Runs on a worker thread; never throws.
+PrintResult dispatchPrintJob(const PrintJob &job);
+
+bool isAcrobatInstalled();
+
+// The image route: the image fitted and centred on one page.
+bool printImageWithQt(const PrintJob &job, int *pages, QString *message);
+
+// What the dependency check would report, one item per missing program.
+QStringList missingDependencies();
+// Shows the missing programs once, after start-up.
+void runDependencyCheck(QWidget *parent);

@@ -1,0 +1,188 @@
+#include "PdfFactory.h"
+#include "StandIns.h"
+#include "TestMain.h"
+
+#include "engines/Dispatch.h"
+#include "engines/OfficeSuites.h"
+
+#include <QFile>
+#include <QImage>
+#include <QTemporaryDir>
+
+namespace {
+
+const QString kRaw = QString::fromLatin1(PrivateCups::kRawQueue);
+
+PrintJob jobFor(const QString &path, const QString &printer = kRaw)
+{
+    PrintJob job;
+    job.path = path;
+    job.sourcePath = path;
+    job.printerName = printer;
+    job.pdfEngine = QStringLiteral("pdfium");
+    job.useDriverSettings = true;
+    job.paperKey = QStringLiteral("driver-default");
+    return job;
+}
+
+} // namespace
+
+class TestDispatch : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString image(const QString &name, const char *format)
+    {
+        QImage picture(1200, 800, QImage::Format_RGB32);
+        picture.fill(QColor(30, 120, 200));
+        const QString path = m_dir.filePath(name);
+        picture.save(path, format);
+        return path;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(PrivateCups::isAvailable()); }
+
+    void pdfBySuffixWhateverItsCase()
+    {
+        const QString path = m_dir.filePath("REPORT 1.PDF");
+        QVERIFY(PdfFactory::write(path, PdfFactory::textPages(2)));
+        const int before = PrivateCups::lastJobId(kRaw);
+        const PrintResult result = dispatchPrintJob(jobFor(path));
+        QVERIFY2(result.success, qPrintable(result.message));
+        QCOMPARE(result.pages, 2);
+        QVERIFY(PrivateCups::waitForJobAfter(kRaw, before, "REPORT 1.PDF") > 0);
+    }
+
+    void engineNamesAreExact()
+    {
+        const QString path = m_dir.filePath("a.pdf");
+        QVERIFY(PdfFactory::write(path, PdfFactory::textPages(1)));
+        PrintJob job = jobFor(path);
+        job.pdfEngine = QStringLiteral("PDFium");
+        const PrintResult result = dispatchPrintJob(job);
+        QVERIFY(!result.success);
+        QCOMPARE(result.message,
+                 QStringLiteral("This computer does not have  Adobe Acrobat  installed, so  Acrobat "
+                                "Print，Please install  Adobe Acrobat software."));
+    }
+
+    void imagesPrintAsOnePage_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("format");
+        QTest::newRow("webp") << "photo.webp" << QByteArray("WEBP");
+        QTest::newRow("png named jpg") << "really a png.jpg" << QByteArray("PNG");
+        QTest::newRow("tiff") << "scan.TIF" << QByteArray("TIFF");
+    }
+
+    void imagesPrintAsOnePage()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, format);
+        const QString path = image(name, format.constData());
+        QVERIFY(QFile::exists(path));
+        PrintJob job = jobFor(path);
+        job.copies = 2;
+        const int before = PrivateCups::lastJobId(kRaw);
+        const PrintResult result = dispatchPrintJob(job);
+        QVERIFY2(result.success, qPrintable(result.message));
+        QCOMPARE(result.pages, 1);
+        const int id = PrivateCups::waitForJobAfter(kRaw, before);
+        QVERIFY(id > 0);
+        const QByteArray data = PrivateCups::waitForJobOutput(kRaw, id);
+        QVERIFY(data.startsWith("%PDF"));
+        QVERIFY(PrivateCups::jobInfo(kRaw, id).contains("copies=2\n"));
+    }
+
+    void imageFailures()
+    {
+        const QString damaged = m_dir.filePath("damaged.png");
+        QFile file(damaged);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("\x89PNG\r\n\x1a\n not really");
+        file.close();
+        PrintResult result = dispatchPrintJob(jobFor(damaged));
+        QVERIFY(!result.success);
+        QCOMPARE(result.message, QStringLiteral("Unable to read the image file，The format may be "
+                                                "unsupported or the file is damaged"));
+
+        result = dispatchPrintJob(jobFor(image("ok.png", "PNG"), QStringLiteral("Gone_Printer")));
+        QVERIFY(!result.success);
+        QCOMPARE(result.message,
+                 QStringLiteral("Unable to open an image print job for the selected printer"));
+    }
+
+    void printerThatVanished()
+    {
+        const QString path = m_dir.filePath("b.pdf");
+        QVERIFY(PdfFactory::write(path, PdfFactory::textPages(1)));
+        const PrintResult result = dispatchPrintJob(jobFor(path, QStringLiteral("Gone_Printer")));
+        QVERIFY(!result.success);
+        QCOMPARE(result.message, QStringLiteral("Unable to open printer: Gone_Printer"));
+        QCOMPARE(result.pages, 0);
+    }
+
+    void otherTypesNameWhatToInstall_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("engine");
+        QTest::addColumn<QString>("suite");
+        QTest::newRow("word, wps chosen") << "letter.doc" << "wps" << "WPS Office";
+        QTest::newRow("sheet, automatic") << "sums.XLSX" << "auto"
+                                          << "Microsoft Excel, WPS Spreadsheets, or LibreOffice Calc";
+        QTest::newRow("drawing") << "plan.odg" << "auto" << "Microsoft Office, WPS Office, or LibreOffice";
+        QTest::newRow("caj") << "paper.caj" << "libreoffice" << "LibreOffice";
+    }
+
+    void otherTypesNameWhatToInstall()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, engine);
+        QFETCH(QString, suite);
+        if (isLibreOfficeAvailable())
+            QSKIP("LibreOffice is installed here");
+        const QString path = m_dir.filePath(name);
+        QFile(path).open(QIODevice::WriteOnly);
+        PrintJob job = jobFor(path);
+        job.officeEngine = engine;
+        const PrintResult result = dispatchPrintJob(job);
+        QVERIFY(!result.success);
+        QCOMPARE(result.message, "This computer does not have  " + suite
+                                     + "  installed, so Print，Please install  " + suite
+                                     + " software.");
+    }
+
+    void suiteDetection()
+    {
+        QVERIFY(!hasComApplication("a.docx", "auto"));
+        {
+            StandInPrograms wps({"KWPS.Application"});
+            QVERIFY(hasComApplication("a.docx", "auto"));
+            QVERIFY(hasComApplication("a.docx", "wps"));
+            QVERIFY(!hasComApplication("a.docx", "microsoft"));
+            QVERIFY(!hasComApplication("a.xlsx", "wps"));
+            QVERIFY(isOfficeSuiteAvailable("a.docx", "wps"));
+            QVERIFY(isWpsOfficePresent());
+            QVERIFY(!isMicrosoftOfficePresent());
+        }
+        QCOMPARE(officeProgIds(DocumentClass::Presentation, "other"),
+                 (QStringList{"PowerPoint.Application", "KWPP.Application", "WPP.Application"}));
+        QVERIFY(isShellVerbType("x.ODG"));
+        QVERIFY(!isOfficeDocument("x.odg"));
+    }
+
+    void dependencyCheck()
+    {
+        if (isLibreOfficeAvailable())
+            QSKIP("LibreOffice is installed here");
+        QCOMPARE(missingDependencies().size(), 2);
+        StandInPrograms both({"AcroExch.AVDoc", "Excel.Application"});
+        QVERIFY(missingDependencies().isEmpty());
+    }
+};
+
+DUNMARROW_TEST_MAIN(TestDispatch)
+#include "tst_dispatch.moc"
