@@ -1,13 +1,24 @@
 #!/usr/bin/env bash
-# Builds and runs the benchmarks (not part of the test command).
+# Builds and runs the benchmarks (not part of the test command), against a
+# private scheduler of their own.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+build="$root/build"
 bash "$root/scripts/deps.sh"
-cmake -S "$root" -B "$root/build" -G Ninja -DDUNMARROW_BENCHMARKS=ON >/dev/null
-cmake --build "$root/build" -j2
-bash "$root/scripts/fetch-pdfium.sh" "$root/build/bin"
-for bench in "$root"/build/bin/bench_*; do
-  echo "== $(basename "$bench")"
-  "$bench"
+cmake -S "$root" -B "$build" -G Ninja -DDUNMARROW_BENCHMARKS=ON >/dev/null
+cmake --build "$build" -j2
+bash "$root/scripts/fetch-pdfium.sh" "$build/bin"
+
+cups="$build/bench-cups"
+bash "$root/scripts/cups-private.sh" start "$cups" 2>/dev/null
+trap 'bash "$root/scripts/cups-private.sh" stop "$cups"' EXIT
+export DUNMARROW_TEST_CUPS_DIR="$cups"
+export $(bash "$root/scripts/cups-private.sh" env "$cups")
+
+echo "== queue"
+"$build/bin/bench_queue"
+echo "== pdfium"
+for scenario in vector scanned analyze; do
+  "$build/bin/bench_pdfium" "$scenario"
 done

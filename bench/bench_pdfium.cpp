@@ -1,0 +1,110 @@
+// PDFium printing against lp of the same file, and the scan analysis on a
+// long document. Run one scenario per process so peak memory is its own:
+//   bench_pdfium vector|scanned|analyze
+
+#include "PdfFactory.h"
+#include "PrivateCups.h"
+#include "TestProfile.h"
+#include "app/AppIdentity.h"
+#include "engines/PdfiumLibrary.h"
+#include "engines/PdfiumPrinting.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <cstdio>
+
+namespace {
+
+const QString kRaw = QString::fromLatin1(PrivateCups::kRawQueue);
+
+long peakMemoryMb()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+// Milliseconds until the queue has the job's data, and its size.
+qint64 timed(const std::function<bool()> &submit, const QString &title, qint64 *bytes)
+{
+    const int before = PrivateCups::lastJobId(kRaw);
+    QElapsedTimer timer;
+    timer.start();
+    if (!submit())
+        return -1;
+    const int job = PrivateCups::waitForJobAfter(kRaw, before, title, 600000);
+    *bytes = PrivateCups::waitForJobOutput(kRaw, job).size();
+    return timer.elapsed();
+}
+
+int printScenario(const QString &name, const QList<PdfFactory::Page> &pages)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(name + ".pdf");
+    if (!PdfFactory::write(pdf, pages))
+        return 1;
+    const qint64 source = QFileInfo(pdf).size();
+    const int count = int(pages.size());
+
+    PdfiumPrintRequest request;
+    request.pdfPath = pdf;
+    request.printerName = kRaw;
+    request.useDriverSettings = true;
+    request.paperKey = QStringLiteral("driver-default");
+    request.forcedDpi = analyzeScannedPdf(pdf, QString()).recommendedDpi;
+    qint64 ourBytes = 0;
+    const qint64 ours = timed([&] { return printPdfWithPdfium(request, nullptr, nullptr); },
+                              name + ".pdf", &ourBytes);
+    qint64 lpBytes = 0;
+    const qint64 lp = timed([&] { return PrivateCups::submitWithLp(kRaw, pdf) > 0; },
+                            name + ".pdf", &lpBytes);
+
+    std::printf("%-8s %d pages, source %lld KB\n", qPrintable(name), count, source / 1024);
+    std::printf("  PDFium printing: %6lld ms (%.2f ms/page), spool %lld KB (%.2f KB/page, %.2fx source)\n",
+                ours, double(ours) / count, ourBytes / 1024, ourBytes / 1024.0 / count,
+                double(ourBytes) / source);
+    std::printf("  lp baseline:     %6lld ms (%.2f ms/page), spool %lld KB; ratio %.2fx\n", lp,
+                double(lp) / count, lpBytes / 1024, lp > 0 ? double(ours) / lp : 0.0);
+    std::printf("  peak memory: %ld MB\n", peakMemoryMb());
+    return 0;
+}
+
+int analyzeScenario()
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("long.pdf");
+    if (!PdfFactory::write(pdf, PdfFactory::scannedPages(1000, 1000, 1400)))
+        return 1;
+    QElapsedTimer timer;
+    timer.start();
+    const PdfScanProfile profile = analyzeScannedPdf(pdf, QString());
+    std::printf("analyze  1000 scanned pages: %lld ms, %d sampled, scanned=%d, dpi %d; peak memory %ld MB\n",
+                timer.elapsed(), profile.sampledPages, int(profile.scanned), profile.recommendedDpi,
+                peakMemoryMb());
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    TestProfile profile;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    PrivateCups::connectFromEnvironment();
+    QApplication app(argc, argv);
+    applyApplicationIdentity(app);
+    const QString scenario = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    if (scenario == QLatin1String("vector"))
+        return printScenario("vector", PdfFactory::textPages(100));
+    if (scenario == QLatin1String("scanned"))
+        return printScenario("scanned", PdfFactory::scannedPages(100));
+    if (scenario == QLatin1String("analyze"))
+        return analyzeScenario();
+    std::fprintf(stderr, "usage: bench_pdfium vector|scanned|analyze\n");
+    return 2;
+}
