@@ -4,11 +4,18 @@
 #include "app/WindowGeometry.h"
 
 #include "cache/CacheStore.h"
+#include "queue/BatchPrinter.h"
+#include "queue/HistoryDialog.h"
+#include "queue/PrintSummaryDialog.h"
 #include "queue/QueueController.h"
 #include "queue/QueueTable.h"
 #include "queue/ReorderTableWidget.h"
 
 #include <QDragEnterEvent>
+#include <QHBoxLayout>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QToolButton>
 #include <QLabel>
 #include <QMimeData>
 #include <QMessageBox>
@@ -42,10 +49,30 @@ void MainWindow::setupUi()
     layout->setContentsMargins(20, 20, 20, 16);
     layout->setSpacing(14);
 
+    auto *actions = new QHBoxLayout;
+    actions->setSpacing(8);
+    m_historyButton = new QPushButton(QStringLiteral("History"), central);
+    m_historyButton->setObjectName(QStringLiteral("SecondaryButton"));
+    m_historyButton->setToolTip(QStringLiteral("Open print history"));
+    m_stopButton = new QPushButton(QStringLiteral("Stop remaining jobs"), central);
+    m_stopButton->setObjectName(QStringLiteral("StopBatchButton"));
+    m_stopButton->setToolTip(QStringLiteral("The current file will finish. Remaining files will not "
+                                            "be sent to the printer."));
+    m_stopButton->hide();
+    m_printAllButton = new QPushButton(QStringLiteral("Print all"), central);
+    m_printAllButton->setObjectName(QStringLiteral("PrimaryButton"));
+    actions->addWidget(m_historyButton);
+    actions->addStretch(1);
+    actions->addWidget(m_stopButton);
+    actions->addWidget(m_printAllButton);
+    layout->addLayout(actions);
+
     m_table = new ReorderTableWidget(central);
     QueueTable::setup(m_table);
     layout->addWidget(m_table, 1);
     setCentralWidget(central);
+    for (QPushButton *button : central->findChildren<QPushButton *>())
+        button->setCursor(Qt::PointingHandCursor);
 
     m_queue = new QueueController(&m_store, m_table, this);
     connect(m_queue, &QueueController::statusMessage, this, &MainWindow::showStatus);
@@ -53,6 +80,20 @@ void MainWindow::setupUi()
     m_queue->setCacheLookup([](const QString &path, const PrintSettings &settings) {
         return findCache(path, settings);
     });
+
+    m_batch = new BatchPrinter(&m_store, m_queue, this);
+    connect(m_queue, &QueueController::printRequested, this,
+            [this](int row) { startPrint(row, false); });
+    connect(m_batch, &BatchPrinter::statusMessage, this, &MainWindow::showStatus);
+    connect(m_batch, &BatchPrinter::stateChanged, this, &MainWindow::updateBatchControls);
+    connect(m_batch, &BatchPrinter::summaryReady, this, &MainWindow::showPrintSummary);
+    connect(m_batch, &BatchPrinter::printFailed, this, [this](const QString &message) {
+        QMessageBox::warning(this, QStringLiteral("PrintFailed"), message);
+    });
+    connect(m_printAllButton, &QPushButton::clicked, this, &MainWindow::startBatch);
+    connect(m_stopButton, &QPushButton::clicked, this, &MainWindow::stopRemainingJobs);
+    connect(m_historyButton, &QPushButton::clicked, this, &MainWindow::showHistory);
+    m_printerCount = int(QPrinterInfo::availablePrinterNames().size());
 
     m_statusLabel = new QLabel(this);
     statusBar()->addWidget(m_statusLabel, 1);
@@ -106,13 +147,71 @@ void MainWindow::moveRows(const QList<int> &rows, int target)
 
 void MainWindow::updateBatchControls()
 {
-    m_queue->setBatchRunning(m_batchRunning);
-    m_table->setEnabled(!m_batchRunning);
+    const bool running = m_batch->isRunning();
+    const bool stopping = m_batch->isStopRequested();
+    m_queue->setBatchRunning(running);
+    m_printAllButton->setEnabled(!m_queue->entries().isEmpty() && m_printerCount > 0 && !running);
+    m_printAllButton->setToolTip(QString());
+    m_stopButton->setVisible(running);
+    m_stopButton->setEnabled(running && !stopping);
+    m_stopButton->setText(stopping ? QStringLiteral("Stopping after current file…")
+                                   : QStringLiteral("Stop remaining jobs"));
+    m_table->setEnabled(!running);
+    for (QToolButton *button : {QueueTable::sortButton(m_table), QueueTable::copiesButton(m_table)}) {
+        if (button)
+            button->setEnabled(!running);
+    }
+}
+
+void MainWindow::startPrint(int row, bool batch)
+{
+    m_batch->startPrint(row, batch);
+}
+
+void MainWindow::startBatch()
+{
+    m_batch->startBatch();
+}
+
+void MainWindow::printNextInBatch()
+{
+    m_batch->printNextInBatch();
+}
+
+void MainWindow::stopRemainingJobs()
+{
+    m_batch->stopRemainingJobs();
+}
+
+void MainWindow::showPrintSummary(const QList<QVariantMap> &results)
+{
+    if (results.isEmpty())
+        return;
+    const auto clearList = [this](QString *error) {
+        if (!m_store.clearFolder(m_queue->currentHotFolderId(), error))
+            return false;
+        reloadQueueTable();
+        showStatus(QStringLiteral("Print list cleared; original files were not deleted"));
+        return true;
+    };
+    PrintSummaryDialog dialog(results, clearList, this);
+    dialog.exec();
+}
+
+void MainWindow::showHistory()
+{
+    // After an import a fresh dialog shows the merged history.
+    bool again = true;
+    while (again) {
+        HistoryDialog dialog(&m_store, this);
+        dialog.exec();
+        again = dialog.imported();
+    }
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!m_batchRunning && event->mimeData()->hasUrls())
+    if (!m_batch->isRunning() && event->mimeData()->hasUrls())
         event->acceptProposedAction();
     else
         event->ignore();
@@ -120,7 +219,7 @@ void MainWindow::dragEnterEvent(QDragEnterEvent *event)
 
 void MainWindow::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!m_batchRunning && event->mimeData()->hasUrls())
+    if (!m_batch->isRunning() && event->mimeData()->hasUrls())
         event->acceptProposedAction();
     else
         event->ignore();
@@ -128,7 +227,7 @@ void MainWindow::dragMoveEvent(QDragMoveEvent *event)
 
 void MainWindow::dropEvent(QDropEvent *event)
 {
-    if (m_batchRunning) {
+    if (m_batch->isRunning()) {
         showStatus(QStringLiteral("The queue is locked while a batch is running"), true);
         return;
     }

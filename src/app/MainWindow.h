@@ -5,7 +5,9 @@
 
 #include <QMainWindow>
 
+class BatchPrinter;
 class QLabel;
+class QPushButton;
 class QueueController;
 class ReorderTableWidget;
 
@@ -34,6 +36,15 @@ public:
     void moveRows(const QList<int> &rows, int target);
     void updateBatchControls();
 
+    // Printing: one row, or the whole list one file after another.
+    void startPrint(int row, bool batch);
+    void startBatch();
+    void printNextInBatch();
+    void stopRemainingJobs();
+    void showPrintSummary(const QList<QVariantMap> &results);
+    void showHistory();
+    BatchPrinter *batch() const { return m_batch; }
+
     // The single status line: errors in red, everything else in grey.
     void showStatus(const QString &text, bool error = false);
     QString statusText() const;
@@ -48,9 +59,13 @@ private:
     void openLocalStore();
     void runDependencyCheck();
 
-    bool m_batchRunning = false;
     LocalStore m_store;
     QLabel *m_statusLabel = nullptr;
     ReorderTableWidget *m_table = nullptr;
     QueueController *m_queue = nullptr;
+    BatchPrinter *m_batch = nullptr;
+    QPushButton *m_historyButton = nullptr;
+    QPushButton *m_printAllButton = nullptr;
+    QPushButton *m_stopButton = nullptr;
+    int m_printerCount = 0;
 };

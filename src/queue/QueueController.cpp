@@ -109,6 +109,11 @@ void QueueController::reloadQueueTable()
     Q_EMIT tableReloaded();
 }
 
+void QueueController::markRowBusy(int row)
+{
+    QueueTable::markRowBusy(m_table, row);
+}
+
 PrintJob QueueController::buildPrintJob(int row) const
 {
     if (row < 0 || row >= m_entries.size())

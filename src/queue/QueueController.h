@@ -42,6 +42,9 @@ public:
     QString pathOfRow(int row) const;
 
     void reloadQueueTable();
+    // The row is being printed: its status and buttons say so until the
+    // next rebuild.
+    void markRowBusy(int row);
     PrintJob buildPrintJob(int row) const;
     QString defaultPrinter() const;
 

@@ -54,6 +54,20 @@ public:
     bool saveOrder(int hotFolderId, const QStringList &paths, QString *error = nullptr);
     QVariantList files(int hotFolderId) const;
 
+    // Print history: one row per successful print, kept forever.
+    bool addHistory(const QString &path, const QString &printerName, int pageCount, int copies,
+                    int hotFolderId, const QString &hotFolderName, const QString &displayName,
+                    QString *error = nullptr);
+    QVariantList recentHistory(int limit) const;
+    // A separate SQLite file with backup_meta and a copy of print_history;
+    // nothing is left at the target when it fails.
+    bool exportHistory(const QString &targetPath, QString *error = nullptr);
+    // Merges such a file into the history, skipping rows already present;
+    // all new rows or none.
+    bool importHistory(const QString &sourcePath, int *imported, int *skipped,
+                       QString *error = nullptr);
+    bool importHistoryRows(const QVariantList &rows, int *inserted, QString *error = nullptr);
+
     QString connectionName() const { return m_connectionName; }
     QString databasePath() const { return m_databasePath; }
     bool isOpen() const { return m_db.isValid() && m_db.isOpen(); }
@@ -66,6 +80,7 @@ public:
     static QString databaseFileName();
 
 private:
+    bool isActiveDatabase(const QString &path) const;
     int nextSortOrder(int hotFolderId) const;
     bool applySchema(QString *error);
     bool addMissingColumns(const QString &table,

@@ -1,0 +1,147 @@
+#include "queue/BatchPrinter.h"
+
+#include "queue/QueueController.h"
+#include "store/LocalStore.h"
+
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QtConcurrent>
+
+#include <utility>
+
+BatchPrinter::BatchPrinter(LocalStore *store, QueueController *queue, QObject *parent)
+    : QObject(parent)
+    , m_store(store)
+    , m_queue(queue)
+    , m_dispatcher(dispatchPrintJob)
+{
+}
+
+void BatchPrinter::startPrint(int row, bool batch)
+{
+    // A file that cannot start hands over to the next path at once.
+    if (!tryStartPrint(row, batch) && batch)
+        printNextInBatch();
+}
+
+bool BatchPrinter::tryStartPrint(int row, bool batch)
+{
+    const PrintJob job = m_queue->buildPrintJob(row);
+    const QString file = job.isCache ? job.cachePath : job.path;
+    if (file.isEmpty() || !QFileInfo::exists(file)) {
+        Q_EMIT statusMessage(job.isCache
+                                 ? QStringLiteral("The cached file does not exist and cannot be printed")
+                                 : QStringLiteral("The file does not exist and cannot be printed"),
+                             true);
+        return false;
+    }
+    if (job.printerName.isEmpty()) {
+        Q_EMIT statusMessage(QStringLiteral("Please select a printer first"), true);
+        return false;
+    }
+
+    m_queue->markRowBusy(row);
+    Q_EMIT statusMessage(QStringLiteral("Printing：") + job.displayName, false);
+
+    auto *watcher = new QFutureWatcher<PrintResult>(this);
+    connect(watcher, &QFutureWatcher<PrintResult>::finished, this, [this, watcher, job, batch] {
+        const PrintResult result = watcher->result();
+        watcher->deleteLater();
+        --m_inFlight;
+        finishPrint(result, job, batch);
+    });
+    ++m_inFlight;
+    watcher->setFuture(QtConcurrent::run(m_dispatcher, job));
+    return true;
+}
+
+void BatchPrinter::finishPrint(const PrintResult &result, const PrintJob &job, bool batch)
+{
+    if (!result.success) {
+        m_store->markFailed(job.path, result.message);
+        Q_EMIT statusMessage(QStringLiteral("PrintFailed：") + result.message, true);
+        if (!batch)
+            Q_EMIT printFailed(result.message);
+    }
+
+    QVariantMap sent;
+    if (result.success) {
+        m_store->markPrinted(job.path, job.printerName, job.duplex, job.color, job.copies);
+        const int pages = std::max(result.pages, 1);
+        const QString printed =
+            job.isCache && !job.sourcePath.isEmpty() ? job.sourcePath : job.path;
+        m_store->addHistory(printed, job.printerName, pages, job.copies, job.hotFolderId,
+                            job.hotFolderName, job.displayName);
+        sent = {{QStringLiteral("path"), job.path},
+                {QStringLiteral("displayName"), job.displayName},
+                {QStringLiteral("pages"), pages},
+                {QStringLiteral("copies"), std::max(job.copies, 1)}};
+        if (batch)
+            m_batchResults << sent;
+        Q_EMIT statusMessage(QStringLiteral("Sent to %1: %2").arg(job.printerName, job.displayName),
+                             false);
+    }
+
+    m_queue->reloadQueueTable();
+    if (batch)
+        printNextInBatch();
+    else if (result.success)
+        Q_EMIT summaryReady({sent});
+}
+
+void BatchPrinter::startBatch()
+{
+    if (m_running || m_queue->entries().isEmpty())
+        return;
+    m_batchResults.clear();
+    m_stopRequested = false;
+    m_batchPaths.clear();
+    for (int row = 0; row < m_queue->entries().size(); ++row) {
+        const QString path = m_queue->pathOfRow(row);
+        if (!path.isEmpty())
+            m_batchPaths << path;
+    }
+    m_running = true;
+    Q_EMIT stateChanged();
+    Q_EMIT statusMessage(QStringLiteral("Batch printing started: %1 files. Use Stop remaining jobs "
+                                        "to finish the current file and skip the rest.")
+                             .arg(m_batchPaths.size()),
+                         false);
+    printNextInBatch();
+}
+
+void BatchPrinter::printNextInBatch()
+{
+    // A loop, not a recursion: a list of thousands of moved files must not
+    // grow the stack.
+    while (!m_batchPaths.isEmpty()) {
+        const int row = m_queue->rowForPath(m_batchPaths.takeFirst());
+        if (row >= 0 && tryStartPrint(row, true))
+            return;
+    }
+    const bool stopped = m_stopRequested;
+    m_running = false;
+    m_stopRequested = false;
+    Q_EMIT stateChanged();
+    Q_EMIT statusMessage(stopped ? QStringLiteral("Batch stopped after the current file. Remaining "
+                                                  "files were not sent.")
+                                 : QStringLiteral("All print jobs have been processed"),
+                         false);
+    if (!m_batchResults.isEmpty())
+        Q_EMIT summaryReady(std::exchange(m_batchResults, {}));
+}
+
+void BatchPrinter::stopRemainingJobs()
+{
+    if (!m_running || m_stopRequested)
+        return;
+    const qsizetype remaining = m_batchPaths.size();
+    m_stopRequested = true;
+    m_batchPaths.clear();
+    Q_EMIT stateChanged();
+    Q_EMIT statusMessage(QStringLiteral("Stopping after the current file. %1 remaining jobs will "
+                                        "not be sent. Jobs already in the Windows print spooler "
+                                        "are not cancelled.")
+                             .arg(remaining),
+                         false);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "engines/Dispatch.h"
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QVariantMap>
+
+#include <functional>
+
+class LocalStore;
+class QueueController;
+
+// Prints rows in the background: one row on its own, or the whole list one
+// file after another. Each file is dispatched on the global thread pool with
+// its own copy of the job; its result comes back here, on the window thread,
+// where the database, the history and the table are updated. A batch starts
+// its next file only when the previous one has come back.
+class BatchPrinter : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Dispatcher = std::function<PrintResult(const PrintJob &)>;
+
+    BatchPrinter(LocalStore *store, QueueController *queue, QObject *parent = nullptr);
+
+    // What prints a job (the real dispatch unless a test says otherwise).
+    void setDispatcher(Dispatcher dispatcher) { m_dispatcher = std::move(dispatcher); }
+
+    bool isRunning() const { return m_running; }
+    bool isStopRequested() const { return m_stopRequested; }
+    int remainingCount() const { return int(m_batchPaths.size()); }
+    int inFlightCount() const { return m_inFlight; }
+
+    void startPrint(int row, bool batch);
+    void startBatch();
+    void printNextInBatch();
+    void stopRemainingJobs();
+
+Q_SIGNALS:
+    void statusMessage(const QString &text, bool error);
+    // Running, stopping or idle changed: the controls follow.
+    void stateChanged();
+    // What was sent, for the summary dialog.
+    void summaryReady(const QList<QVariantMap> &results);
+    // A row printed on its own failed: the user is told in a box.
+    void printFailed(const QString &message);
+
+private:
+    bool tryStartPrint(int row, bool batch);
+    void finishPrint(const PrintResult &result, const PrintJob &job, bool batch);
+
+    LocalStore *m_store;
+    QueueController *m_queue;
+    Dispatcher m_dispatcher;
+    bool m_running = false;
+    bool m_stopRequested = false;
+    QStringList m_batchPaths;
+    QList<QVariantMap> m_batchResults;
+    int m_inFlight = 0;
+};

@@ -1,0 +1,299 @@
+// The print history, its export to a separate file and the merge back.
+
+#include "store/LocalStore.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <algorithm>
+#include <limits>
+
+namespace {
+
+const char kHistoryColumns[] = "id,file_name,path,file_type,file_size,printer_name,page_count,"
+                               "copies,total_pages,hot_folder_id,hot_folder_name,printed_at";
+
+const char kInsertHistory[] =
+    "INSERT INTO print_history(file_name,path,file_type,file_size,printer_name,page_count,copies,"
+    "total_pages,hot_folder_id,hot_folder_name,printed_at) VALUES(:name,:path,:type,:size,:printer,"
+    ":pages,:copies,:total,:folderId,:folderName,:time)";
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+QString upperSuffix(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot + 1).toUpper();
+}
+
+// Stored integers can be anything a foreign file holds: read them wide and
+// keep products from overflowing.
+qint64 atLeast(const QVariant &value, qint64 minimum)
+{
+    return std::max(value.toLongLong(), minimum);
+}
+
+qint64 saturatedProduct(qint64 a, qint64 b)
+{
+    qint64 product = 0;
+    if (__builtin_mul_overflow(a, b, &product))
+        return std::numeric_limits<qint64>::max();
+    return product;
+}
+
+QVariantList readRows(QSqlQuery &query)
+{
+    QVariantList rows;
+    while (query.next()) {
+        const QSqlRecord record = query.record();
+        QVariantMap row;
+        for (int i = 0; i < record.count(); ++i)
+            row.insert(record.fieldName(i), query.value(i));
+        rows << row;
+    }
+    return rows;
+}
+
+} // namespace
+
+bool LocalStore::isActiveDatabase(const QString &path) const
+{
+    const QFileInfo info(path);
+    if (info.absoluteFilePath() == m_databasePath)
+        return true;
+    // Another spelling of the same file (a link, another mount point) is the
+    // same database: writing a backup over it would destroy the history.
+    const QFileInfo active(m_databasePath);
+    return info.exists() && active.exists() && info.canonicalFilePath() == active.canonicalFilePath();
+}
+
+bool LocalStore::addHistory(const QString &path, const QString &printerName, int pageCount,
+                            int copies, int hotFolderId, const QString &hotFolderName,
+                            const QString &displayName, QString *error)
+{
+    const QString name =
+        displayName.trimmed().isEmpty() ? QFileInfo(path).fileName() : displayName;
+    const qint64 pages = std::max(pageCount, 1);
+    const qint64 copyCount = std::max(copies, 1);
+    const QFileInfo file(path);
+    QSqlQuery query(m_db);
+    query.prepare(QString::fromLatin1(kInsertHistory));
+    query.bindValue(QStringLiteral(":name"), name);
+    query.bindValue(QStringLiteral(":path"), normalizedPath(path));
+    query.bindValue(QStringLiteral(":type"), upperSuffix(name));
+    query.bindValue(QStringLiteral(":size"), file.exists() ? file.size() : qint64(0));
+    query.bindValue(QStringLiteral(":printer"), printerName);
+    query.bindValue(QStringLiteral(":pages"), pages);
+    query.bindValue(QStringLiteral(":copies"), copyCount);
+    query.bindValue(QStringLiteral(":total"), pages * copyCount);
+    query.bindValue(QStringLiteral(":folderId"), hotFolderId);
+    query.bindValue(QStringLiteral(":folderName"), hotFolderName);
+    query.bindValue(QStringLiteral(":time"), timestamp());
+    if (!query.exec()) {
+        setError(error, query.lastError().text());
+        return false;
+    }
+    return true;
+}
+
+QVariantList LocalStore::recentHistory(int limit) const
+{
+    if (!isOpen())
+        return {};
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("SELECT %1 FROM print_history ORDER BY id DESC LIMIT :limit")
+                      .arg(QLatin1String(kHistoryColumns)));
+    query.bindValue(QStringLiteral(":limit"), std::clamp(limit, 1, 100000));
+    if (!query.exec())
+        return {};
+    return readRows(query);
+}
+
+bool LocalStore::exportHistory(const QString &targetPath, QString *error)
+{
+    const QString target = QFileInfo(targetPath).absoluteFilePath();
+    if (isActiveDatabase(target)) {
+        setError(error, QStringLiteral("A backup cannot overwrite the active database."));
+        return false;
+    }
+    if (QFileInfo::exists(target) && !QFile::remove(target)) {
+        setError(error, QStringLiteral("Unable to overwrite the existing backup file."));
+        return false;
+    }
+    QSqlQuery attach(m_db);
+    attach.prepare(QStringLiteral("ATTACH DATABASE :path AS history_backup"));
+    attach.bindValue(QStringLiteral(":path"), target);
+    if (!attach.exec()) {
+        setError(error, attach.lastError().text());
+        QFile::remove(target);
+        return false;
+    }
+    const char *statements[] = {
+        "CREATE TABLE history_backup.backup_meta(format TEXT NOT NULL,version INTEGER NOT "
+        "NULL,exported_at TEXT NOT NULL)",
+        "INSERT INTO history_backup.backup_meta(format,version,exported_at) "
+        "VALUES('Quorvalent.Dunmarrow.print_history',1,datetime('now','localtime'))",
+        "CREATE TABLE history_backup.print_history AS SELECT id,file_name,path,file_type,"
+        "file_size,printer_name,page_count,copies,total_pages,hot_folder_id,hot_folder_name,"
+        "printed_at FROM main.print_history ORDER BY id",
+        "CREATE INDEX history_backup.idx_print_history_printed_at ON print_history(printed_at DESC)",
+    };
+    QString failure;
+    for (const char *sql : statements) {
+        if (!execStatement(QString::fromLatin1(sql), &failure))
+            break;
+    }
+    QString detachError;
+    const bool detached =
+        execStatement(QStringLiteral("DETACH DATABASE history_backup"), &detachError);
+    if (failure.isEmpty() && !detached)
+        failure = detachError;
+    if (!failure.isEmpty()) {
+        setError(error, failure);
+        QFile::remove(target);
+        return false;
+    }
+    return true;
+}
+
+bool LocalStore::importHistory(const QString &sourcePath, int *imported, int *skipped,
+                               QString *error)
+{
+    *imported = 0;
+    *skipped = 0;
+    const QString source = QFileInfo(sourcePath).absoluteFilePath();
+    if (!QFileInfo::exists(source)) {
+        setError(error, QStringLiteral("The selected database file does not exist."));
+        return false;
+    }
+    if (isActiveDatabase(source)) {
+        setError(error, QStringLiteral("The active database cannot be imported into itself."));
+        return false;
+    }
+    QSqlQuery attach(m_db);
+    attach.prepare(QStringLiteral("ATTACH DATABASE :path AS history_import"));
+    attach.bindValue(QStringLiteral(":path"), source);
+    if (!attach.exec()) {
+        setError(error, QStringLiteral("Unable to open the print history database: ")
+                            + attach.lastError().text());
+        return false;
+    }
+
+    QString failure;
+    QVariantList rows;
+    {
+        QSqlQuery table(m_db);
+        if (!table.exec(QStringLiteral("SELECT name FROM history_import.sqlite_master WHERE "
+                                       "type='table' AND name='print_history'"))
+            || !table.next()) {
+            failure = QStringLiteral("The selected database does not contain a print_history table.");
+        } else {
+            QSqlQuery read(m_db);
+            if (read.exec(QStringLiteral("SELECT %1 FROM history_import.print_history ORDER BY id")
+                              .arg(QLatin1String(kHistoryColumns))))
+                rows = readRows(read);
+            else
+                failure = read.lastError().text();
+        }
+    }
+    QString detachError;
+    if (!execStatement(QStringLiteral("DETACH DATABASE history_import"), &detachError)
+        && failure.isEmpty())
+        failure = detachError;
+    if (!failure.isEmpty()) {
+        setError(error, failure);
+        return false;
+    }
+
+    int inserted = 0;
+    if (!importHistoryRows(rows, &inserted, error))
+        return false;
+    *imported = inserted;
+    *skipped = int(rows.size()) - inserted;
+    return true;
+}
+
+bool LocalStore::importHistoryRows(const QVariantList &rows, int *inserted, QString *error)
+{
+    *inserted = 0;
+    if (!m_db.transaction()) {
+        setError(error, m_db.lastError().text());
+        return false;
+    }
+    const auto fail = [&](const QSqlQuery &query) {
+        setError(error, query.lastError().text());
+        m_db.rollback();
+        return false;
+    };
+    // "IS" rather than "=": a row with no printer or folder name is still
+    // the same row, not a new one on every import.
+    QSqlQuery duplicate(m_db);
+    duplicate.prepare(QStringLiteral(
+        "SELECT 1 FROM print_history WHERE path=:path AND printed_at=:time AND printer_name IS "
+        ":printer AND page_count=:pages AND copies=:copies AND hot_folder_name IS :folder LIMIT 1"));
+    QSqlQuery insert(m_db);
+    insert.prepare(QString::fromLatin1(kInsertHistory));
+
+    int count = 0;
+    for (const QVariant &item : rows) {
+        const QVariantMap row = item.toMap();
+        const QString storedPath = row.value(QStringLiteral("path")).toString();
+        const QString path = storedPath.isEmpty() ? row.value(QStringLiteral("file_name")).toString()
+                                                  : normalizedPath(storedPath);
+        QString name = row.value(QStringLiteral("file_name")).toString();
+        if (name.isEmpty())
+            name = QFileInfo(path).fileName();
+        const QVariant printer = row.value(QStringLiteral("printer_name"));
+        const QVariant folder = row.value(QStringLiteral("hot_folder_name"));
+        QString time = row.value(QStringLiteral("printed_at")).toString();
+        if (time.isEmpty())
+            time = timestamp();
+        const qint64 pages = atLeast(row.value(QStringLiteral("page_count"), 1), 1);
+        const qint64 copies = atLeast(row.value(QStringLiteral("copies"), 1), 1);
+
+        duplicate.bindValue(QStringLiteral(":path"), path);
+        duplicate.bindValue(QStringLiteral(":time"), time);
+        duplicate.bindValue(QStringLiteral(":printer"), printer);
+        duplicate.bindValue(QStringLiteral(":pages"), pages);
+        duplicate.bindValue(QStringLiteral(":copies"), copies);
+        duplicate.bindValue(QStringLiteral(":folder"), folder);
+        if (!duplicate.exec())
+            return fail(duplicate);
+        const bool present = duplicate.next();
+        duplicate.finish();
+        if (present)
+            continue;
+
+        insert.bindValue(QStringLiteral(":name"), name);
+        insert.bindValue(QStringLiteral(":path"), path);
+        insert.bindValue(QStringLiteral(":type"), row.value(QStringLiteral("file_type")));
+        insert.bindValue(QStringLiteral(":size"), atLeast(row.value(QStringLiteral("file_size")), 0));
+        insert.bindValue(QStringLiteral(":printer"), printer);
+        insert.bindValue(QStringLiteral(":pages"), pages);
+        insert.bindValue(QStringLiteral(":copies"), copies);
+        insert.bindValue(QStringLiteral(":total"),
+                         std::max(saturatedProduct(pages, copies),
+                                  row.value(QStringLiteral("total_pages")).toLongLong()));
+        insert.bindValue(QStringLiteral(":folderId"),
+                         atLeast(row.value(QStringLiteral("hot_folder_id")), 0));
+        insert.bindValue(QStringLiteral(":folderName"), folder);
+        insert.bindValue(QStringLiteral(":time"), time);
+        if (!insert.exec())
+            return fail(insert);
+        ++count;
+    }
+    if (!m_db.commit()) {
+        setError(error, m_db.lastError().text());
+        m_db.rollback();
+        return false;
+    }
+    *inserted = count;
+    return true;
+}
