@@ -1,0 +1,271 @@
+#include "PdfFactory.h"
+#include "QueueFixture.h"
+#include "StandIns.h"
+#include "TestMain.h"
+
+#include "app/MainWindow.h"
+#include "queue/BatchPrinter.h"
+#include "queue/QueueController.h"
+#include "queue/QueueTable.h"
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTimer>
+
+#include <memory>
+
+namespace {
+
+const QString kRaw = QString::fromLatin1(PrivateCups::kRawQueue);
+
+QStringList statusesOf(const QList<QVariantMap> &rows)
+{
+    QStringList names;
+    for (const QVariantMap &row : rows)
+        names << row.value("displayName").toString();
+    return names;
+}
+
+} // namespace
+
+class TestBatch : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QueueFixture> m_fixture;
+    std::unique_ptr<RecordingTable> m_table;
+    std::unique_ptr<QueueController> m_queue;
+    std::unique_ptr<BatchPrinter> m_batch;
+    QStringList m_statuses;
+    QList<QList<QVariantMap>> m_summaries;
+    QStringList m_failureBoxes;
+
+    QString addPdf(const QString &name, int pages = 1)
+    {
+        const QString path = m_fixture->files.filePath(name);
+        PdfFactory::write(path, PdfFactory::textPages(pages));
+        m_fixture->store.addFile(path, 0, RowSettings{});
+        return path;
+    }
+
+    QStringList rowStatuses() const
+    {
+        QStringList statuses;
+        for (const QVariant &row : m_fixture->store.files(0))
+            statuses << row.toMap().value("status").toString();
+        return statuses;
+    }
+
+    bool waitUntilIdle()
+    {
+        if (!m_batch)
+            return true;
+        return QTest::qWaitFor(
+            [this] { return !m_batch->isRunning() && m_batch->inFlightCount() == 0; }, 60000);
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(PrivateCups::isAvailable()); }
+
+    void init()
+    {
+        QSettings settings;
+        settings.clear();
+        settings.setValue("defaultPrinter", kRaw);
+        settings.setValue("pdfEngine", "pdfium");
+        m_fixture = std::make_unique<QueueFixture>();
+        m_table = std::make_unique<RecordingTable>();
+        QueueTable::setup(m_table.get());
+        m_queue = std::make_unique<QueueController>(&m_fixture->store, m_table.get());
+        m_batch = std::make_unique<BatchPrinter>(&m_fixture->store, m_queue.get());
+        m_statuses.clear();
+        m_summaries.clear();
+        m_failureBoxes.clear();
+        connect(m_batch.get(), &BatchPrinter::statusMessage, this,
+                [this](const QString &text, bool) { m_statuses << text; });
+        connect(m_batch.get(), &BatchPrinter::summaryReady, this,
+                [this](const QList<QVariantMap> &rows) { m_summaries << rows; });
+        connect(m_batch.get(), &BatchPrinter::printFailed, this,
+                [this](const QString &text) { m_failureBoxes << text; });
+        connect(m_batch.get(), &BatchPrinter::stateChanged, this,
+                [this] { m_queue->setBatchRunning(m_batch->isRunning()); });
+    }
+
+    void cleanup()
+    {
+        waitUntilIdle();
+        m_batch.reset();
+        m_queue.reset();
+        m_table.reset();
+        m_fixture.reset();
+    }
+
+    void fileDeletedAfterTheStart()
+    {
+        addPdf("one.pdf", 2);
+        const QString second = addPdf("two.pdf");
+        addPdf("three.pdf", 3);
+        m_queue->reloadQueueTable();
+
+        m_batch->startBatch();
+        QVERIFY(m_batch->isRunning());
+        QVERIFY(QFile::remove(second));
+        // While it runs, the list is locked.
+        m_queue->removeRow(0);
+        QCOMPARE(m_fixture->store.files(0).size(), 3);
+        QVERIFY(waitUntilIdle());
+
+        QVERIFY(m_statuses.contains("The file does not exist and cannot be printed"));
+        QCOMPARE(m_statuses.last(), QStringLiteral("All print jobs have been processed"));
+        QCOMPARE(m_summaries.size(), 1);
+        QCOMPARE(statusesOf(m_summaries.first()), (QStringList{"one.pdf", "three.pdf"}));
+        QCOMPARE(m_summaries.first().at(1).value("pages").toInt(), 3);
+        QCOMPARE(rowStatuses(), (QStringList{"printed", "pending", "printed"}));
+        const QVariantList history = m_fixture->store.recentHistory(10);
+        QCOMPARE(history.size(), 2);
+        QCOMPARE(history.at(0).toMap().value("total_pages").toInt(), 3);
+        QCOMPARE(history.at(0).toMap().value("hot_folder_name").toString(), QStringLiteral("Normal queue"));
+        QVERIFY(m_failureBoxes.isEmpty());
+    }
+
+    void stopDuringTheFirstOfTen()
+    {
+        for (int i = 0; i < 10; ++i)
+            addPdf(QStringLiteral("f%1.pdf").arg(i));
+        m_queue->reloadQueueTable();
+        m_batch->startBatch();
+        m_batch->stopRemainingJobs();
+        QCOMPARE(m_statuses.last(), QStringLiteral("Stopping after the current file. 9 remaining jobs "
+                                                   "will not be sent. Jobs already in the Windows "
+                                                   "print spooler are not cancelled."));
+        QVERIFY(m_batch->isStopRequested());
+        QVERIFY(waitUntilIdle());
+        QCOMPARE(m_statuses.last(),
+                 QStringLiteral("Batch stopped after the current file. Remaining files were not sent."));
+        QCOMPARE(m_summaries.size(), 1);
+        QCOMPARE(m_summaries.first().size(), 1);
+        QCOMPARE(rowStatuses().count("printed"), 1);
+    }
+
+    void everyFileFails()
+    {
+        QSettings().setValue("defaultPrinter", "Gone_Printer");
+        addPdf("a.pdf");
+        addPdf("b.pdf");
+        m_queue->reloadQueueTable();
+        m_batch->startBatch();
+        QVERIFY(waitUntilIdle());
+        QVERIFY(m_summaries.isEmpty());
+        QVERIFY(m_failureBoxes.isEmpty());
+        QCOMPARE(m_statuses.last(), QStringLiteral("All print jobs have been processed"));
+        QCOMPARE(rowStatuses(), (QStringList{"failed", "failed"}));
+        QCOMPARE(m_fixture->store.files(0).first().toMap().value("last_error").toString(),
+                 QStringLiteral("Unable to open printer: Gone_Printer"));
+        QVERIFY(m_statuses.contains("PrintFailed：Unable to open printer: Gone_Printer"));
+    }
+
+    void printedRowsArePrintedAgain()
+    {
+        addPdf("a.pdf");
+        m_queue->reloadQueueTable();
+        m_batch->startBatch();
+        QVERIFY(waitUntilIdle());
+        m_batch->startBatch();
+        QVERIFY(waitUntilIdle());
+        QCOMPARE(m_summaries.size(), 2);
+        QCOMPARE(m_fixture->store.recentHistory(10).size(), 2);
+    }
+
+    void rowRemovedWhileItIsNext()
+    {
+        addPdf("a.pdf");
+        const QString second = addPdf("b.pdf");
+        addPdf("c.pdf");
+        m_queue->reloadQueueTable();
+        m_batch->startBatch();
+        // Gone from the database (another program, a crash recovery...).
+        QVERIFY(m_fixture->store.removeFile(second));
+        QVERIFY(waitUntilIdle());
+        QCOMPARE(statusesOf(m_summaries.first()), (QStringList{"a.pdf", "c.pdf"}));
+        QVERIFY(!m_statuses.contains("The file does not exist and cannot be printed"));
+    }
+
+    void zeroPagesCountAsOne()
+    {
+        addPdf("a.pdf");
+        m_queue->reloadQueueTable();
+        m_batch->setDispatcher([](const PrintJob &) {
+            PrintResult result;
+            result.success = true;
+            return result;
+        });
+        m_batch->startBatch();
+        QVERIFY(waitUntilIdle());
+        QCOMPARE(m_summaries.first().first().value("pages").toInt(), 1);
+        QCOMPARE(m_fixture->store.recentHistory(1).first().toMap().value("page_count").toInt(), 1);
+    }
+
+    void singleRows()
+    {
+        addPdf("a.pdf");
+        addPdf("b.pdf", 2);
+        m_queue->reloadQueueTable();
+        // Both in flight at once; neither locks the list.
+        m_batch->startPrint(0, false);
+        m_batch->startPrint(1, false);
+        QVERIFY(!m_batch->isRunning());
+        QVERIFY(waitUntilIdle());
+        QCOMPARE(m_summaries.size(), 2);
+
+        QSettings().setValue("defaultPrinter", "Gone_Printer");
+        m_batch->startPrint(0, false);
+        QVERIFY(waitUntilIdle());
+        QCOMPARE(m_failureBoxes, QStringList{"Unable to open printer: Gone_Printer"});
+
+        QSettings().setValue("defaultPrinter", "");
+        m_batch->startPrint(1, false);
+        QCOMPARE(m_statuses.last(), QStringLiteral("Please select a printer first"));
+    }
+
+    // From the running program: a row's Print button, the summary box, and
+    // the history window.
+    void printButtonInTheWindow()
+    {
+        StandInPrograms programs;
+        cleanup();
+        QSettings().setValue("defaultPrinter", kRaw);
+        QSettings().setValue("pdfEngine", "pdfium");
+        QueueFixture fixture;
+        const QString path = fixture.files.filePath("window.pdf");
+        QVERIFY(PdfFactory::write(path, PdfFactory::textPages(2)));
+
+        MainWindow window;
+        window.addFiles({path});
+        QString summaryTitle;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, this, [&] {
+            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+                summaryTitle = dialog->windowTitle();
+                dialog->reject();
+            }
+        });
+        closer.start(20);
+        auto *print = window.queueTable()
+                          ->cellWidget(0, QueueTable::Actions)
+                          ->findChild<QPushButton *>("RowPrintButton");
+        QTest::mouseClick(print, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(summaryTitle, QStringLiteral("Print complete"), 60000);
+        QCOMPARE(window.statusText(), QStringLiteral("Sent to Dunmarrow_Raw: window.pdf"));
+        QCOMPARE(window.queueTable()->item(0, QueueTable::Status)->text(), QStringLiteral("Printed"));
+
+        summaryTitle.clear();
+        window.showHistory();
+        QCOMPARE(summaryTitle, QStringLiteral("Print history"));
+        init();
+    }
+};
+
+DUNMARROW_TEST_MAIN(TestBatch)
+#include "tst_batch.moc"

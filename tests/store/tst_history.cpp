@@ -1,0 +1,257 @@
+#include "TestMain.h"
+
+#include "store/LocalStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+
+// Writes a foreign history file with whatever table the test describes.
+bool writeForeignFile(const QString &path, const QStringList &statements)
+{
+    const QString name = QStringLiteral("foreign-%1").arg(qHash(path));
+    bool ok = true;
+    {
+        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        ok = db.open();
+        QSqlQuery query(db);
+        for (const QString &sql : statements)
+            ok = ok && query.exec(sql);
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+QStringList queryForeignFile(const QString &path, const QString &sql)
+{
+    const QString name = QStringLiteral("reader-%1").arg(qHash(path));
+    QStringList values;
+    {
+        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+        db.setDatabaseName(path);
+        db.open();
+        QSqlQuery query(db);
+        query.exec(sql);
+        while (query.next())
+            values << query.value(0).toString();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return values;
+}
+
+const QString kHistoryTable = QStringLiteral(
+    "CREATE TABLE print_history (id INTEGER PRIMARY KEY,file_name TEXT,path TEXT,file_type TEXT,"
+    "file_size INTEGER,printer_name TEXT,page_count INTEGER,copies INTEGER,total_pages INTEGER,"
+    "hot_folder_id INTEGER,hot_folder_name TEXT,printed_at TEXT)");
+
+} // namespace
+
+class TestHistory : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<LocalStore> m_store;
+
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+    int historyCount() const { return int(m_store->recentHistory(100000).size()); }
+
+private Q_SLOTS:
+    void init()
+    {
+        QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)).removeRecursively();
+        m_store = std::make_unique<LocalStore>();
+        QVERIFY(m_store->open());
+    }
+    void cleanup() { m_store.reset(); }
+
+    void addingRows()
+    {
+        QFile data(file("report.final.pdf"));
+        QVERIFY(data.open(QIODevice::WriteOnly));
+        data.write(QByteArray(2048, 'x'));
+        data.close();
+        QVERIFY(m_store->addHistory(file("report.final.pdf"), "P1", 0, 0, 3, "Invoices", "  "));
+        QVERIFY(m_store->addHistory(file("gone"), "P1", 4, 3, 0, "Normal queue", " Shown name "));
+        const QVariantList rows = m_store->recentHistory(10);
+        QCOMPARE(rows.size(), 2);
+        const QVariantMap newest = rows.at(0).toMap();
+        QCOMPARE(newest.value("file_name").toString(), QStringLiteral(" Shown name "));
+        QCOMPARE(newest.value("file_type").toString(), QString());
+        QCOMPARE(newest.value("file_size").toLongLong(), 0);
+        QCOMPARE(newest.value("total_pages").toInt(), 12);
+        const QVariantMap first = rows.at(1).toMap();
+        QCOMPARE(first.value("file_name").toString(), QStringLiteral("report.final.pdf"));
+        QCOMPARE(first.value("file_type").toString(), QStringLiteral("PDF"));
+        QCOMPARE(first.value("file_size").toLongLong(), 2048);
+        QCOMPARE(first.value("page_count").toInt(), 1);
+        QCOMPARE(first.value("copies").toInt(), 1);
+        QCOMPARE(first.value("total_pages").toInt(), 1);
+        QCOMPARE(first.value("hot_folder_name").toString(), QStringLiteral("Invoices"));
+        QCOMPARE(first.keys().size(), 12);
+        QCOMPARE(m_store->recentHistory(1).size(), 1);
+        QCOMPARE(m_store->recentHistory(0).size(), 1); // at least one row is asked for
+    }
+
+    void exportThenImportIntoTheSameDatabase()
+    {
+        QVERIFY(m_store->addHistory(file("a.pdf"), "P1", 2, 1, 0, "Normal queue", ""));
+        QVERIFY(m_store->addHistory(file("b.pdf"), "P1", 3, 2, 1, "Lab", ""));
+        const QString backup = file("backup.db");
+        QVERIFY(m_store->exportHistory(backup));
+
+        int imported = -1;
+        int skipped = -1;
+        QString error;
+        QVERIFY2(m_store->importHistory(backup, &imported, &skipped, &error), qPrintable(error));
+        QCOMPARE(imported, 0);
+        QCOMPARE(skipped, 2);
+        QCOMPARE(historyCount(), 2);
+
+        // The backup's own layout: metadata, a copy of the table, its index.
+        QCOMPARE(queryForeignFile(backup, "SELECT format || '/' || version FROM backup_meta"),
+                 QStringList{"Quorvalent.Dunmarrow.print_history/1"});
+        QCOMPARE(queryForeignFile(backup, "SELECT count(*) FROM print_history"), QStringList{"2"});
+        QCOMPARE(queryForeignFile(backup, "SELECT name FROM sqlite_master WHERE type='index'"),
+                 QStringList{"idx_print_history_printed_at"});
+    }
+
+    void importingTwiceAddsNothingTheSecondTime()
+    {
+        const QString source = file("other.db");
+        QVERIFY(writeForeignFile(source, {kHistoryTable,
+            "INSERT INTO print_history VALUES (7,'x.pdf','/x/x.pdf','PDF',10,'P',2,3,6,0,'Normal queue','2025-03-01T14:05:09.123')",
+            "INSERT INTO print_history VALUES (8,'y.pdf','/x/y.pdf','PDF',10,NULL,1,1,1,0,NULL,'2025-03-01T14:06:00.000')",
+            "INSERT INTO print_history VALUES (9,'z.pdf','/x/z.pdf','PDF',10,'P',0,0,50,-4,'Lab','2025-03-01T14:07:00.000')"}));
+        int imported = 0;
+        int skipped = 0;
+        QString error;
+        QVERIFY2(m_store->importHistory(source, &imported, &skipped, &error), qPrintable(error));
+        QCOMPARE(imported, 3);
+        QCOMPARE(skipped, 0);
+        // Rows without printer or folder name are found again, not duplicated.
+        QVERIFY(m_store->importHistory(source, &imported, &skipped, &error));
+        QCOMPARE(imported, 0);
+        QCOMPARE(skipped, 3);
+        QCOMPARE(historyCount(), 3);
+
+        const QVariantMap z = m_store->recentHistory(100).at(0).toMap();
+        QCOMPARE(z.value("page_count").toInt(), 1);
+        QCOMPARE(z.value("copies").toInt(), 1);
+        QCOMPARE(z.value("total_pages").toInt(), 50); // larger than 1 × 1: kept
+        QCOMPARE(z.value("hot_folder_id").toInt(), 0);
+        const QVariantMap y = m_store->recentHistory(100).at(1).toMap();
+        QVERIFY(y.value("printer_name").isNull());
+    }
+
+    void foreignFilesOfEveryShape_data()
+    {
+        QTest::addColumn<QStringList>("statements");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<int>("imported");
+        QTest::newRow("no history table") << QStringList{"CREATE TABLE other(x)"} << false << 0;
+        QTest::newRow("missing columns")
+            << QStringList{"CREATE TABLE print_history(id INTEGER, file_name TEXT, path TEXT)",
+                           "INSERT INTO print_history VALUES (1,'a','/a')"}
+            << false << 0;
+        QTest::newRow("wrong types and hostile text")
+            << QStringList{kHistoryTable,
+                           "INSERT INTO print_history VALUES (1,'''); DROP TABLE print_history;--',"
+                           "'',X'00FF',-5,'P\"x',' lots','many',NULL,'x',NULL,'')"}
+            << true << 1;
+        QTest::newRow("huge numbers")
+            << QStringList{kHistoryTable,
+                           "INSERT INTO print_history VALUES (1,'big.pdf','/b','PDF',9223372036854775807,"
+                           "'P',9223372036854775807,9223372036854775807,1,9223372036854775807,'F','t')"}
+            << true << 1;
+        QTest::newRow("empty table") << QStringList{kHistoryTable} << true << 0;
+    }
+
+    void foreignFilesOfEveryShape()
+    {
+        QFETCH(QStringList, statements);
+        QFETCH(bool, ok);
+        QFETCH(int, imported);
+        const QString source = file(QString::fromLatin1(QTest::currentDataTag()) + ".db");
+        QVERIFY(writeForeignFile(source, statements));
+        QVERIFY(m_store->addHistory(file("mine.pdf"), "P", 1, 1, 0, "Normal queue", ""));
+        int count = -1;
+        int skipped = -1;
+        QString error;
+        QCOMPARE(m_store->importHistory(source, &count, &skipped, &error), ok);
+        QCOMPARE(count, imported);
+        if (!ok)
+            QVERIFY(!error.isEmpty());
+        QCOMPARE(historyCount(), 1 + imported);
+        // The store stays usable: the import's database was detached.
+        QVERIFY(m_store->addHistory(file("after.pdf"), "P", 1, 1, 0, "Normal queue", ""));
+    }
+
+    void importRefusals()
+    {
+        int imported = 0;
+        int skipped = 0;
+        QString error;
+        QVERIFY(!m_store->importHistory(file("none.db"), &imported, &skipped, &error));
+        QCOMPARE(error, QStringLiteral("The selected database file does not exist."));
+        QVERIFY(!m_store->importHistory(m_store->databasePath(), &imported, &skipped, &error));
+        QCOMPARE(error, QStringLiteral("The active database cannot be imported into itself."));
+
+        QFile text(file("notes.db"));
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write(QByteArray("not a database, just notes\n").repeated(100));
+        text.close();
+        QVERIFY(!m_store->importHistory(file("notes.db"), &imported, &skipped, &error));
+        QVERIFY(!error.isEmpty());
+    }
+
+    void exportRefusalsLeaveNothing()
+    {
+        QVERIFY(m_store->addHistory(file("a.pdf"), "P", 1, 1, 0, "Normal queue", ""));
+        QString error;
+        QVERIFY(!m_store->exportHistory(m_store->databasePath(), &error));
+        QCOMPARE(error, QStringLiteral("A backup cannot overwrite the active database."));
+
+        // The same file under another name is still the active database.
+        const QString link = file("link.db");
+        QVERIFY(QFile::link(m_store->databasePath(), link));
+        QVERIFY(!m_store->exportHistory(link, &error));
+        QCOMPARE(error, QStringLiteral("A backup cannot overwrite the active database."));
+        QCOMPARE(historyCount(), 1);
+
+        const QString missing = file("no such folder/backup.db");
+        QVERIFY(!m_store->exportHistory(missing, &error));
+        QVERIFY(!error.isEmpty());
+        QVERIFY(!QFile::exists(missing));
+
+        const QString locked = file("locked.db");
+        QFile(locked).open(QIODevice::WriteOnly);
+        if (makeFileReadOnly(locked)) {
+            QVERIFY(!m_store->exportHistory(locked, &error));
+            QCOMPARE(error, QStringLiteral("Unable to overwrite the existing backup file."));
+        }
+        makeFileWritable(locked);
+    }
+
+    void exportOfAnEmptyHistory()
+    {
+        const QString backup = file("empty.db");
+        QVERIFY(m_store->exportHistory(backup));
+        int imported = -1;
+        int skipped = -1;
+        QVERIFY(m_store->importHistory(backup, &imported, &skipped));
+        QCOMPARE(imported, 0);
+        QCOMPARE(skipped, 0);
+    }
+};
+
+DUNMARROW_TEST_MAIN(TestHistory)
+#include "tst_history.moc"
