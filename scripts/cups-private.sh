@@ -4,6 +4,9 @@
 #   cups-private.sh start DIR   start it (idempotent) and add the queues
 #   cups-private.sh stop DIR    stop it
 #   cups-private.sh env DIR     print the CUPS_SERVER line for clients
+#   cups-private.sh demo DIR    start it with one virtual printer,
+#                               Dunmarrow_PDF, that writes every job as a PDF
+#                               into DIR/printed
 #
 # Queues (each job of both lands as its own file under DIR/out/<queue>/):
 #   Dunmarrow_Raw  raw, no filters: the bytes sent are the bytes stored
@@ -106,6 +109,24 @@ start() {
   return 1
 }
 
+demo() {
+  if ! is_running; then
+    write_config "$(free_port)"
+    cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" </dev/null >"$dir/log/cupsd.out" 2>&1 &
+    echo $! > "$dir/cupsd.pid"
+    for _ in $(seq 1 200); do
+      lpstat -h "$sock" -r 2>/dev/null | grep -q "scheduler is running" && break
+      sleep 0.05
+    done
+  fi
+  mkdir -p "$dir/printed"
+  chmod 1777 "$dir/printed"
+  # The program sends PDF: a raw queue keeps it as it is.
+  lpadmin -h "localhost:$(cat "$dir/port")" -p Dunmarrow_PDF -E \
+    -v "dunmarrow-spool:$dir/printed#pdf" -D "Virtual PDF printer" 2>/dev/null
+  lpadmin -h "localhost:$(cat "$dir/port")" -d Dunmarrow_PDF 2>/dev/null
+}
+
 stop() {
   is_running || { rm -f "$dir/cupsd.pid"; return 0; }
   local pid
@@ -126,5 +147,6 @@ case "$cmd" in
   start) start ;;
   stop) stop ;;
   env) echo "CUPS_SERVER=localhost:$(cat "$dir/port")" ;;
-  *) echo "usage: $0 start|stop|env DIR" >&2; exit 2 ;;
+  demo) demo ;;
+  *) echo "usage: $0 start|stop|env|demo DIR" >&2; exit 2 ;;
 esac

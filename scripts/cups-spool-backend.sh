@@ -14,7 +14,11 @@ if [ $# -lt 5 ] || [ $# -gt 6 ]; then
   exit 1
 fi
 
-folder=${DEVICE_URI#dunmarrow-spool:}
+# "dunmarrow-spool:/folder#pdf" names the files N.pdf instead of N.prn.
+location=${DEVICE_URI#dunmarrow-spool:}
+folder=${location%%#*}
+extension=prn
+case "$location" in *#*) extension=${location##*#} ;; esac
 case "$folder" in
   /*) ;;
   *) echo "ERROR: device URI must name an absolute folder" >&2; exit 1 ;;
@@ -30,9 +34,9 @@ job=$1
 } > "$folder/$job.info" || exit 1
 
 if [ $# -eq 6 ]; then
-  cat "$6" > "$folder/$job.prn.part" || exit 1
+  cat "$6" > "$folder/$job.part" || exit 1
 else
-  cat > "$folder/$job.prn.part" || exit 1
+  cat > "$folder/$job.part" || exit 1
 fi
-mv "$folder/$job.prn.part" "$folder/$job.prn"
+mv "$folder/$job.part" "$folder/$job.$extension"
 exit 0

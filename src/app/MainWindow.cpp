@@ -7,6 +7,7 @@
 #include "queue/BatchPrinter.h"
 #include "queue/HistoryDialog.h"
 #include "queue/PrintSummaryDialog.h"
+#include "queue/PrinterList.h"
 #include "queue/QueueController.h"
 #include "queue/QueueTable.h"
 #include "queue/ReorderTableWidget.h"
@@ -15,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QSettings>
 #include <QToolButton>
 #include <QLabel>
 #include <QMimeData>
@@ -34,7 +36,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     setupUi();
     openLocalStore();
-    reloadQueueTable();
+    refreshPrinters();
 
     // Runs once the event loop has started and the window is visible.
     QTimer::singleShot(0, this, &MainWindow::runDependencyCheck);
@@ -93,7 +95,6 @@ void MainWindow::setupUi()
     connect(m_printAllButton, &QPushButton::clicked, this, &MainWindow::startBatch);
     connect(m_stopButton, &QPushButton::clicked, this, &MainWindow::stopRemainingJobs);
     connect(m_historyButton, &QPushButton::clicked, this, &MainWindow::showHistory);
-    m_printerCount = int(QPrinterInfo::availablePrinterNames().size());
 
     m_statusLabel = new QLabel(this);
     statusBar()->addWidget(m_statusLabel, 1);
@@ -150,7 +151,7 @@ void MainWindow::updateBatchControls()
     const bool running = m_batch->isRunning();
     const bool stopping = m_batch->isStopRequested();
     m_queue->setBatchRunning(running);
-    m_printAllButton->setEnabled(!m_queue->entries().isEmpty() && m_printerCount > 0 && !running);
+    m_printAllButton->setEnabled(!m_queue->entries().isEmpty() && !m_printers.isEmpty() && !running);
     m_printAllButton->setToolTip(QString());
     m_stopButton->setVisible(running);
     m_stopButton->setEnabled(running && !stopping);
@@ -161,6 +162,19 @@ void MainWindow::updateBatchControls()
         if (button)
             button->setEnabled(!running);
     }
+}
+
+void MainWindow::refreshPrinters()
+{
+    m_printers = installedPrinters();
+    QSettings settings;
+    const QString chosen = normalQueuePrinter(
+        m_printers, QString(), settings.value(QStringLiteral("defaultPrinter")).toString(),
+        QPrinterInfo::defaultPrinterName());
+    if (!chosen.isEmpty())
+        settings.setValue(QStringLiteral("defaultPrinter"), chosen);
+    reloadQueueTable();
+    showStatus(QStringLiteral("Found %1 printers").arg(m_printers.size()));
 }
 
 void MainWindow::startPrint(int row, bool batch)

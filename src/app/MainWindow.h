@@ -43,6 +43,10 @@ public:
     void stopRemainingJobs();
     void showPrintSummary(const QList<QVariantMap> &results);
     void showHistory();
+
+    // The installed printers and the normal queue's printer.
+    void refreshPrinters();
+    const QStringList &printers() const { return m_printers; }
     BatchPrinter *batch() const { return m_batch; }
 
     // The single status line: errors in red, everything else in grey.
@@ -67,5 +71,5 @@ private:
     QPushButton *m_historyButton = nullptr;
     QPushButton *m_printAllButton = nullptr;
     QPushButton *m_stopButton = nullptr;
-    int m_printerCount = 0;
+    QStringList m_printers;
 };

@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -98,7 +99,8 @@ private Q_SLOTS:
         // The offscreen screen is smaller than the minimum in one direction.
         QCOMPARE(window.size(), WindowGeometry::initialSizeFor(window.screen())
                                     .expandedTo(WindowGeometry::kMinimumSize));
-        QCOMPARE(window.statusText(), QStringLiteral("Ready"));
+        // The printer list is read last; the status line says what it found.
+        QVERIFY(QRegularExpression("^Found \\d+ printers$").match(window.statusText()).hasMatch());
         QVERIFY(window.store().isOpen());
 
         // A small screen cannot make the window smaller than its minimum.
@@ -141,7 +143,7 @@ private Q_SLOTS:
         QVERIFY(!window.store().isOpen());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.statusText(), QStringLiteral("Ready"));
+        QVERIFY(window.statusText().startsWith("Found "));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "TestMain.h"
 
 #include "queue/JobModel.h"
+#include "queue/PrinterList.h"
 #include "queue/RowOrder.h"
 #include "store/LocalStore.h"
 
@@ -167,6 +168,16 @@ private Q_SLOTS:
         const RowMove move = moveRowsTo(paths, rows, target);
         QCOMPARE(move.newOrder.join(QString()), order);
         QCOMPARE(move.insertAt, insertAt);
+    }
+
+    void normalQueuePrinterChoice()
+    {
+        const QStringList printers{"Office", "Lab"};
+        QCOMPARE(normalQueuePrinter(printers, "", "Lab", "Office"), QStringLiteral("Lab"));
+        QCOMPARE(normalQueuePrinter(printers, "", "", "Lab"), QStringLiteral("Lab"));
+        QCOMPARE(normalQueuePrinter(printers, "", "lab", ""), QStringLiteral("Office"));
+        QCOMPARE(normalQueuePrinter(printers, "Gone", "Lab", ""), QStringLiteral("Office"));
+        QCOMPARE(normalQueuePrinter({}, "", "Lab", "Lab"), QString());
     }
 
     void sortingByName()
