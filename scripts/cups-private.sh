@@ -123,7 +123,8 @@ demo() {
   chmod 1777 "$dir/printed"
   # The program sends PDF: a raw queue keeps it as it is.
   lpadmin -h "localhost:$(cat "$dir/port")" -p Dunmarrow_PDF -E \
-    -v "dunmarrow-spool:$dir/printed#pdf" -D "Virtual PDF printer" 2>/dev/null
+    -v "dunmarrow-spool:$dir/printed#pdf" -D "Virtual PDF printer" \
+    -o print-color-mode-default=color 2>/dev/null
   lpadmin -h "localhost:$(cat "$dir/port")" -d Dunmarrow_PDF 2>/dev/null
 }
 

@@ -10,7 +10,7 @@ packages=(
   libcups2-dev libqpdf-dev zlib1g-dev
   cups cups-client cups-bsd cups-filters ghostscript
   poppler-utils qpdf
-  fonts-dejavu-core xvfb xauth
+  fonts-dejavu-core fonts-wqy-microhei xvfb xauth
 )
 
 missing=()
