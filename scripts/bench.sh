@@ -5,10 +5,7 @@ set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
-bash "$root/scripts/deps.sh"
-cmake -S "$root" -B "$build" -G Ninja -DDUNMARROW_BENCHMARKS=ON >/dev/null
-cmake --build "$build" -j2
-bash "$root/scripts/fetch-pdfium.sh" "$build/bin"
+bash "$root/scripts/build.sh" -DDUNMARROW_BENCHMARKS=ON
 
 cups="$build/bench-cups"
 bash "$root/scripts/cups-private.sh" start "$cups" 2>/dev/null

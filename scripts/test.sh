@@ -3,6 +3,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-bash "$root/scripts/build.sh"
+# Benchmarks are not part of the test command.
+bash "$root/scripts/build.sh" -DDUNMARROW_BENCHMARKS=OFF
 cd "$root/build"
 ctest --output-on-failure -j2 "$@"

@@ -223,20 +223,23 @@ void MainWindow::showHistory()
     }
 }
 
-void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+// Files from outside are welcome unless a batch has the list locked.
+static void acceptFilesUnlessLocked(QDropEvent *event, bool locked)
 {
-    if (!m_batch->isRunning() && event->mimeData()->hasUrls())
+    if (!locked && event->mimeData()->hasUrls())
         event->acceptProposedAction();
     else
         event->ignore();
 }
 
+void MainWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    acceptFilesUnlessLocked(event, m_batch->isRunning());
+}
+
 void MainWindow::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!m_batch->isRunning() && event->mimeData()->hasUrls())
-        event->acceptProposedAction();
-    else
-        event->ignore();
+    acceptFilesUnlessLocked(event, m_batch->isRunning());
 }
 
 void MainWindow::dropEvent(QDropEvent *event)

@@ -19,13 +19,6 @@ namespace {
 const char kAcrobatMissing[] = "This computer does not have  Adobe Acrobat  installed, so  Acrobat "
                                "Print，Please install  Adobe Acrobat software.";
 
-QString lowerSuffix(const QString &path)
-{
-    const QString name = QFileInfo(path).fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : name.mid(dot + 1).toLower();
-}
-
 bool isImageSuffix(const QString &suffix)
 {
     static const QStringList images = {"jpg", "jpeg", "png", "bmp", "gif", "tif", "tiff", "webp"};

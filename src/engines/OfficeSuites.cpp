@@ -1,19 +1,13 @@
 #include "engines/OfficeSuites.h"
 
 #include "platform/Automation.h"
+#include "queue/JobModel.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
-
-QString lowerSuffix(const QString &path)
-{
-    const QString name = QFileInfo(path).fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : name.mid(dot + 1).toLower();
-}
 
 bool anyRegistered(const QStringList &progIds)
 {

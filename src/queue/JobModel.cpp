@@ -17,13 +17,17 @@ const QStringList &supportedExtensions()
     return extensions;
 }
 
-bool isSupportedFile(const QString &path)
+QString lowerSuffix(const QString &path)
 {
     const QString name = QFileInfo(path).fileName();
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0)
-        return false;
-    return supportedExtensions().contains(name.mid(dot + 1).toLower());
+    return dot < 0 ? QString() : name.mid(dot + 1).toLower();
+}
+
+bool isSupportedFile(const QString &path)
+{
+    const QString suffix = lowerSuffix(path);
+    return !suffix.isEmpty() && supportedExtensions().contains(suffix);
 }
 
 QString formatFileSize(qint64 bytes)

@@ -32,6 +32,8 @@ struct PrintJob
 
 // The 30 extensions that may enter a print list, in their order.
 const QStringList &supportedExtensions();
+// The text after the last dot of the file name, lower-cased; empty without one.
+QString lowerSuffix(const QString &path);
 // By the name's last suffix only; existence is the caller's business.
 bool isSupportedFile(const QString &path);
 // "512 B", "1.5 KB", "2048.0 MB".

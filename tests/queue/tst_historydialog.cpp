@@ -1,3 +1,4 @@
+#include "QueueFixture.h"
 #include "TestMain.h"
 
 #include "queue/HistoryDialog.h"
@@ -44,9 +45,8 @@ class TestHistoryDialog : public QObject
 private Q_SLOTS:
     void init()
     {
-        QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)).removeRecursively();
-        m_store = std::make_unique<LocalStore>();
-        QVERIFY(m_store->open());
+        m_store = freshLocalStore();
+        QVERIFY(m_store->isOpen());
     }
     void cleanup() { m_store.reset(); }
 
@@ -99,9 +99,7 @@ private Q_SLOTS:
         const QString backup = m_dir.filePath("merge.db");
         QVERIFY(m_store->exportHistory(backup));
         m_store.reset();
-        QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)).removeRecursively();
-        m_store = std::make_unique<LocalStore>();
-        QVERIFY(m_store->open());
+        m_store = freshLocalStore();
 
         BoxAnswerer boxes;
         HistoryDialog dialog(m_store.get());

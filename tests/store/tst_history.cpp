@@ -1,3 +1,4 @@
+#include "QueueFixture.h"
 #include "TestMain.h"
 
 #include "store/LocalStore.h"
@@ -67,9 +68,8 @@ class TestHistory : public QObject
 private Q_SLOTS:
     void init()
     {
-        QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)).removeRecursively();
-        m_store = std::make_unique<LocalStore>();
-        QVERIFY(m_store->open());
+        m_store = freshLocalStore();
+        QVERIFY(m_store->isOpen());
     }
     void cleanup() { m_store.reset(); }
 

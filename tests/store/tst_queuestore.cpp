@@ -1,3 +1,4 @@
+#include "QueueFixture.h"
 #include "TestMain.h"
 
 #include "store/LocalStore.h"
@@ -57,10 +58,8 @@ class TestQueueStore : public QObject
 private Q_SLOTS:
     void init()
     {
-        const QString db = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-        QDir(db).removeRecursively();
-        m_store = std::make_unique<LocalStore>();
-        QVERIFY(m_store->open());
+        m_store = freshLocalStore();
+        QVERIFY(m_store->isOpen());
     }
 
     void cleanup() { m_store.reset(); }

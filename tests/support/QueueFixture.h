@@ -20,13 +20,29 @@ protected:
     void startRowDrag(const QList<int> &rows) override { startedDrags << rows; }
 };
 
+#include <memory>
+
+// Removes the profile's database and cache, so the next store starts empty.
+inline void removeLocalData()
+{
+    QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)).removeRecursively();
+}
+
+// An open store on an empty database in the test profile.
+inline std::unique_ptr<LocalStore> freshLocalStore()
+{
+    removeLocalData();
+    auto store = std::make_unique<LocalStore>();
+    store->open();
+    return store;
+}
+
 // A fresh database in the test profile and a folder of real files.
 struct QueueFixture
 {
     QueueFixture()
     {
-        QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation))
-            .removeRecursively();
+        removeLocalData();
         store.open();
     }
 
