@@ -7,7 +7,7 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build="$root/build"
 bash "$root/scripts/build.sh" -DDUNMARROW_BENCHMARKS=ON
 
-cups="$build/bench-cups"
+cups="/tmp/dunmarrow-bench-cups"
 bash "$root/scripts/cups-private.sh" start "$cups" 2>/dev/null
 trap 'bash "$root/scripts/cups-private.sh" stop "$cups"' EXIT
 export DUNMARROW_TEST_CUPS_DIR="$cups"

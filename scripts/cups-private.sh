@@ -93,6 +93,8 @@ start() {
   if is_running; then
     return 0
   fi
+  # Jobs of an earlier run would be mistaken for this run's.
+  rm -rf "$dir/out"
   write_config "$(free_port)"
   cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" </dev/null >"$dir/log/cupsd.out" 2>&1 &
   echo $! > "$dir/cupsd.pid"
