@@ -103,7 +103,10 @@ bool printImageWithQt(const PrintJob &job, int *pages, QString *message)
                        scaled.height());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawImage(target, image);
-    painter.end();
+    if (!painter.end()) {
+        *message = QStringLiteral("Unable to open an image print job for the selected printer");
+        return false;
+    }
     *pages = 1;
     return true;
 }

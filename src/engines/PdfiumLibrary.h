@@ -30,6 +30,12 @@ struct ImageMetadata
     int markedContentId;
 };
 
+// FPDF_COLORSPACE_*: device grey, RGB, CMYK and ICC-based.
+inline bool isPlainColorSpace(int colorspace)
+{
+    return colorspace == 1 || colorspace == 2 || colorspace == 3 || colorspace == 7;
+}
+
 inline constexpr int kTextObject = 1;
 inline constexpr int kImageObject = 3;
 inline constexpr int kInvisibleTextMode = 3;

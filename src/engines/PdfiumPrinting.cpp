@@ -109,6 +109,10 @@ bool qualifiesForJpeg(const Pdfium::Functions &fn, Pdfium::Page page, double w, 
         * std::abs(double(out->top) - out->bottom) / (w * h);
     if (coverage < 0.9 || coverage > 1.1 || meta.width < 800 || meta.height < 800)
         return false;
+    // The JPEG is placed as a plain grey, RGB or CMYK image: a Lab,
+    // separation or indexed image would print in the wrong colours.
+    if (!Pdfium::isPlainColorSpace(meta.colorspace))
+        return false;
     out->pixelWidth = meta.width;
     out->pixelHeight = meta.height;
 

@@ -245,6 +245,12 @@ QString lpOptionsDefaultDestination(const QByteArray &file)
 QByteArray withDestinationOptions(const QByteArray &file, const QString &destination,
                                   const OptionList &options)
 {
+    // The destination stays the default if any of its lines said so.
+    bool isDefault = false;
+    for (const QByteArray &raw : splitLines(file)) {
+        const DestLine line = parseLine(raw);
+        isDefault = isDefault || (sameDestination(line, destination) && line.isDefault);
+    }
     QList<QByteArray> lines;
     bool written = false;
     for (const QByteArray &raw : splitLines(file)) {
@@ -256,7 +262,7 @@ QByteArray withDestinationOptions(const QByteArray &file, const QString &destina
         // The first line of the destination carries all its options now;
         // later ones would add stale options back.
         if (!written)
-            lines << destLineText(line.isDefault, destination, formatCupsOptions(options));
+            lines << destLineText(isDefault, destination, formatCupsOptions(options));
         written = true;
     }
     if (!written)

@@ -131,13 +131,14 @@ std::unique_ptr<PrinterDc> createPrinterDc(const QString &printerName, const Dev
     pwg_media_t *pwg = pwgMediaForPWG(mediaName.constData());
     if (!pwg)
         pwg = pwgMediaForPWG("iso_a4_210x297mm");
+    // A size libcups made up lives in a buffer its next call may reuse.
+    const int width = pwg->width;
+    const int length = pwg->length;
 
     cups_size_t size{};
     const bool known = cupsGetDestMediaByName(state->http, state->dest, state->info,
                                               mediaName.constData(), CUPS_MEDIA_FLAGS_DEFAULT,
                                               &size);
-    const int width = pwg->width;
-    const int length = pwg->length;
     const int left = known ? size.left : 0;
     const int right = known ? size.right : 0;
     const int top = known ? size.top : 0;
@@ -392,8 +393,10 @@ int endDoc(PrinterDc *dc)
         return 0;
     }
     PrinterDc::Impl &d = *dc->impl();
-    if (d.pageOpen)
-        endPage(dc);
+    if (d.pageOpen && endPage(dc) <= 0) {
+        d.resetDocument();
+        return 0;
+    }
     // A filtering queue would leave a job of no pages stopped.
     if (d.pageCount == 0) {
         d.resetDocument();

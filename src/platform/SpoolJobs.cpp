@@ -58,7 +58,8 @@ bool submitDocument(PrinterHandle &printer, const QString &file, const QString &
                 == HTTP_STATUS_CONTINUE;
     }
     ok = ok && data.error() == QFileDevice::NoError;
-    if (cupsFinishDocument(state->http, name) != IPP_STATUS_OK)
+    // "OK, some attributes ignored or substituted" is still an accepted job.
+    if (cupsFinishDocument(state->http, name) > IPP_STATUS_OK_CONFLICTING)
         ok = false;
     if (!ok) {
         setLastErrorFromCups(ErrorServerUnavailable);
@@ -79,12 +80,17 @@ bool filterToFile(PrinterHandle &printer, const QString &pdfFile, const OptionLi
         return false;
     }
     PrinterHandle::State *state = printer.state();
-    const QString ppdPath = fetchPpdFile(state);
-    const bool hasDriver = !ppdPath.isEmpty();
+    bool hasNoDriver = false;
+    const QString ppdPath = fetchPpdFile(state, &hasNoDriver);
 
     QFile::remove(outputFile);
     bool ok = false;
-    if (!hasDriver) {
+    if (ppdPath.isEmpty() && !hasNoDriver) {
+        // The driver exists but could not be had: its output cannot be made.
+        setLastErrorFromCups(ErrorServerUnavailable);
+        return false;
+    }
+    if (hasNoDriver) {
         ok = QFile::copy(pdfFile, outputFile);
     } else {
         QStringList arguments = {QStringLiteral("-p"), ppdPath, QStringLiteral("-i"),

@@ -156,9 +156,13 @@ bool parseResolution(const QString &text, int *x, int *y)
     if (!match.hasMatch())
         return false;
     const bool perCm = match.captured(3).compare(QLatin1String("dpcm"), Qt::CaseInsensitive) == 0;
-    const auto toDpi = [perCm](int value) { return perCm ? qRound(value * 2.54) : value; };
-    *x = toDpi(match.captured(1).toInt());
-    *y = match.captured(2).isEmpty() ? *x : toDpi(match.captured(2).toInt());
+    // Values come from files: keep them in a settings record's range.
+    const auto toDpi = [perCm](const QString &digits) {
+        const double value = digits.toDouble() * (perCm ? 2.54 : 1.0);
+        return int(std::clamp(value, 0.0, 32767.0) + 0.5);
+    };
+    *x = toDpi(match.captured(1));
+    *y = match.captured(2).isEmpty() ? *x : toDpi(match.captured(2));
     return *x > 0 && *y > 0;
 }
 

@@ -8,6 +8,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 // The PPD interface is deprecated in libcups but is still where a PostScript
 // queue's paper names live.
 #pragma GCC diagnostic push
@@ -27,7 +29,8 @@ struct NamedMedia
 // Points per inch to hundredths of millimetres, as PWG sizes are kept.
 int pointsToPwg(float points)
 {
-    return int(points * 2540.0f / 72.0f + 0.5f);
+    // A description file may say anything; 10 m is more than any paper.
+    return int(std::clamp(double(points) * 2540.0 / 72.0, 0.0, 1e6) + 0.5);
 }
 
 bool mediaFromPpd(PrinterHandle::State *state, QList<NamedMedia> *out)
@@ -82,11 +85,15 @@ void mediaFromScheduler(PrinterHandle::State *state, QList<NamedMedia> *out)
 
 } // namespace
 
-QString fetchPpdFile(PrinterHandle::State *state)
+QString fetchPpdFile(PrinterHandle::State *state, bool *hasNoDriver)
 {
     char path[1024] = "";
     time_t modified = 0;
-    if (cupsGetPPD3(state->http, state->dest->name, &modified, path, sizeof path) != HTTP_STATUS_OK)
+    const http_status_t status =
+        cupsGetPPD3(state->http, state->dest->name, &modified, path, sizeof path);
+    if (hasNoDriver)
+        *hasNoDriver = status == HTTP_STATUS_NOT_FOUND;
+    if (status != HTTP_STATUS_OK)
         return QString();
     return QString::fromLocal8Bit(path);
 }

@@ -30,8 +30,9 @@ const QList<PrinterMedia> &mediaList(PrinterHandle::State *state);
 QString mediaForCode(PrinterHandle::State *state, short code);
 
 // Downloads the printer's driver description (PPD) to a temporary file the
-// caller removes; empty when the printer has none (a raw queue).
-QString fetchPpdFile(PrinterHandle::State *state);
+// caller removes. Empty when the printer has none (a raw queue) or it could
+// not be fetched; hasNoDriver tells the two apart.
+QString fetchPpdFile(PrinterHandle::State *state, bool *hasNoDriver = nullptr);
 
 // Sets the last error from libcups' last status, or to fallback.
 void setLastErrorFromCups(quint32 fallback);

@@ -51,7 +51,17 @@ bool BatchPrinter::tryStartPrint(int row, bool batch)
         finishPrint(result, job, batch);
     });
     ++m_inFlight;
-    watcher->setFuture(QtConcurrent::run(m_dispatcher, job));
+    // Nothing may escape the worker: an exception would end the program
+    // when the result is read.
+    watcher->setFuture(QtConcurrent::run([dispatcher = m_dispatcher, job]() {
+        try {
+            return dispatcher(job);
+        } catch (const std::exception &error) {
+            PrintResult failed;
+            failed.message = QString::fromLocal8Bit(error.what());
+            return failed;
+        }
+    }));
     return true;
 }
 

@@ -14,6 +14,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <limits>
+
 namespace {
 
 QTableWidgetItem *textItem(const QString &text)
@@ -50,11 +52,17 @@ HistoryDialog::HistoryDialog(LocalStore *store, QWidget *parent)
     layout->setSpacing(12);
 
     const QVariantList rows = m_store->recentHistory(100000);
+    // Imported files may hold any numbers: the totals saturate.
+    const auto add = [](qint64 sum, qint64 value) {
+        qint64 result = 0;
+        return __builtin_add_overflow(sum, value, &result) ? std::numeric_limits<qint64>::max()
+                                                          : result;
+    };
     qint64 documentPages = 0;
     qint64 printedPages = 0;
     for (const QVariant &row : rows) {
-        documentPages += row.toMap().value(QStringLiteral("page_count")).toLongLong();
-        printedPages += row.toMap().value(QStringLiteral("total_pages")).toLongLong();
+        documentPages = add(documentPages, row.toMap().value(QStringLiteral("page_count")).toLongLong());
+        printedPages = add(printedPages, row.toMap().value(QStringLiteral("total_pages")).toLongLong());
     }
 
     auto *header = new QHBoxLayout;

@@ -123,16 +123,19 @@ bool LocalStore::exportHistory(const QString &targetPath, QString *error)
         setError(error, QStringLiteral("A backup cannot overwrite the active database."));
         return false;
     }
-    if (QFileInfo::exists(target) && !QFile::remove(target)) {
+    // The backup is written beside the target and only then takes its
+    // place: a failed export leaves an earlier backup of that name intact.
+    const QString partial = target + QStringLiteral(".part");
+    if (QFileInfo::exists(partial) && !QFile::remove(partial)) {
         setError(error, QStringLiteral("Unable to overwrite the existing backup file."));
         return false;
     }
     QSqlQuery attach(m_db);
     attach.prepare(QStringLiteral("ATTACH DATABASE :path AS history_backup"));
-    attach.bindValue(QStringLiteral(":path"), target);
+    attach.bindValue(QStringLiteral(":path"), partial);
     if (!attach.exec()) {
         setError(error, attach.lastError().text());
-        QFile::remove(target);
+        QFile::remove(partial);
         return false;
     }
     const char *statements[] = {
@@ -157,7 +160,12 @@ bool LocalStore::exportHistory(const QString &targetPath, QString *error)
         failure = detachError;
     if (!failure.isEmpty()) {
         setError(error, failure);
-        QFile::remove(target);
+        QFile::remove(partial);
+        return false;
+    }
+    if ((QFileInfo::exists(target) && !QFile::remove(target)) || !QFile::rename(partial, target)) {
+        setError(error, QStringLiteral("Unable to overwrite the existing backup file."));
+        QFile::remove(partial);
         return false;
     }
     return true;

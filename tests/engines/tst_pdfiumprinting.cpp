@@ -256,6 +256,9 @@ private Q_SLOTS:
         PdfFactory::Page two = base;
         two.images << two.images.first();
         QTest::newRow("two images") << two;
+        PdfFactory::Page lab = base;
+        lab.images[0].colorSpace = "[/Lab << /WhitePoint [0.9505 1 1.089] >>]";
+        QTest::newRow("Lab colours") << lab;
     }
 
     void pagesThatMustBeRendered()

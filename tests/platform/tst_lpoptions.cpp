@@ -100,6 +100,12 @@ private Q_SLOTS:
         QVERIFY(added.endsWith("Dest New sides=one-sided\n"));
         QCOMPARE(withDestinationOptions(QByteArray(), QStringLiteral("New"), {}),
                  QByteArray("Dest New\n"));
+
+        // A later line that made it the default keeps it the default.
+        const QByteArray split = "Dest Lab copies=2\nDefault Lab\n";
+        const QByteArray folded = withDestinationOptions(split, QStringLiteral("Lab"), {});
+        QCOMPARE(folded, QByteArray("Default Lab\n"));
+        QCOMPARE(lpOptionsDefaultDestination(folded), QStringLiteral("Lab"));
     }
 
     void valuesSurviveTheRoundTrip()

@@ -207,6 +207,25 @@ private Q_SLOTS:
         QCOMPARE(m_fixture->store.recentHistory(1).first().toMap().value("page_count").toInt(), 1);
     }
 
+    void aThrowingEngineFailsItsRow()
+    {
+        addPdf("a.pdf");
+        addPdf("b.pdf");
+        m_queue->reloadQueueTable();
+        m_batch->setDispatcher([](const PrintJob &job) -> PrintResult {
+            if (job.displayName == QLatin1String("a.pdf"))
+                throw std::runtime_error("engine crashed");
+            PrintResult ok;
+            ok.success = true;
+            ok.pages = 1;
+            return ok;
+        });
+        m_batch->startBatch();
+        QVERIFY(waitUntilIdle());
+        QCOMPARE(rowStatuses(), (QStringList{"failed", "printed"}));
+        QVERIFY(m_statuses.contains("PrintFailed：engine crashed"));
+    }
+
     void singleRows()
     {
         addPdf("a.pdf");

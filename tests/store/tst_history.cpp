@@ -241,6 +241,22 @@ private Q_SLOTS:
         makeFileWritable(locked);
     }
 
+    void failedExportKeepsTheEarlierBackup()
+    {
+        const QString backup = file("kept.db");
+        QVERIFY(m_store->exportHistory(backup));
+        QVERIFY(m_store->addHistory(file("a.pdf"), "P", 1, 1, 0, "Normal queue", ""));
+        QVERIFY(QDir().mkpath(backup + ".part")); // in the way of the new copy
+        QString error;
+        QVERIFY(!m_store->exportHistory(backup, &error));
+        QCOMPARE(error, QStringLiteral("Unable to overwrite the existing backup file."));
+        QCOMPARE(queryForeignFile(backup, "SELECT count(*) FROM backup_meta"), QStringList{"1"});
+        QDir(backup + ".part").removeRecursively();
+        QVERIFY(m_store->exportHistory(backup));
+        QCOMPARE(queryForeignFile(backup, "SELECT count(*) FROM print_history"), QStringList{"1"});
+        QVERIFY(!QFile::exists(backup + ".part"));
+    }
+
     void exportOfAnEmptyHistory()
     {
         const QString backup = file("empty.db");

@@ -54,7 +54,9 @@ QPDFObjectHandle imageStream(QPDF &pdf, const Image &image)
     dict.replaceKey("/Height", QPDFObjectHandle::newInteger(image.pixelHeight));
     dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
     dict.replaceKey("/ColorSpace",
-                    QPDFObjectHandle::newName(image.components == 1 ? "/DeviceGray" : "/DeviceRGB"));
+                    image.colorSpace.isEmpty()
+                        ? QPDFObjectHandle::newName(image.components == 1 ? "/DeviceGray" : "/DeviceRGB")
+                        : QPDFObjectHandle::parse(image.colorSpace.toStdString()));
     return stream;
 }
 

@@ -20,6 +20,7 @@ struct Image
     QRectF rect;                                 // where it is drawn; empty: the whole page
     QStringList filters = {"DCTDecode"};         // as listed in the stream
     int components = 3;                          // 1 grey, 3 RGB
+    QString colorSpace;                          // PDF object text; empty: the device space
 };
 
 struct Page
