@@ -47,12 +47,9 @@ class TestQueueStore : public QObject
 
     QString file(const QString &name) const { return m_files.filePath(name); }
 
-    // A trigger that makes one kind of write fail inside a transaction.
     void failWrites(const QString &trigger, const QString &when)
     {
-        QVERIFY(m_store->execStatement(QStringLiteral("CREATE TRIGGER %1 %2 BEGIN SELECT "
-                                                      "RAISE(ABORT, 'refused by test'); END")
-                                           .arg(trigger, when)));
+        QVERIFY(refuseWrites(*m_store, trigger, when));
     }
 
 private Q_SLOTS:

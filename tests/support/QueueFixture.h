@@ -37,6 +37,15 @@ inline std::unique_ptr<LocalStore> freshLocalStore()
     return store;
 }
 
+// Makes one kind of write fail, as a locked or damaged database would: a
+// trigger that aborts its statement inside whatever transaction runs it.
+inline bool refuseWrites(LocalStore &store, const QString &trigger, const QString &when)
+{
+    return store.execStatement(QStringLiteral("CREATE TRIGGER %1 %2 BEGIN SELECT "
+                                              "RAISE(ABORT, 'refused by test'); END")
+                                   .arg(trigger, when));
+}
+
 // A fresh database in the test profile and a folder of real files.
 struct QueueFixture
 {
@@ -56,12 +65,9 @@ struct QueueFixture
         return path;
     }
 
-    // Makes one kind of write fail, as a locked or damaged database would.
     bool refuse(const QString &trigger, const QString &when)
     {
-        return store.execStatement(QStringLiteral("CREATE TRIGGER %1 %2 BEGIN SELECT "
-                                                  "RAISE(ABORT, 'refused by test'); END")
-                                       .arg(trigger, when));
+        return refuseWrites(store, trigger, when);
     }
 
     QTemporaryDir files;
