@@ -222,11 +222,6 @@ int endPage(PrinterDc *dc)
     return 1;
 }
 
-int pageCountOf(const PrinterDc *dc)
-{
-    return dc ? dc->impl()->pageCount : 0;
-}
-
 int abortDoc(PrinterDc *dc)
 {
     if (!dc || !dc->impl()->docStarted) {

@@ -71,9 +71,6 @@ bool drawPdfPage(PrinterDc *dc, const QString &pdfPath, int pageIndex, int x, in
 int stretchJpeg(PrinterDc *dc, int x, int y, int width, int height, int pixelWidth,
                 int pixelHeight, const QByteArray &jpeg);
 
-// How many pages the document has so far (for tests and callers' checks).
-int pageCountOf(const PrinterDc *dc);
-
 // Colour components and Adobe marking of a JPEG, from its markers.
 struct JpegInfo
 {
