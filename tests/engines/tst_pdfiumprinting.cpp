@@ -18,6 +18,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <thread>
+
 using namespace Platform;
 
 namespace {
@@ -345,6 +347,41 @@ private Q_SLOTS:
                                      m_dir.filePath("out dir/printer data.prn"));
         QVERIFY2(ok.ok, qPrintable(ok.message));
         QVERIFY(ok.output.startsWith("%!PS"));
+    }
+
+    // PDFium opens it, but the page cannot be drawn into the spool.
+    void pageTheSpoolCannotDraw()
+    {
+        QList<PdfFactory::Page> pages = PdfFactory::textPages(2);
+        pages[1].damagedContent = true;
+        const QString file = pdf("damaged page.pdf", pages);
+        const int before = lastJobId(kRaw);
+        PdfiumPrintRequest request;
+        request.pdfPath = file;
+        request.printerName = kRaw;
+        int printed = -1;
+        QString message;
+        QVERIFY(!printPdfWithPdfium(request, &printed, &message));
+        QVERIFY2(message.startsWith("The printer device could not draw page 2: "), qPrintable(message));
+        QCOMPARE(printed, 0);
+        QCOMPARE(PrivateCups::waitForJobAfter(kRaw, before, "damaged page.pdf", 500), 0);
+    }
+
+    void schedulerThatIsDown()
+    {
+        const QString file = pdf("down.pdf", PdfFactory::textPages(1));
+        // libcups reads the server once per thread: print from a new one.
+        ScopedEnv env("CUPS_SERVER", "127.0.0.1:9");
+        bool ok = true;
+        QString message;
+        std::thread([&] {
+            PdfiumPrintRequest request;
+            request.pdfPath = file;
+            request.printerName = kRaw;
+            ok = printPdfWithPdfium(request, nullptr, &message);
+        }).join();
+        QVERIFY(!ok);
+        QCOMPARE(message, QStringLiteral("Unable to open printer: Dunmarrow_Raw"));
     }
 
     void failuresSendNothing_data()

@@ -96,7 +96,14 @@ void addPage(QPDF &pdf, const Page &spec)
         "<< /Type /Page /MediaBox [0 0 " + num(spec.size.width()) + " " + num(spec.size.height())
         + "] >>");
     page.replaceKey("/Resources", resources);
-    page.replaceKey("/Contents", QPDFObjectHandle::newStream(&pdf, content));
+    QPDFObjectHandle contents = QPDFObjectHandle::newStream(&pdf, content);
+    if (spec.damagedContent) {
+        // Claims to be deflated but is not: readers that decode it fail.
+        contents.replaceStreamData("BT /F1 14 Tf (not deflate data at all) Tj ET",
+                                   QPDFObjectHandle::newName("/FlateDecode"),
+                                   QPDFObjectHandle::newNull());
+    }
+    page.replaceKey("/Contents", contents);
     if (spec.rotate)
         page.replaceKey("/Rotate", QPDFObjectHandle::newInteger(spec.rotate));
     if (spec.annotation) {

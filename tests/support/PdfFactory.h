@@ -31,6 +31,7 @@ struct Page
     QString invisibleText;                       // render mode 3, as a scanner's OCR layer
     QList<Image> images;
     bool annotation = false;                     // a square annotation with an appearance
+    bool damagedContent = false;                 // a content stream whose compression is broken
 };
 
 // A JPEG of the given size, deterministic content.
