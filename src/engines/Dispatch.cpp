@@ -77,6 +77,7 @@ bool printImageWithQt(const PrintJob &job, int *pages, QString *message)
 
     QPrinter printer(QPrinter::HighResolution);
     printer.setPrinterName(job.printerName);
+    printer.setDocName(QFileInfo(job.path).fileName()); // what the queue shows
     printer.setCopyCount(std::max(1, job.copies));
     if (!job.useDriverSettings) {
         printer.setColorMode(job.color ? QPrinter::Color : QPrinter::GrayScale);

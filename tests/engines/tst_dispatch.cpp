@@ -90,7 +90,7 @@ private Q_SLOTS:
         const PrintResult result = dispatchPrintJob(job);
         QVERIFY2(result.success, qPrintable(result.message));
         QCOMPARE(result.pages, 1);
-        const int id = PrivateCups::waitForJobAfter(kRaw, before);
+        const int id = PrivateCups::waitForJobAfter(kRaw, before, name);
         QVERIFY(id > 0);
         const QByteArray data = PrivateCups::waitForJobOutput(kRaw, id);
         QVERIFY(data.startsWith("%PDF"));
