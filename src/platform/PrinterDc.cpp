@@ -246,7 +246,8 @@ bool drawPdfPage(PrinterDc *dc, const QString &pdfPath, int pageIndex, int x, in
         if (found == d.sources.end()) {
             auto pdf = std::make_shared<QPDF>();
             pdf->setSuppressWarnings(true);
-            pdf->processFile(QFile::encodeName(pdfPath).constData());
+            const QByteArray fileName = QFile::encodeName(pdfPath);
+            pdf->processFile(fileName.constData());
             if (!pdf->allowPrintLowRes()) {
                 *message = QStringLiteral("The PDF document does not allow printing.");
                 return false;
@@ -407,7 +408,9 @@ int endDoc(PrinterDc *dc)
     }
     spoolFile.close();
     try {
-        QPDFWriter writer(*d.spool, QFile::encodeName(spoolFile.fileName()).constData());
+        // The writer keeps the name's pointer until write() returns.
+        const QByteArray fileName = QFile::encodeName(spoolFile.fileName());
+        QPDFWriter writer(*d.spool, fileName.constData());
         writer.setMinimumPDFVersion(d.minimumVersion);
         writer.write();
     } catch (const std::exception &) {

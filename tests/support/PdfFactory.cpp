@@ -149,10 +149,12 @@ bool write(const QString &path, const QList<Page> &pages, const QString &userPas
         pdf.emptyPDF();
         for (const Page &page : pages)
             addPage(pdf, page);
-        QPDFWriter writer(pdf, QFile::encodeName(path).constData());
+        const QByteArray fileName = QFile::encodeName(path); // kept until write()
+        QPDFWriter writer(pdf, fileName.constData());
         writer.setStreamDataMode(qpdf_s_preserve);
         if (!userPassword.isEmpty()) {
-            writer.setR6EncryptionParameters(userPassword.toStdString().c_str(), "owner", true,
+            const std::string password = userPassword.toStdString();
+            writer.setR6EncryptionParameters(password.c_str(), "owner", true,
                                              true, true, true, true, true, qpdf_r3p_full, true);
         }
         writer.write();
