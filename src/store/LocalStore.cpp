@@ -1,6 +1,7 @@
 #include "store/LocalStore.h"
 
 #include "store/DataLocation.h"
+#include "store/StoreSql.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -73,11 +74,7 @@ const char *const kBackfillStatements[] = {
     "UPDATE print_files SET sort_order=id WHERE sort_order=0",
 };
 
-void setError(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-}
+using StoreSql::setError;
 
 } // namespace
 

@@ -1,15 +1,15 @@
 // The print history, its export to a separate file and the merge back.
 
 #include "store/LocalStore.h"
+#include "store/StoreSql.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 #include <algorithm>
 #include <limits>
+
+using namespace StoreSql;
 
 namespace {
 
@@ -20,12 +20,6 @@ const char kInsertHistory[] =
     "INSERT INTO print_history(file_name,path,file_type,file_size,printer_name,page_count,copies,"
     "total_pages,hot_folder_id,hot_folder_name,printed_at) VALUES(:name,:path,:type,:size,:printer,"
     ":pages,:copies,:total,:folderId,:folderName,:time)";
-
-void setError(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-}
 
 QString upperSuffix(const QString &name)
 {
@@ -46,19 +40,6 @@ qint64 saturatedProduct(qint64 a, qint64 b)
     if (__builtin_mul_overflow(a, b, &product))
         return std::numeric_limits<qint64>::max();
     return product;
-}
-
-QVariantList readRows(QSqlQuery &query)
-{
-    QVariantList rows;
-    while (query.next()) {
-        const QSqlRecord record = query.record();
-        QVariantMap row;
-        for (int i = 0; i < record.count(); ++i)
-            row.insert(record.fieldName(i), query.value(i));
-        rows << row;
-    }
-    return rows;
 }
 
 } // namespace
@@ -96,11 +77,7 @@ bool LocalStore::addHistory(const QString &path, const QString &printerName, int
     query.bindValue(QStringLiteral(":folderId"), hotFolderId);
     query.bindValue(QStringLiteral(":folderName"), hotFolderName);
     query.bindValue(QStringLiteral(":time"), timestamp());
-    if (!query.exec()) {
-        setError(error, query.lastError().text());
-        return false;
-    }
-    return true;
+    return run(query, error);
 }
 
 QVariantList LocalStore::recentHistory(int limit) const
@@ -113,7 +90,7 @@ QVariantList LocalStore::recentHistory(int limit) const
     query.bindValue(QStringLiteral(":limit"), std::clamp(limit, 1, 100000));
     if (!query.exec())
         return {};
-    return readRows(query);
+    return allRows(query);
 }
 
 bool LocalStore::exportHistory(const QString &targetPath, QString *error)
@@ -206,7 +183,7 @@ bool LocalStore::importHistory(const QString &sourcePath, int *imported, int *sk
             QSqlQuery read(m_db);
             if (read.exec(QStringLiteral("SELECT %1 FROM history_import.print_history ORDER BY id")
                               .arg(QLatin1String(kHistoryColumns))))
-                rows = readRows(read);
+                rows = allRows(read);
             else
                 failure = read.lastError().text();
         }
@@ -231,15 +208,9 @@ bool LocalStore::importHistory(const QString &sourcePath, int *imported, int *sk
 bool LocalStore::importHistoryRows(const QVariantList &rows, int *inserted, QString *error)
 {
     *inserted = 0;
-    if (!m_db.transaction()) {
-        setError(error, m_db.lastError().text());
+    Transaction transaction(m_db, error);
+    if (!transaction.isOpen())
         return false;
-    }
-    const auto fail = [&](const QSqlQuery &query) {
-        setError(error, query.lastError().text());
-        m_db.rollback();
-        return false;
-    };
     // "IS" rather than "=": a row with no printer or folder name is still
     // the same row, not a new one on every import.
     QSqlQuery duplicate(m_db);
@@ -272,8 +243,8 @@ bool LocalStore::importHistoryRows(const QVariantList &rows, int *inserted, QStr
         duplicate.bindValue(QStringLiteral(":pages"), pages);
         duplicate.bindValue(QStringLiteral(":copies"), copies);
         duplicate.bindValue(QStringLiteral(":folder"), folder);
-        if (!duplicate.exec())
-            return fail(duplicate);
+        if (!run(duplicate, error))
+            return false;
         const bool present = duplicate.next();
         duplicate.finish();
         if (present)
@@ -293,15 +264,12 @@ bool LocalStore::importHistoryRows(const QVariantList &rows, int *inserted, QStr
                          atLeast(row.value(QStringLiteral("hot_folder_id")), 0));
         insert.bindValue(QStringLiteral(":folderName"), folder);
         insert.bindValue(QStringLiteral(":time"), time);
-        if (!insert.exec())
-            return fail(insert);
+        if (!run(insert, error))
+            return false;
         ++count;
     }
-    if (!m_db.commit()) {
-        setError(error, m_db.lastError().text());
-        m_db.rollback();
+    if (!transaction.commit())
         return false;
-    }
     *inserted = count;
     return true;
 }

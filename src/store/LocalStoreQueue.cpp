@@ -1,21 +1,15 @@
 // Print-list rows and hot-folder presets.
 
 #include "store/LocalStore.h"
+#include "store/StoreSql.h"
 
 #include <QFileInfo>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 #include <algorithm>
 
-namespace {
+using namespace StoreSql;
 
-void setError(QString *error, const QString &text)
-{
-    if (error)
-        *error = text;
-}
+namespace {
 
 int clampDuplexMode(int mode)
 {
@@ -30,31 +24,6 @@ int clampCopies(int copies)
 QString paperOrA4(const QString &paperKey)
 {
     return paperKey.trimmed().isEmpty() ? QStringLiteral("A4") : paperKey;
-}
-
-bool run(QSqlQuery &query, QString *error)
-{
-    if (query.exec())
-        return true;
-    setError(error, query.lastError().text());
-    return false;
-}
-
-QVariantMap rowToMap(const QSqlQuery &query)
-{
-    const QSqlRecord record = query.record();
-    QVariantMap map;
-    for (int i = 0; i < record.count(); ++i)
-        map.insert(record.fieldName(i), query.value(i));
-    return map;
-}
-
-QVariantList allRows(QSqlQuery &query)
-{
-    QVariantList rows;
-    while (query.next())
-        rows << rowToMap(query);
-    return rows;
 }
 
 void bindRowSettings(QSqlQuery &query, const RowSettings &settings)
@@ -77,42 +46,6 @@ void bindPreset(QSqlQuery &query, const HotFolderPreset &preset)
     query.bindValue(QStringLiteral(":paper"), paperOrA4(preset.paperKey));
     query.bindValue(QStringLiteral(":tabColor"), preset.tabColor);
 }
-
-// Runs statements in one transaction; the first failure rolls back.
-class Transaction
-{
-public:
-    Transaction(QSqlDatabase db, QString *error)
-        : m_db(db)
-        , m_error(error)
-    {
-        m_open = m_db.transaction();
-        if (!m_open)
-            setError(m_error, m_db.lastError().text());
-    }
-    ~Transaction()
-    {
-        if (m_open)
-            m_db.rollback();
-    }
-
-    bool isOpen() const { return m_open; }
-
-    bool commit()
-    {
-        if (!m_db.commit()) {
-            setError(m_error, m_db.lastError().text());
-            return false;
-        }
-        m_open = false;
-        return true;
-    }
-
-private:
-    QSqlDatabase m_db;
-    QString *m_error;
-    bool m_open = false;
-};
 
 const char kHotFolderColumns[] =
     "SELECT id,name,printer_name,duplex_mode,color,paper_size,copies,tab_color FROM hot_folders";

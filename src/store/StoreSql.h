@@ -1,0 +1,86 @@
+#pragma once
+
+// Internal to the store: the small pieces every LocalStore file needs.
+
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QString>
+#include <QVariantList>
+#include <QVariantMap>
+
+namespace StoreSql {
+
+inline void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+// Runs a prepared query; its driver text becomes the error on failure.
+inline bool run(QSqlQuery &query, QString *error)
+{
+    if (query.exec())
+        return true;
+    setError(error, query.lastError().text());
+    return false;
+}
+
+// The current row keyed by the column names of the SELECT list.
+inline QVariantMap rowToMap(const QSqlQuery &query)
+{
+    const QSqlRecord record = query.record();
+    QVariantMap map;
+    for (int i = 0; i < record.count(); ++i)
+        map.insert(record.fieldName(i), query.value(i));
+    return map;
+}
+
+inline QVariantList allRows(QSqlQuery &query)
+{
+    QVariantList rows;
+    while (query.next())
+        rows << rowToMap(query);
+    return rows;
+}
+
+// One transaction; anything not committed is rolled back when it goes away.
+class Transaction
+{
+public:
+    Transaction(QSqlDatabase db, QString *error)
+        : m_db(db)
+        , m_error(error)
+    {
+        m_open = m_db.transaction();
+        if (!m_open)
+            setError(m_error, m_db.lastError().text());
+    }
+    ~Transaction()
+    {
+        if (m_open)
+            m_db.rollback();
+    }
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    bool isOpen() const { return m_open; }
+
+    bool commit()
+    {
+        if (!m_db.commit()) {
+            setError(m_error, m_db.lastError().text());
+            return false;
+        }
+        m_open = false;
+        return true;
+    }
+
+private:
+    QSqlDatabase m_db;
+    QString *m_error;
+    bool m_open = false;
+};
+
+} // namespace StoreSql
