@@ -11,21 +11,10 @@ namespace Platform {
 
 namespace {
 
-// Option names that stand for one settings field, IPP's first, then the
-// PostScript printer description's.
-const QStringList kCopiesKeys = {QStringLiteral("copies")};
-const QStringList kSidesKeys = {QStringLiteral("sides"), QStringLiteral("Duplex")};
-const QStringList kColorKeys = {QStringLiteral("print-color-mode"), QStringLiteral("ColorModel")};
-const QStringList kMediaKeys = {QStringLiteral("media"), QStringLiteral("PageSize"),
-                                QStringLiteral("PageRegion")};
-const QStringList kResolutionKeys = {QStringLiteral("printer-resolution"),
-                                     QStringLiteral("Resolution")};
-
 bool isFieldKey(const QString &key)
 {
-    for (const QStringList *keys :
-         {&kCopiesKeys, &kSidesKeys, &kColorKeys, &kMediaKeys, &kResolutionKeys}) {
-        if (keys->contains(key, Qt::CaseInsensitive))
+    for (const quint32 field : {DM_COPIES, DM_DUPLEX, DM_COLOR, DM_PAPERSIZE, DM_PRINTQUALITY}) {
+        if (optionKeysFor(field).contains(key, Qt::CaseInsensitive))
             return true;
     }
     return false;
@@ -191,6 +180,27 @@ int maximumCopies(PrinterHandle::State *state)
 
 } // namespace
 
+const QStringList &optionKeysFor(quint32 field)
+{
+    static const QStringList copies = {QStringLiteral("copies")};
+    static const QStringList duplex = {QStringLiteral("sides"), QStringLiteral("Duplex")};
+    static const QStringList color = {QStringLiteral("print-color-mode"),
+                                      QStringLiteral("ColorModel")};
+    static const QStringList paper = {QStringLiteral("media"), QStringLiteral("PageSize"),
+                                      QStringLiteral("PageRegion")};
+    static const QStringList resolution = {QStringLiteral("printer-resolution"),
+                                           QStringLiteral("Resolution")};
+    static const QStringList none;
+    switch (field) {
+    case DM_COPIES: return copies;
+    case DM_DUPLEX: return duplex;
+    case DM_COLOR: return color;
+    case DM_PAPERSIZE: return paper;
+    case DM_PRINTQUALITY: return resolution;
+    default: return none;
+    }
+}
+
 PrinterHandle::State::~State()
 {
     if (info)
@@ -321,29 +331,29 @@ int documentPropertiesRead(PrinterHandle &printer, DeviceMode *out)
     dm.dmDeviceName = state->name.left(CCHDEVICENAME - 1);
     dm.dmFields = DM_COPIES | DM_COLOR | DM_DUPLEX | DM_PAPERSIZE;
 
-    Setting copies = findSetting(layers, kCopiesKeys);
+    Setting copies = findSetting(layers, optionKeysFor(DM_COPIES));
     if (copies.value.isEmpty())
         copies.value = destDefault(state, "copies");
     dm.dmCopies = short(std::clamp(copies.value.toInt(), 1, 9999));
 
-    Setting sides = findSetting(layers, kSidesKeys);
+    Setting sides = findSetting(layers, optionKeysFor(DM_DUPLEX));
     if (sides.value.isEmpty())
         sides.value = destDefault(state, "sides");
     dm.dmDuplex = duplexFromSetting(sides);
 
-    Setting color = findSetting(layers, kColorKeys);
+    Setting color = findSetting(layers, optionKeysFor(DM_COLOR));
     if (color.value.isEmpty())
         color.value = destDefault(state, "print-color-mode");
     dm.dmColor = colorFromSetting(state, color);
 
-    QString media = pwgMediaFromSetting(findSetting(layers, kMediaKeys).value);
+    QString media = pwgMediaFromSetting(findSetting(layers, optionKeysFor(DM_PAPERSIZE)).value);
     if (media.isEmpty())
         media = defaultMedia(state);
     if (media.isEmpty())
         media = standardPaperMedia(DMPAPER_A4);
     dm.dmPaperSize = codeForMedia(state, media);
 
-    Setting resolution = findSetting(layers, kResolutionKeys);
+    Setting resolution = findSetting(layers, optionKeysFor(DM_PRINTQUALITY));
     if (resolution.value.isEmpty())
         resolution.value = destDefault(state, "printer-resolution");
     int x = 0;

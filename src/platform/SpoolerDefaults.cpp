@@ -8,29 +8,6 @@ namespace Platform {
 
 namespace {
 
-// Options a settings field replaces: whatever the user had for the same
-// thing under another name would otherwise contradict it.
-const QStringList &keysReplacedBy(quint32 field)
-{
-    static const QStringList copies = {QStringLiteral("copies")};
-    static const QStringList duplex = {QStringLiteral("sides"), QStringLiteral("Duplex")};
-    static const QStringList color = {QStringLiteral("print-color-mode"),
-                                      QStringLiteral("ColorModel")};
-    static const QStringList paper = {QStringLiteral("media"), QStringLiteral("PageSize"),
-                                      QStringLiteral("PageRegion")};
-    static const QStringList resolution = {QStringLiteral("printer-resolution"),
-                                           QStringLiteral("Resolution")};
-    static const QStringList none;
-    switch (field) {
-    case DM_COPIES: return copies;
-    case DM_DUPLEX: return duplex;
-    case DM_COLOR: return color;
-    case DM_PAPERSIZE: return paper;
-    case DM_PRINTQUALITY: return resolution;
-    default: return none;
-    }
-}
-
 QString sidesKeyword(short duplex)
 {
     switch (duplex) {
@@ -50,7 +27,9 @@ OptionList cupsOptionsFor(PrinterHandle &printer, const DeviceMode &dm)
         if (!dm.has(field) || value.isEmpty())
             return;
         fields << qMakePair(key, value);
-        replaced << keysReplacedBy(field);
+        // Whatever the user had for the same thing under another name
+        // would contradict it.
+        replaced << optionKeysFor(field);
     };
     add(DM_COPIES, QStringLiteral("copies"), QString::number(dm.dmCopies));
     add(DM_DUPLEX, QStringLiteral("sides"), sidesKeyword(dm.dmDuplex));

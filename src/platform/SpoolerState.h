@@ -34,6 +34,11 @@ QString mediaForCode(PrinterHandle::State *state, short code);
 // not be fetched; hasNoDriver tells the two apart.
 QString fetchPpdFile(PrinterHandle::State *state, bool *hasNoDriver = nullptr);
 
+// The option names that stand for one settings field (DM_COPIES,
+// DM_DUPLEX, DM_COLOR, DM_PAPERSIZE, DM_PRINTQUALITY): IPP's first, then the
+// PostScript printer description's. Empty for any other field.
+const QStringList &optionKeysFor(quint32 field);
+
 // Sets the last error from libcups' last status, or to fallback.
 void setLastErrorFromCups(quint32 fallback);
 
