@@ -129,11 +129,7 @@ PrintJob QueueController::buildPrintJob(int row) const
         m_officeEngineSource ? m_officeEngineSource() : settingText("officeEngine", "auto");
     context.defaultPrinter = defaultPrinter();
 
-    // The File cell holds the row's identity.
-    QueueEntry entry = m_entries.at(row).toMap();
-    if (const QTableWidgetItem *file = m_table->item(row, QueueTable::File))
-        entry.insert(QStringLiteral("path"), file->data(QueueTable::PathRole).toString());
-    return buildPrintJobFor(entry, context);
+    return buildPrintJobFor(m_entries.at(row).toMap(), context);
 }
 
 bool QueueController::refuseWhileBatchRuns()
@@ -188,8 +184,7 @@ void QueueController::removeRow(int row)
         return;
     if (row < 0 || row >= m_entries.size())
         return;
-    const QTableWidgetItem *file = m_table->item(row, QueueTable::File);
-    const QString path = file ? file->data(QueueTable::PathRole).toString() : pathOfRow(row);
+    const QString path = pathOfRow(row);
     QString error;
     if (!m_store->removeFile(path, &error)) {
         Q_EMIT statusMessage(QStringLiteral("RemoveFailed：") + error, true);

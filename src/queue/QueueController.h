@@ -37,6 +37,8 @@ public:
     // Whether an ordinary row has a print cache (the cache store's lookup).
     void setCacheLookup(std::function<bool(const QString &path, const PrintSettings &)> lookup);
 
+    // The rows as last read from the database; the table shows exactly
+    // these (its File cells carry the same paths), so they are the one source.
     const QVariantList &entries() const { return m_entries; }
     int rowForPath(const QString &path) const;
     QString pathOfRow(int row) const;
