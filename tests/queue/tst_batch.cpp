@@ -34,9 +34,7 @@ class TestBatch : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<QueueFixture> m_fixture;
-    std::unique_ptr<RecordingTable> m_table;
-    std::unique_ptr<QueueController> m_queue;
+    std::unique_ptr<QueueHarness> m_list;
     std::unique_ptr<BatchPrinter> m_batch;
     QStringList m_statuses;
     QList<QList<QVariantMap>> m_summaries;
@@ -44,16 +42,16 @@ class TestBatch : public QObject
 
     QString addPdf(const QString &name, int pages = 1)
     {
-        const QString path = m_fixture->files.filePath(name);
+        const QString path = m_list->files.filePath(name);
         PdfFactory::write(path, PdfFactory::textPages(pages));
-        m_fixture->store.addFile(path, 0, RowSettings{});
+        m_list->store.addFile(path, 0, RowSettings{});
         return path;
     }
 
     QStringList rowStatuses() const
     {
         QStringList statuses;
-        for (const QVariant &row : m_fixture->store.files(0))
+        for (const QVariant &row : m_list->store.files(0))
             statuses << row.toMap().value("status").toString();
         return statuses;
     }
@@ -75,11 +73,8 @@ private Q_SLOTS:
         settings.clear();
         settings.setValue("defaultPrinter", kRaw);
         settings.setValue("pdfEngine", "pdfium");
-        m_fixture = std::make_unique<QueueFixture>();
-        m_table = std::make_unique<RecordingTable>();
-        QueueTable::setup(m_table.get());
-        m_queue = std::make_unique<QueueController>(&m_fixture->store, m_table.get());
-        m_batch = std::make_unique<BatchPrinter>(&m_fixture->store, m_queue.get());
+        m_list = std::make_unique<QueueHarness>();
+        m_batch = std::make_unique<BatchPrinter>(&m_list->store, &m_list->queue);
         m_statuses.clear();
         m_summaries.clear();
         m_failureBoxes.clear();
@@ -90,16 +85,14 @@ private Q_SLOTS:
         connect(m_batch.get(), &BatchPrinter::printFailed, this,
                 [this](const QString &text) { m_failureBoxes << text; });
         connect(m_batch.get(), &BatchPrinter::stateChanged, this,
-                [this] { m_queue->setBatchRunning(m_batch->isRunning()); });
+                [this] { m_list->queue.setBatchRunning(m_batch->isRunning()); });
     }
 
     void cleanup()
     {
         waitUntilIdle();
         m_batch.reset();
-        m_queue.reset();
-        m_table.reset();
-        m_fixture.reset();
+        m_list.reset();
     }
 
     void fileDeletedAfterTheStart()
@@ -107,14 +100,14 @@ private Q_SLOTS:
         addPdf("one.pdf", 2);
         const QString second = addPdf("two.pdf");
         addPdf("three.pdf", 3);
-        m_queue->reloadQueueTable();
+        m_list->queue.reloadQueueTable();
 
         m_batch->startBatch();
         QVERIFY(m_batch->isRunning());
         QVERIFY(QFile::remove(second));
         // While it runs, the list is locked.
-        m_queue->removeRow(0);
-        QCOMPARE(m_fixture->store.files(0).size(), 3);
+        m_list->queue.removeRow(0);
+        QCOMPARE(m_list->store.files(0).size(), 3);
         QVERIFY(waitUntilIdle());
 
         QVERIFY(m_statuses.contains("The file does not exist and cannot be printed"));
@@ -123,7 +116,7 @@ private Q_SLOTS:
         QCOMPARE(statusesOf(m_summaries.first()), (QStringList{"one.pdf", "three.pdf"}));
         QCOMPARE(m_summaries.first().at(1).value("pages").toInt(), 3);
         QCOMPARE(rowStatuses(), (QStringList{"printed", "pending", "printed"}));
-        const QVariantList history = m_fixture->store.recentHistory(10);
+        const QVariantList history = m_list->store.recentHistory(10);
         QCOMPARE(history.size(), 2);
         QCOMPARE(history.at(0).toMap().value("total_pages").toInt(), 3);
         QCOMPARE(history.at(0).toMap().value("hot_folder_name").toString(), QStringLiteral("Normal queue"));
@@ -134,7 +127,7 @@ private Q_SLOTS:
     {
         for (int i = 0; i < 10; ++i)
             addPdf(QStringLiteral("f%1.pdf").arg(i));
-        m_queue->reloadQueueTable();
+        m_list->queue.reloadQueueTable();
         m_batch->startBatch();
         m_batch->stopRemainingJobs();
         QCOMPARE(m_statuses.last(), QStringLiteral("Stopping after the current file. 9 remaining jobs "
@@ -154,14 +147,14 @@ private Q_SLOTS:
         QSettings().setValue("defaultPrinter", "Gone_Printer");
         addPdf("a.pdf");
         addPdf("b.pdf");
-        m_queue->reloadQueueTable();
+        m_list->queue.reloadQueueTable();
         m_batch->startBatch();
         QVERIFY(waitUntilIdle());
         QVERIFY(m_summaries.isEmpty());
         QVERIFY(m_failureBoxes.isEmpty());
         QCOMPARE(m_statuses.last(), QStringLiteral("All print jobs have been processed"));
         QCOMPARE(rowStatuses(), (QStringList{"failed", "failed"}));
-        QCOMPARE(m_fixture->store.files(0).first().toMap().value("last_error").toString(),
+        QCOMPARE(m_list->store.files(0).first().toMap().value("last_error").toString(),
                  QStringLiteral("Unable to open printer: Gone_Printer"));
         QVERIFY(m_statuses.contains("PrintFailed：Unable to open printer: Gone_Printer"));
     }
@@ -169,13 +162,13 @@ private Q_SLOTS:
     void printedRowsArePrintedAgain()
     {
         addPdf("a.pdf");
-        m_queue->reloadQueueTable();
+        m_list->queue.reloadQueueTable();
         m_batch->startBatch();
         QVERIFY(waitUntilIdle());
         m_batch->startBatch();
         QVERIFY(waitUntilIdle());
         QCOMPARE(m_summaries.size(), 2);
-        QCOMPARE(m_fixture->store.recentHistory(10).size(), 2);
+        QCOMPARE(m_list->store.recentHistory(10).size(), 2);
     }
 
     void rowRemovedWhileItIsNext()
@@ -183,10 +176,10 @@ private Q_SLOTS:
         addPdf("a.pdf");
         const QString second = addPdf("b.pdf");
         addPdf("c.pdf");
-        m_queue->reloadQueueTable();
+        m_list->queue.reloadQueueTable();
         m_batch->startBatch();
         // Gone from the database (another program, a crash recovery...).
-        QVERIFY(m_fixture->store.removeFile(second));
+        QVERIFY(m_list->store.removeFile(second));
         QVERIFY(waitUntilIdle());
         QCOMPARE(statusesOf(m_summaries.first()), (QStringList{"a.pdf", "c.pdf"}));
         QVERIFY(!m_statuses.contains("The file does not exist and cannot be printed"));
@@ -195,7 +188,7 @@ private Q_SLOTS:
     void zeroPagesCountAsOne()
     {
         addPdf("a.pdf");
-        m_queue->reloadQueueTable();
+        m_list->queue.reloadQueueTable();
         m_batch->setDispatcher([](const PrintJob &) {
             PrintResult result;
             result.success = true;
@@ -204,14 +197,14 @@ private Q_SLOTS:
         m_batch->startBatch();
         QVERIFY(waitUntilIdle());
         QCOMPARE(m_summaries.first().first().value("pages").toInt(), 1);
-        QCOMPARE(m_fixture->store.recentHistory(1).first().toMap().value("page_count").toInt(), 1);
+        QCOMPARE(m_list->store.recentHistory(1).first().toMap().value("page_count").toInt(), 1);
     }
 
     void aThrowingEngineFailsItsRow()
     {
         addPdf("a.pdf");
         addPdf("b.pdf");
-        m_queue->reloadQueueTable();
+        m_list->queue.reloadQueueTable();
         m_batch->setDispatcher([](const PrintJob &job) -> PrintResult {
             if (job.displayName == QLatin1String("a.pdf"))
                 throw std::runtime_error("engine crashed");
@@ -230,7 +223,7 @@ private Q_SLOTS:
     {
         addPdf("a.pdf");
         addPdf("b.pdf", 2);
-        m_queue->reloadQueueTable();
+        m_list->queue.reloadQueueTable();
         // Both in flight at once; neither locks the list.
         m_batch->startPrint(0, false);
         m_batch->startPrint(1, false);

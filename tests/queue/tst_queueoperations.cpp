@@ -19,15 +19,12 @@ class TestQueueOperations : public QObject
     // The window checks for these once it runs; they do not exist here.
     StandInPrograms m_programs;
 
-    std::unique_ptr<QueueFixture> m_fixture;
-    std::unique_ptr<RecordingTable> m_table;
-    std::unique_ptr<QueueController> m_queue;
-    QList<QPair<QString, bool>> m_statuses;
+    std::unique_ptr<QueueHarness> m_list;
 
     QStringList listedNames() const
     {
         QStringList names;
-        for (const QVariant &row : m_fixture->store.files(m_queue->currentHotFolderId()))
+        for (const QVariant &row : m_list->store.files(m_list->queue.currentHotFolderId()))
             names << row.toMap().value("file_name").toString();
         return names;
     }
@@ -36,135 +33,122 @@ private Q_SLOTS:
     void init()
     {
         QSettings().clear();
-        m_fixture = std::make_unique<QueueFixture>();
-        m_table = std::make_unique<RecordingTable>();
-        QueueTable::setup(m_table.get());
-        m_queue = std::make_unique<QueueController>(&m_fixture->store, m_table.get());
-        m_statuses.clear();
-        connect(m_queue.get(), &QueueController::statusMessage, this,
-                [this](const QString &text, bool error) { m_statuses << qMakePair(text, error); });
+        m_list = std::make_unique<QueueHarness>();
     }
 
-    void cleanup()
-    {
-        m_queue.reset();
-        m_table.reset();
-        m_fixture.reset();
-    }
+    void cleanup() { m_list.reset(); }
 
     void addsOnlyExistingSupportedFiles()
     {
-        const QString pdf = m_fixture->makeFile("Q3 \"final\" 'v2' 报告.PDF");
-        const QString image = m_fixture->makeFile("scan 01.tiff");
-        const QString zip = m_fixture->makeFile("bundle.zip");
-        QDir().mkpath(m_fixture->files.filePath("folder.pdf"));
-        const QString vanished = m_fixture->files.filePath("vanished.pdf");
+        const QString pdf = m_list->makeFile("Q3 \"final\" 'v2' 报告.PDF");
+        const QString image = m_list->makeFile("scan 01.tiff");
+        const QString zip = m_list->makeFile("bundle.zip");
+        QDir().mkpath(m_list->files.filePath("folder.pdf"));
+        const QString vanished = m_list->files.filePath("vanished.pdf");
 
-        m_queue->addFiles({pdf, zip, vanished, m_fixture->files.filePath("folder.pdf"), image});
+        m_list->queue.addFiles({pdf, zip, vanished, m_list->files.filePath("folder.pdf"), image});
         QCOMPARE(listedNames(), (QStringList{"Q3 \"final\" 'v2' 报告.PDF", "scan 01.tiff"}));
-        QCOMPARE(m_table->rowCount(), 2);
-        QCOMPARE(m_statuses.last().first,
+        QCOMPARE(m_list->table.rowCount(), 2);
+        QCOMPARE(m_list->statuses.last().first,
                  QStringLiteral("Added 2 files to “Normal queue”, pending print"));
-        QVERIFY(!m_statuses.last().second);
+        QVERIFY(!m_list->statuses.last().second);
     }
 
     void oneRowPerFile()
     {
-        const QString pdf = m_fixture->makeFile("a.pdf");
-        const QString link = m_fixture->files.filePath("link to a.pdf");
+        const QString pdf = m_list->makeFile("a.pdf");
+        const QString link = m_list->files.filePath("link to a.pdf");
         QVERIFY(QFile::link(pdf, link));
         const QString relative = QDir::current().relativeFilePath(pdf);
-        const QString dotted = m_fixture->files.path() + "/./sub/../a.pdf";
+        const QString dotted = m_list->files.path() + "/./sub/../a.pdf";
 
-        m_queue->addFiles({pdf, link, relative, dotted});
+        m_list->queue.addFiles({pdf, link, relative, dotted});
         QCOMPARE(listedNames(), QStringList{"a.pdf"});
-        m_queue->addFiles({link});
+        m_list->queue.addFiles({link});
         QCOMPARE(listedNames(), QStringList{"a.pdf"});
     }
 
     void nothingToAdd()
     {
-        m_queue->addFiles({m_fixture->makeFile("a.zip"), m_fixture->files.filePath("none.pdf")});
+        m_list->queue.addFiles({m_list->makeFile("a.zip"), m_list->files.filePath("none.pdf")});
         QVERIFY(listedNames().isEmpty());
-        QCOMPARE(m_statuses.last(), qMakePair(QStringLiteral("No supported files to add"), false));
+        QCOMPARE(m_list->statuses.last(), qMakePair(QStringLiteral("No supported files to add"), false));
     }
 
     void refusedWritesAreReported()
     {
-        const QString pdf = m_fixture->makeFile("a.pdf");
-        QVERIFY(m_fixture->refuse("no_insert", "BEFORE INSERT ON print_files"));
-        m_queue->addFiles({pdf, m_fixture->makeFile("b.pdf")});
+        const QString pdf = m_list->makeFile("a.pdf");
+        QVERIFY(m_list->refuse("no_insert", "BEFORE INSERT ON print_files"));
+        m_list->queue.addFiles({pdf, m_list->makeFile("b.pdf")});
         // The failure stays on the status line, and the table shows the database.
-        QVERIFY(m_statuses.last().first.startsWith(QStringLiteral("Add failed：refused by test")));
-        QVERIFY(m_statuses.last().second);
-        QCOMPARE(m_table->rowCount(), 0);
+        QVERIFY(m_list->statuses.last().first.startsWith(QStringLiteral("Add failed：refused by test")));
+        QVERIFY(m_list->statuses.last().second);
+        QCOMPARE(m_list->table.rowCount(), 0);
     }
 
     void removingWithAFailure()
     {
-        const QStringList paths{m_fixture->makeFile("a.pdf"), m_fixture->makeFile("b.pdf"),
-                                m_fixture->makeFile("c.pdf")};
-        m_queue->addFiles(paths);
-        QVERIFY(m_fixture->refuse("keep_b", "BEFORE DELETE ON print_files WHEN OLD.file_name='b.pdf'"));
-        m_queue->removeRows({0, 1, 2, 2, 7});
-        QVERIFY(m_statuses.last().first.startsWith(
+        const QStringList paths{m_list->makeFile("a.pdf"), m_list->makeFile("b.pdf"),
+                                m_list->makeFile("c.pdf")};
+        m_list->queue.addFiles(paths);
+        QVERIFY(m_list->refuse("keep_b", "BEFORE DELETE ON print_files WHEN OLD.file_name='b.pdf'"));
+        m_list->queue.removeRows({0, 1, 2, 2, 7});
+        QVERIFY(m_list->statuses.last().first.startsWith(
             QStringLiteral("Removed 2 files; 1 removals failed: b.pdf：refused by test")));
-        QVERIFY(m_statuses.last().second);
+        QVERIFY(m_list->statuses.last().second);
         QCOMPARE(listedNames(), QStringList{"b.pdf"});
         for (const QString &path : paths)
             QVERIFY(QFile::exists(path));
 
-        m_queue->removeRow(0);
-        QVERIFY(m_statuses.last().first.startsWith(QStringLiteral("RemoveFailed：refused by test")));
-        const qsizetype reported = m_statuses.size();
-        m_queue->removeRow(5); // not a row: nothing happens
-        QCOMPARE(m_statuses.size(), reported);
+        m_list->queue.removeRow(0);
+        QVERIFY(m_list->statuses.last().first.startsWith(QStringLiteral("RemoveFailed：refused by test")));
+        const qsizetype reported = m_list->statuses.size();
+        m_list->queue.removeRow(5); // not a row: nothing happens
+        QCOMPARE(m_list->statuses.size(), reported);
     }
 
     void lockedWhileABatchRuns()
     {
-        m_queue->addFiles({m_fixture->makeFile("a.pdf"), m_fixture->makeFile("b.pdf")});
-        m_queue->setBatchRunning(true);
-        m_statuses.clear();
-        m_queue->addFiles({m_fixture->makeFile("c.pdf")});
-        m_queue->removeRow(0);
-        m_queue->removeRows({0, 1});
-        m_queue->moveRows({1}, 0);
-        QCOMPARE(m_statuses.size(), 4);
-        for (const auto &status : m_statuses)
+        m_list->queue.addFiles({m_list->makeFile("a.pdf"), m_list->makeFile("b.pdf")});
+        m_list->queue.setBatchRunning(true);
+        m_list->statuses.clear();
+        m_list->queue.addFiles({m_list->makeFile("c.pdf")});
+        m_list->queue.removeRow(0);
+        m_list->queue.removeRows({0, 1});
+        m_list->queue.moveRows({1}, 0);
+        QCOMPARE(m_list->statuses.size(), 4);
+        for (const auto &status : m_list->statuses)
             QCOMPARE(status, qMakePair(QStringLiteral("The queue is locked while a batch is running"), true));
         QCOMPARE(listedNames(), (QStringList{"a.pdf", "b.pdf"}));
     }
 
     void addingToAHotFolderTakesItsPreset()
     {
-        QVERIFY(m_fixture->store.addHotFolder({"Lab", "LabPrinter", 1, true, "A3", "#e9edf3"}));
-        const int id = m_fixture->store.hotFolders().first().toMap().value("id").toInt();
-        const QString pdf = m_fixture->makeFile("a.pdf");
-        m_queue->addFiles({pdf});
-        m_queue->setCurrentTab(id, "Lab");
-        m_queue->addFiles({pdf});
-        QCOMPARE(m_statuses.last().first, QStringLiteral("Added 1 files to “Lab”, pending print"));
-        QVERIFY(m_fixture->store.files(0).isEmpty());
-        const QVariantMap row = m_fixture->store.files(id).first().toMap();
+        QVERIFY(m_list->store.addHotFolder({"Lab", "LabPrinter", 1, true, "A3", "#e9edf3"}));
+        const int id = m_list->store.hotFolders().first().toMap().value("id").toInt();
+        const QString pdf = m_list->makeFile("a.pdf");
+        m_list->queue.addFiles({pdf});
+        m_list->queue.setCurrentTab(id, "Lab");
+        m_list->queue.addFiles({pdf});
+        QCOMPARE(m_list->statuses.last().first, QStringLiteral("Added 1 files to “Lab”, pending print"));
+        QVERIFY(m_list->store.files(0).isEmpty());
+        const QVariantMap row = m_list->store.files(id).first().toMap();
         QCOMPARE(row.value("printer_name").toString(), QStringLiteral("LabPrinter"));
         QCOMPARE(row.value("duplex_mode").toInt(), 1);
         QCOMPARE(row.value("paper_size").toString(), QStringLiteral("A3"));
 
-        const PrintJob job = m_queue->buildPrintJob(0);
+        const PrintJob job = m_list->queue.buildPrintJob(0);
         QCOMPARE(job.path, LocalStore::normalizedPath(pdf));
         QCOMPARE(job.hotFolderName, QStringLiteral("Lab"));
         QCOMPARE(job.printerName, QStringLiteral("LabPrinter"));
-        QCOMPARE(m_queue->buildPrintJob(3).path, QString());
+        QCOMPARE(m_list->queue.buildPrintJob(3).path, QString());
     }
 
     // Files dropped on the window land in the list and survive a restart.
     void dropsOnTheWindow()
     {
-        m_queue.reset();
-        m_table.reset();
-        const QString pdf = m_fixture->makeFile("dropped one.pdf");
-        const QString png = m_fixture->makeFile("picture.png");
+        const QString pdf = m_list->makeFile("dropped one.pdf");
+        const QString png = m_list->makeFile("picture.png");
         {
             MainWindow window;
             QMimeData data;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "queue/QueueController.h"
+#include "queue/QueueTable.h"
 #include "queue/ReorderTableWidget.h"
 #include "store/LocalStore.h"
 
@@ -72,4 +74,24 @@ struct QueueFixture
 
     QTemporaryDir files;
     LocalStore store;
+};
+
+// A print list as the window has it: the database, the table and the list's
+// controller, with every status line the controller writes.
+struct QueueHarness : QueueFixture
+{
+    QueueHarness()
+    {
+        QueueTable::setup(&table);
+        QObject::connect(&queue, &QueueController::statusMessage,
+                         [this](const QString &text, bool error) {
+                             statuses << qMakePair(text, error);
+                         });
+    }
+
+    QString lastStatus() const { return statuses.isEmpty() ? QString() : statuses.last().first; }
+
+    RecordingTable table;
+    QueueController queue{&store, &table};
+    QList<QPair<QString, bool>> statuses;
 };
