@@ -123,10 +123,9 @@ private Q_SLOTS:
     void databaseFailureIsShownOnceAndStartupGoesOn()
     {
         QTemporaryDir dir;
-        QFile blocker(dir.filePath(QStringLiteral("blocker")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        ScopedEnv env("XDG_DATA_HOME", QFile::encodeName(blocker.fileName()));
+        const QString blocker = dir.filePath(QStringLiteral("blocker"));
+        QVERIFY(writeFile(blocker));
+        ScopedEnv env("XDG_DATA_HOME", QFile::encodeName(blocker));
 
         MessageBoxCatcher catcher;
         catcher.arm();

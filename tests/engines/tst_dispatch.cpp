@@ -100,10 +100,7 @@ private Q_SLOTS:
     void imageFailures()
     {
         const QString damaged = m_dir.filePath("damaged.png");
-        QFile file(damaged);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("\x89PNG\r\n\x1a\n not really");
-        file.close();
+        QVERIFY(writeFile(damaged, "\x89PNG\r\n\x1a\n not really"));
         PrintResult result = dispatchPrintJob(jobFor(damaged));
         QVERIFY(!result.success);
         QCOMPARE(result.message, QStringLiteral("Unable to read the image file，The format may be "
@@ -145,7 +142,7 @@ private Q_SLOTS:
         if (isLibreOfficeAvailable())
             QSKIP("LibreOffice is installed here");
         const QString path = m_dir.filePath(name);
-        QFile(path).open(QIODevice::WriteOnly);
+        QVERIFY(writeFile(path));
         PrintJob job = jobFor(path);
         job.officeEngine = engine;
         const PrintResult result = dispatchPrintJob(job);

@@ -24,10 +24,7 @@ QString libraryWithout(const QTemporaryDir &dir, const QByteArray &function)
         return {};
     bytes[at + function.size() - 1] = 'X';
     const QString path = dir.filePath(QStringLiteral("libpdfium-without.so"));
-    QFile copy(path);
-    if (!copy.open(QIODevice::WriteOnly) || copy.write(bytes) != bytes.size())
-        return {};
-    return path;
+    return writeFile(path, bytes) ? path : QString();
 }
 
 } // namespace
@@ -74,7 +71,7 @@ private Q_SLOTS:
             QCOMPARE(locatePdfiumLibrary(QString()), beside);
         }
         const QString configured = m_dir.filePath("custom.so");
-        QFile(configured).open(QIODevice::WriteOnly);
+        QVERIFY(writeFile(configured));
         QCOMPARE(locatePdfiumLibrary(" " + configured), configured);
     }
 
@@ -82,10 +79,7 @@ private Q_SLOTS:
     {
         // Not a library at all: the loader's own words follow the prefix.
         const QString notALibrary = m_dir.filePath("not-a-library.so");
-        QFile file(notALibrary);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("plain text");
-        file.close();
+        QVERIFY(writeFile(notALibrary, "plain text"));
         const QString scan = pdf("scan.pdf", PdfFactory::scannedPages(1));
         PdfScanProfile profile = analyzeScannedPdf(scan, notALibrary);
         QVERIFY(!profile.ok);
@@ -197,10 +191,7 @@ private Q_SLOTS:
         QFile source(whole);
         QVERIFY(source.open(QIODevice::ReadOnly));
         const QString truncated = m_dir.filePath("truncated.pdf");
-        QFile cut(truncated);
-        QVERIFY(cut.open(QIODevice::WriteOnly));
-        cut.write(source.read(200));
-        cut.close();
+        QVERIFY(writeFile(truncated, source.read(200)));
         profile = analyzeScannedPdf(truncated, {});
         QVERIFY(!profile.ok);
         QVERIFY(!profile.error.isEmpty());

@@ -406,10 +406,7 @@ private Q_SLOTS:
         pdf("one.pdf", PdfFactory::textPages(1));
         pdf("empty.pdf", {});
         PdfFactory::write(m_dir.filePath("locked.pdf"), PdfFactory::textPages(1), "secret");
-        QFile fake(m_dir.filePath("fake.pdf"));
-        QVERIFY(fake.open(QIODevice::WriteOnly));
-        fake.write("this is not a PDF at all");
-        fake.close();
+        QVERIFY(writeFile(m_dir.filePath("fake.pdf"), "this is not a PDF at all"));
 
         const int before = lastJobId(kRaw);
         PdfiumPrintRequest request;

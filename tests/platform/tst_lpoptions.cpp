@@ -36,10 +36,7 @@ OptionList sorted(OptionList list)
 
 void writeUserFile(const QByteArray &bytes)
 {
-    QDir().mkpath(QFileInfo(userLpOptionsPath()).absolutePath());
-    QFile file(userLpOptionsPath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    QVERIFY(writeFile(userLpOptionsPath(), bytes));
 }
 
 } // namespace

@@ -75,10 +75,7 @@ private Q_SLOTS:
 
     void addingRows()
     {
-        QFile data(file("report.final.pdf"));
-        QVERIFY(data.open(QIODevice::WriteOnly));
-        data.write(QByteArray(2048, 'x'));
-        data.close();
+        QVERIFY(writeFile(file("report.final.pdf"), QByteArray(2048, 'x')));
         QVERIFY(m_store->addHistory(file("report.final.pdf"), "P1", 0, 0, 3, "Invoices", "  "));
         QVERIFY(m_store->addHistory(file("gone"), "P1", 4, 3, 0, "Normal queue", " Shown name "));
         const QVariantList rows = m_store->recentHistory(10);
@@ -205,10 +202,7 @@ private Q_SLOTS:
         QVERIFY(!m_store->importHistory(m_store->databasePath(), &imported, &skipped, &error));
         QCOMPARE(error, QStringLiteral("The active database cannot be imported into itself."));
 
-        QFile text(file("notes.db"));
-        QVERIFY(text.open(QIODevice::WriteOnly));
-        text.write(QByteArray("not a database, just notes\n").repeated(100));
-        text.close();
+        QVERIFY(writeFile(file("notes.db"), QByteArray("not a database, just notes\n").repeated(100)));
         QVERIFY(!m_store->importHistory(file("notes.db"), &imported, &skipped, &error));
         QVERIFY(!error.isEmpty());
     }
@@ -233,7 +227,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(missing));
 
         const QString locked = file("locked.db");
-        QFile(locked).open(QIODevice::WriteOnly);
+        QVERIFY(writeFile(locked));
         if (makeFileReadOnly(locked)) {
             QVERIFY(!m_store->exportHistory(locked, &error));
             QCOMPARE(error, QStringLiteral("Unable to overwrite the existing backup file."));

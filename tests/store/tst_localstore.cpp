@@ -234,10 +234,9 @@ private Q_SLOTS:
     {
         // A folder that cannot exist: one of its parents is a file.
         QTemporaryDir dir;
-        QFile blocker(dir.filePath(QStringLiteral("blocker")));
-        QVERIFY(blocker.open(QIODevice::WriteOnly));
-        blocker.close();
-        ScopedEnv env("XDG_DATA_HOME", QFile::encodeName(blocker.fileName() + "/share"));
+        const QString blocker = dir.filePath(QStringLiteral("blocker"));
+        QVERIFY(writeFile(blocker));
+        ScopedEnv env("XDG_DATA_HOME", QFile::encodeName(blocker + "/share"));
 
         LocalStore store;
         QString error;
@@ -252,11 +251,7 @@ private Q_SLOTS:
     void fileThatIsNotSqliteIsLeftAlone()
     {
         const QString path = expectedDatabasePath();
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QByteArray("%PDF-1.7\n").repeated(2000));
-        file.close();
+        QVERIFY(writeFile(path, QByteArray("%PDF-1.7\n").repeated(2000)));
         const QByteArray before = fileDigest(path);
 
         LocalStore store;

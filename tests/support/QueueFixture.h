@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestProfile.h"
 #include "queue/QueueController.h"
 #include "queue/QueueTable.h"
 #include "queue/ReorderTableWidget.h"
@@ -60,10 +61,7 @@ struct QueueFixture
     QString makeFile(const QString &name, const QByteArray &content = QByteArray(1536, 'x'))
     {
         const QString path = files.filePath(name);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(content);
+        writeFile(path, content);
         return path;
     }
 

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 
 #include <unistd.h>
@@ -50,6 +51,13 @@ bool isWritable(const QString &path)
 }
 
 } // namespace
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
 
 bool makeFileReadOnly(const QString &path)
 {

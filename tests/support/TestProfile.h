@@ -35,6 +35,9 @@ private:
     QByteArray m_old;
 };
 
+// Writes a whole file, creating its folder; false when it cannot.
+bool writeFile(const QString &path, const QByteArray &bytes = QByteArray());
+
 // Makes a file unwritable even for root (immutable attribute where the file
 // system has it). Returns false when the file stays writable.
 bool makeFileReadOnly(const QString &path);
