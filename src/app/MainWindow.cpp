@@ -4,6 +4,7 @@
 #include "app/WindowGeometry.h"
 
 #include "cache/CacheStore.h"
+#include "engines/PrinterDefaults.h"
 #include "queue/BatchPrinter.h"
 #include "queue/HistoryDialog.h"
 #include "queue/PrintSummaryDialog.h"
@@ -36,6 +37,8 @@ MainWindow::MainWindow(QWidget *parent)
 
     setupUi();
     openLocalStore();
+    // A print that was killed may have left a printer's settings changed.
+    restoreAbandonedPrinterDefaults();
     refreshPrinters();
 
     // Runs once the event loop has started and the window is visible.

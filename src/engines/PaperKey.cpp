@@ -52,7 +52,7 @@ void applyPaperKey(Platform::DeviceMode *devMode, const PaperKey &key)
     const int code = paperCodeForKey(key);
     if (code <= 0)
         return;
-    devMode->dmPaperSize = short(code);
+    devMode->dmPaperSize = code;
     devMode->dmFields |= Platform::DM_PAPERSIZE;
 }
 

@@ -286,8 +286,8 @@ bool printPdfWithPdfium(const PdfiumPrintRequest &request, int *pagesPrinted, QS
     writeSettingsToDeviceMode(&devMode, {request.copies, duplexMode, request.color,
                                          request.paperKey, request.useDriverSettings});
     if (request.forcedDpi > 0) {
-        devMode.dmPrintQuality = short(request.forcedDpi);
-        devMode.dmYResolution = short(request.forcedDpi);
+        devMode.dmPrintQuality = request.forcedDpi;
+        devMode.dmYResolution = request.forcedDpi;
         devMode.dmFields |= DM_PRINTQUALITY | DM_YRESOLUTION;
     }
     if (documentPropertiesMerge(printer, &devMode) != IDOK)

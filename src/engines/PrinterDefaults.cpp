@@ -3,6 +3,8 @@
 #include "platform/LastError.h"
 #include "platform/PaperCodes.h"
 
+#include <QFile>
+
 #include <algorithm>
 
 using namespace Platform;
@@ -169,14 +171,18 @@ bool overridePrinterDefaults(const QString &printerName, const DeviceModeSetting
                              QString *message)
 {
     restorePrinterDefaults(override);
+    restoreAbandonedPrinterDefaults();
     const EngineMessages &texts = messagesFor(engine);
 
     PrinterHandle printer;
     if (!openPrinter(printerName, &printer)) {
-        setMessage(message, engineMessage(texts.openFails, printerName));
+        setMessage(message, withLastErrorReason(engineMessage(texts.openFails, printerName)));
         return false;
     }
-    if (printerInfo9Size(printer) == 0) {
+    // Reading, journalling and writing the user's options is one step for
+    // every other thread and program that keeps the same lock.
+    const LpOptionsLock lock;
+    if (!lock.isLocked() || printerInfo9Size(printer) == 0) {
         setMessage(message, engineMessage(texts.cannotRead, printerName));
         return false;
     }
@@ -196,12 +202,19 @@ bool overridePrinterDefaults(const QString &printerName, const DeviceModeSetting
         setMessage(message, engineMessage(texts.rejected, printerName));
         return false;
     }
+    OverrideJournal::Entry journal;
+    if (!OverrideJournal::begin(printer.name(), current.saved, printerInfo9Lines(printer, working),
+                                &journal)) {
+        setMessage(message, engineMessage(texts.cannotApply, printerName));
+        return false;
+    }
     if (!setPrinterInfo9(printer, working)) {
+        QFile::remove(journal.file);
         setMessage(message, engineMessage(texts.cannotApply, printerName));
         return false;
     }
     override->m_printer = std::move(printer);
-    override->m_restoreCopy = current;
+    override->m_journal = journal;
     override->m_active = true;
     return true;
 }
@@ -211,9 +224,14 @@ bool restorePrinterDefaults(PrinterDefaultsOverride *override)
     if (!override->m_active)
         return true;
     override->m_active = false;
-    const bool restored = restorePrinterInfo9(override->m_printer, override->m_restoreCopy);
+    const bool restored = OverrideJournal::finish(override->m_journal);
     closePrinter(&override->m_printer);
     return restored;
+}
+
+int restoreAbandonedPrinterDefaults()
+{
+    return OverrideJournal::restoreAbandoned();
 }
 
 PrinterDefaultsOverride::~PrinterDefaultsOverride()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engines/OverrideJournal.h"
 #include "engines/PaperKey.h"
 #include "platform/Spooler.h"
 
@@ -42,7 +43,9 @@ void writeSettingsToDeviceMode(Platform::DeviceMode *devMode, const DeviceModeSe
 enum class OverrideMessages { Acrobat, Office, ShellVerb };
 
 // A printer's per-user defaults replaced for one print. The destructor
-// restores them if restorePrinterDefaults() has not run yet.
+// restores them if restorePrinterDefaults() has not run yet. What is needed
+// to restore them is kept on disk until then, so a crash cannot leave the
+// override in place for good (restoreAbandonedPrinterDefaults()).
 class PrinterDefaultsOverride
 {
 public:
@@ -59,7 +62,7 @@ private:
     friend bool restorePrinterDefaults(PrinterDefaultsOverride *);
 
     Platform::PrinterHandle m_printer;
-    Platform::PrinterInfo9 m_restoreCopy;
+    OverrideJournal::Entry m_journal;
     bool m_active = false;
 };
 
@@ -68,5 +71,11 @@ private:
 bool overridePrinterDefaults(const QString &printerName, const DeviceModeSettings &settings,
                              OverrideMessages messages, PrinterDefaultsOverride *override,
                              QString *message);
-// Puts back exactly what was there before; false when it could not.
+// Puts back exactly that printer's lines as they were before; every other
+// setting stays as it is now. False when it could not: the restore is then
+// tried again by restoreAbandonedPrinterDefaults().
 bool restorePrinterDefaults(PrinterDefaultsOverride *override);
+
+// Puts back the overrides that a program which ended without restoring
+// left behind. Run at start-up and before every override.
+int restoreAbandonedPrinterDefaults();

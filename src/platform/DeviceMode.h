@@ -6,7 +6,9 @@
 
 // A printer's settings record, with the fields and codes of a Windows
 // DEVMODE, plus the destination's other options (name, value) in their order.
-// A copy is an exact copy.
+// A copy is an exact copy. The paper and resolution fields are 16 bits wide
+// in a DEVMODE; they are held wider here so that a value that does not fit
+// is refused by the merge rather than silently cut to another value.
 namespace Platform {
 
 // dmFields bits
@@ -25,6 +27,7 @@ inline constexpr short DMDUP_VERTICAL = 2;   // long edge
 inline constexpr short DMDUP_HORIZONTAL = 3; // short edge
 
 inline constexpr int CCHDEVICENAME = 32;
+inline constexpr int kDevModeShortMax = 32767; // the largest value of a 16-bit field
 
 using OptionList = QList<QPair<QString, QString>>;
 
@@ -35,9 +38,13 @@ struct DeviceMode
     short dmCopies = 1;
     short dmColor = DMCOLOR_MONOCHROME;
     short dmDuplex = DMDUP_SIMPLEX;
-    short dmPaperSize = 0;
-    short dmPrintQuality = 0;
-    short dmYResolution = 0;
+    int dmPaperSize = 0;
+    int dmPrintQuality = 0;
+    int dmYResolution = 0;
+    // The medium (PWG name) the paper was read as, as DEVMODE's dmFormName
+    // names a form: it lets the printer take back a paper of its own
+    // record that its media list lacks.
+    QString dmFormName;
     OptionList options;
 
     bool has(quint32 field) const { return (dmFields & field) != 0; }

@@ -13,6 +13,7 @@ enum ErrorCode : quint32 {
     ErrorAccessDenied = 5,
     ErrorInvalidData = 13,
     ErrorNotEnoughMemory = 8,
+    ErrorLockViolation = 33,
     ErrorInvalidParameter = 87,
     ErrorInsufficientBuffer = 122,
     ErrorInvalidName = 123,
@@ -20,10 +21,12 @@ enum ErrorCode : quint32 {
     ErrorFileTooLarge = 223,
     ErrorNoAssociation = 1155,
     ErrorCancelled = 1223,
+    ErrorTimeout = 1460,
     ErrorServerUnavailable = 1722, // RPC_S_SERVER_UNAVAILABLE: the spooler is not running
     ErrorUnknownPort = 1796,
     ErrorInvalidPrinterName = 1801,
     ErrorPrinterDeleted = 1905,
+    ErrorInvalidPrinterState = 1906, // the queue refuses jobs
 };
 
 quint32 lastError();
@@ -33,3 +36,12 @@ void setLastError(quint32 code);
 
 // "%1 (Windows error %2)" with the calling thread's last error.
 QString windowsErrorText(const QString &message);
+
+namespace Platform {
+// The last error in words, for messages that name no error number: the
+// same text whatever the cause would mislead ("no such printer" when the
+// scheduler is down).
+QString lastErrorReason();
+// "%1 (reason)" with the calling thread's last error.
+QString withLastErrorReason(const QString &message);
+} // namespace Platform

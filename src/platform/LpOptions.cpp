@@ -1,10 +1,12 @@
 #include "platform/LpOptions.h"
 
+#include "platform/FileLock.h"
 #include "platform/LastError.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRecursiveMutex>
 #include <QSaveFile>
 
 #include <cups/cups.h>
@@ -111,7 +113,73 @@ QByteArray destLineText(bool isDefault, const QString &destination, const QByteA
     return line + '\n';
 }
 
+// The line with its keyword turned into "Default" or "Dest"; everything
+// else, the line ending included, stays as it was.
+QByteArray withKeyword(const QByteArray &raw, bool isDefault)
+{
+    if (parseLine(raw).isDefault == isDefault)
+        return raw;
+    qsizetype start = 0;
+    while (start < raw.size() && (raw.at(start) == ' ' || raw.at(start) == '\t'))
+        ++start;
+    qsizetype end = start;
+    while (end < raw.size() && raw.at(end) != ' ' && raw.at(end) != '\t' && raw.at(end) != '\n'
+           && raw.at(end) != '\r')
+        ++end;
+    return raw.left(start) + (isDefault ? "Default" : "Dest") + raw.mid(end);
+}
+
+QByteArray withLineEnding(QByteArray line)
+{
+    if (!line.endsWith('\n'))
+        line += '\n';
+    return line;
+}
+
+// A waiting holder must not hang a print for good.
+constexpr int kLockTimeoutMs = 10000;
+
+QRecursiveMutex &processLock()
+{
+    static QRecursiveMutex mutex;
+    return mutex;
+}
+
+// Touched only while processLock() is held.
+int s_lockDepth = 0;
+FileLock *s_fileLock = nullptr;
+
 } // namespace
+
+LpOptionsLock::LpOptionsLock()
+{
+    if (!processLock().tryLock(kLockTimeoutMs)) {
+        setLastError(ErrorLockViolation);
+        return;
+    }
+    if (s_lockDepth == 0) {
+        auto *fileLock = new FileLock(userLpOptionsPath() + QStringLiteral(".lock"));
+        if (!fileLock->lock(kLockTimeoutMs)) {
+            delete fileLock;
+            processLock().unlock();
+            return;
+        }
+        s_fileLock = fileLock;
+    }
+    ++s_lockDepth;
+    m_locked = true;
+}
+
+LpOptionsLock::~LpOptionsLock()
+{
+    if (!m_locked)
+        return;
+    if (--s_lockDepth == 0) {
+        delete s_fileLock;
+        s_fileLock = nullptr;
+    }
+    processLock().unlock();
+}
 
 QString userLpOptionsPath()
 {
@@ -150,6 +218,9 @@ bool readLpOptions(LpOptionsSnapshot *out)
 
 bool writeLpOptions(const QByteArray &bytes)
 {
+    const LpOptionsLock lock;
+    if (!lock.isLocked())
+        return false;
     const QString path = userLpOptionsPath();
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) {
         setLastError(ErrorPathNotFound);
@@ -165,6 +236,9 @@ bool writeLpOptions(const QByteArray &bytes)
 
 bool restoreLpOptions(const LpOptionsSnapshot &saved)
 {
+    const LpOptionsLock lock;
+    if (!lock.isLocked())
+        return false;
     if (saved.existed)
         return writeLpOptions(saved.bytes);
     const QString path = userLpOptionsPath();
@@ -288,12 +362,100 @@ QByteArray withDefaultDestination(const QByteArray &file, const QString &destina
             continue;
         }
         // Only the keyword changes; the options stay as they were.
-        const QByteArray trimmed = raw.trimmed();
-        lines << (makeDefault ? "Default" : "Dest") + trimmed.mid(firstBlank(trimmed)) + '\n';
+        lines << withKeyword(raw, makeDefault);
     }
     if (!destination.isEmpty() && !marked)
         appendLine(&lines, destLineText(true, destination, QByteArray()));
     return joinLines(lines);
+}
+
+QList<QByteArray> destinationLines(const QByteArray &file, const QString &destination)
+{
+    QList<QByteArray> lines;
+    for (const QByteArray &raw : splitLines(file)) {
+        if (sameDestination(parseLine(raw), destination))
+            lines << raw;
+    }
+    return lines;
+}
+
+QByteArray withDestinationLines(const QByteArray &file, const QString &destination,
+                                const QList<QByteArray> &replacement)
+{
+    bool isDefaultNow = false;
+    for (const QByteArray &raw : splitLines(file)) {
+        const DestLine line = parseLine(raw);
+        isDefaultNow = isDefaultNow || (sameDestination(line, destination) && line.isDefault);
+    }
+    // The lines come back as they were, but the default stays where it is
+    // now: on their first line, or on none of them.
+    QList<QByteArray> restored;
+    for (const QByteArray &raw : replacement)
+        restored << withKeyword(raw, isDefaultNow && restored.isEmpty());
+    if (isDefaultNow && restored.isEmpty())
+        restored << destLineText(true, destination, QByteArray());
+
+    QList<QByteArray> lines;
+    qsizetype lastRestored = -1;
+    const auto place = [&] {
+        for (const QByteArray &line : restored) {
+            appendLine(&lines, line);
+            lastRestored = lines.size() - 1;
+        }
+    };
+    bool placed = false;
+    for (const QByteArray &raw : splitLines(file)) {
+        if (!sameDestination(parseLine(raw), destination)) {
+            if (lastRestored == lines.size() - 1 && lastRestored >= 0)
+                lines.last() = withLineEnding(lines.last());
+            lines << raw;
+            continue;
+        }
+        if (!placed)
+            place();
+        placed = true;
+    }
+    if (!placed)
+        place();
+    return joinLines(lines);
+}
+
+bool sameDestinationOptions(const QList<QByteArray> &a, const QList<QByteArray> &b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        if (withLineEnding(withKeyword(a.at(i), false)) != withLineEnding(withKeyword(b.at(i), false)))
+            return false;
+    }
+    return true;
+}
+
+bool readDestinationLines(const QString &destination, LpOptionsLines *out)
+{
+    *out = LpOptionsLines();
+    LpOptionsSnapshot current;
+    if (!readLpOptions(&current))
+        return false;
+    out->fileExisted = current.existed;
+    out->lines = destinationLines(current.bytes, destination);
+    return true;
+}
+
+bool restoreDestinationLines(const QString &destination, const LpOptionsLines &saved)
+{
+    const LpOptionsLock lock;
+    if (!lock.isLocked())
+        return false;
+    LpOptionsSnapshot current;
+    if (!readLpOptions(&current))
+        return false;
+    const QByteArray restored = withDestinationLines(current.bytes, destination, saved.lines);
+    if (!saved.fileExisted && restored.trimmed().isEmpty())
+        return restoreLpOptions(LpOptionsSnapshot());
+    if (current.existed && restored == current.bytes)
+        return true;
+    return writeLpOptions(restored);
 }
 
 } // namespace Platform

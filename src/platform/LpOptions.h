@@ -9,9 +9,28 @@
 // options and the user's default destination. Every CUPS client honours it.
 //
 // It is changed by rewriting only the lines of one destination, and restored
-// by writing back the exact bytes saved before (re-saving through libcups
-// would drop comments and reorder lines).
+// by putting back that destination's exact lines saved before (re-saving
+// through libcups would drop comments and reorder lines). Every other line
+// stays as it is now, so changes made meanwhile to other destinations or to
+// the default survive a restore.
 namespace Platform {
+
+// Held for one read-modify-write of the file, across threads and processes
+// (an advisory lock on a file beside it). Nests on one thread.
+class LpOptionsLock
+{
+public:
+    LpOptionsLock();
+    ~LpOptionsLock();
+    LpOptionsLock(const LpOptionsLock &) = delete;
+    LpOptionsLock &operator=(const LpOptionsLock &) = delete;
+
+    // False (last error set) when the lock could not be had in time.
+    bool isLocked() const { return m_locked; }
+
+private:
+    bool m_locked = false;
+};
 
 struct LpOptionsSnapshot
 {
@@ -33,6 +52,30 @@ bool readLpOptions(LpOptionsSnapshot *out);
 bool writeLpOptions(const QByteArray &bytes);
 // Puts back exactly what was saved; removes a file that did not exist.
 bool restoreLpOptions(const LpOptionsSnapshot &saved);
+
+// One destination's own lines (not its instances'), byte for byte.
+struct LpOptionsLines
+{
+    bool fileExisted = false;
+    QList<QByteArray> lines;
+
+    bool operator==(const LpOptionsLines &) const = default;
+};
+
+QList<QByteArray> destinationLines(const QByteArray &file, const QString &destination);
+// The file with the destination's lines replaced by the given ones, where
+// its first line was (at the end when it had none). Whether the
+// destination is the default stays as the file says now.
+QByteArray withDestinationLines(const QByteArray &file, const QString &destination,
+                                const QList<QByteArray> &lines);
+// Two sets of lines that differ at most in the default mark.
+bool sameDestinationOptions(const QList<QByteArray> &a, const QList<QByteArray> &b);
+
+// Under the lock: the file with the destination's saved lines put back; a
+// file that did not exist and holds nothing else is removed again.
+bool restoreDestinationLines(const QString &destination, const LpOptionsLines &saved);
+// Under the lock: the destination's lines of the file now.
+bool readDestinationLines(const QString &destination, LpOptionsLines *out);
 
 // The options of a destination's own line (no instance); later lines and
 // later keys win, as in libcups.

@@ -113,7 +113,7 @@ std::unique_ptr<PrinterDc> createPrinterDc(const QString &printerName, const Dev
 
     DeviceMode defaults;
     documentPropertiesRead(d.printer, &defaults);
-    const auto resolution = [](short wanted, short fallback) {
+    const auto resolution = [](int wanted, int fallback) {
         return wanted > 0 ? int(wanted) : fallback > 0 ? int(fallback) : 300;
     };
     const bool forced = devMode.has(DM_PRINTQUALITY) && devMode.dmPrintQuality > 0;
@@ -124,9 +124,9 @@ std::unique_ptr<PrinterDc> createPrinterDc(const QString &printerName, const Dev
                         defaults.dmYResolution);
     d.devMode = devMode;
 
-    QString media = devMode.has(DM_PAPERSIZE) ? mediaForCode(state, devMode.dmPaperSize) : QString();
+    QString media = devMode.has(DM_PAPERSIZE) ? mediaForRecord(state, devMode) : QString();
     if (media.isEmpty())
-        media = mediaForCode(state, defaults.dmPaperSize);
+        media = mediaForRecord(state, defaults);
     const QByteArray mediaName = media.toUtf8();
     pwg_media_t *pwg = pwgMediaForPWG(mediaName.constData());
     if (!pwg)

@@ -115,18 +115,6 @@ QString pwgMediaFromSetting(const QString &value)
     return QString();
 }
 
-short codeForMedia(PrinterHandle::State *state, const QString &pwgName)
-{
-    for (const PrinterMedia &media : mediaList(state)) {
-        if (media.pwgName == pwgName)
-            return media.code;
-    }
-    const short standard = standardPaperCode(pwgName);
-    if (standard > 0)
-        return standard;
-    return assignPaperCodes({pwgName}).constFirst().code;
-}
-
 QString defaultMedia(PrinterHandle::State *state)
 {
     cups_size_t size;
@@ -178,7 +166,54 @@ int maximumCopies(PrinterHandle::State *state)
     return std::clamp(upper, 1, 9999);
 }
 
+// Sizes in hundredths of a millimetre; a description file's points are
+// rounded, so a little slack.
+bool sameSize(const QString &a, const QString &b)
+{
+    const QByteArray nameA = a.toUtf8();
+    const QByteArray nameB = b.toUtf8();
+    pwg_media_t *ma = pwgMediaForPWG(nameA.constData());
+    if (!ma)
+        return false;
+    const int widthA = ma->width;
+    const int lengthA = ma->length;
+    pwg_media_t *mb = pwgMediaForPWG(nameB.constData());
+    if (!mb)
+        return false;
+    const auto near = [](int x, int y) { return std::abs(x - y) <= 100; };
+    return (near(widthA, mb->width) && near(lengthA, mb->length))
+        || (near(widthA, mb->length) && near(lengthA, mb->width));
+}
+
 } // namespace
+
+int codeForMedia(PrinterHandle::State *state, const QString &pwgName)
+{
+    for (const PrinterMedia &media : mediaList(state)) {
+        if (media.pwgName == pwgName)
+            return media.code;
+    }
+    const short standard = standardPaperCode(pwgName);
+    if (standard > 0)
+        return standard;
+    return assignPaperCodes({pwgName}).constFirst().code;
+}
+
+QString listedMediaOfSize(PrinterHandle::State *state, const QString &pwgName)
+{
+    if (pwgName.isEmpty())
+        return QString();
+    const QList<PrinterMedia> &media = mediaList(state);
+    for (const PrinterMedia &m : media) {
+        if (m.pwgName == pwgName)
+            return m.pwgName;
+    }
+    for (const PrinterMedia &m : media) {
+        if (sameSize(m.pwgName, pwgName))
+            return m.pwgName;
+    }
+    return QString();
+}
 
 const QStringList &optionKeysFor(quint32 field)
 {
@@ -296,15 +331,26 @@ bool ensureDestInfo(PrinterHandle::State *state)
     return true;
 }
 
-QString mediaForCode(PrinterHandle::State *state, short code)
+QString mediaForCode(PrinterHandle::State *state, int code)
 {
-    if (code <= 0)
+    if (code <= 0 || code > kDevModeShortMax)
         return QString();
     for (const PrinterMedia &media : mediaList(state)) {
         if (media.code == code)
             return media.pwgName;
     }
-    return standardPaperMedia(code);
+    return standardPaperMedia(short(code));
+}
+
+QString mediaForRecord(PrinterHandle::State *state, const DeviceMode &dm)
+{
+    const QString media = mediaForCode(state, dm.dmPaperSize);
+    if (!media.isEmpty())
+        return media;
+    if (!dm.dmFormName.isEmpty() && dm.dmPaperSize > 0
+        && codeForMedia(state, dm.dmFormName) == dm.dmPaperSize)
+        return dm.dmFormName;
+    return QString();
 }
 
 int documentPropertiesSize(PrinterHandle &printer)
@@ -352,6 +398,7 @@ int documentPropertiesRead(PrinterHandle &printer, DeviceMode *out)
     if (media.isEmpty())
         media = standardPaperMedia(DMPAPER_A4);
     dm.dmPaperSize = codeForMedia(state, media);
+    dm.dmFormName = media;
 
     Setting resolution = findSetting(layers, optionKeysFor(DM_PRINTQUALITY));
     if (resolution.value.isEmpty())
@@ -360,8 +407,8 @@ int documentPropertiesRead(PrinterHandle &printer, DeviceMode *out)
     int y = 0;
     if (parseResolution(resolution.value, &x, &y)) {
         dm.dmFields |= DM_PRINTQUALITY | DM_YRESOLUTION;
-        dm.dmPrintQuality = short(std::min(x, 32767));
-        dm.dmYResolution = short(std::min(y, 32767));
+        dm.dmPrintQuality = std::min(x, kDevModeShortMax);
+        dm.dmYResolution = std::min(y, kDevModeShortMax);
     }
 
     for (const auto &option : userOptions) {
@@ -382,8 +429,14 @@ int documentPropertiesMerge(PrinterHandle &printer, DeviceMode *dm)
         && (dm->dmDuplex < DMDUP_SIMPLEX || dm->dmDuplex > DMDUP_HORIZONTAL);
     const bool badColor = dm->has(DM_COLOR) && dm->dmColor != DMCOLOR_MONOCHROME
         && dm->dmColor != DMCOLOR_COLOR;
-    const bool badPaper = dm->has(DM_PAPERSIZE) && mediaForCode(state, dm->dmPaperSize).isEmpty();
-    const bool badResolution = dm->has(DM_PRINTQUALITY) && dm->dmPrintQuality == 0;
+    const QString paper = dm->has(DM_PAPERSIZE) ? mediaForRecord(state, *dm) : QString();
+    const bool badPaper = dm->has(DM_PAPERSIZE) && paper.isEmpty();
+    // A 16-bit field cannot hold more; a larger value is not cut down to
+    // some other one.
+    const bool badResolution = dm->has(DM_PRINTQUALITY)
+        && (dm->dmPrintQuality == 0 || dm->dmPrintQuality > kDevModeShortMax
+            || dm->dmPrintQuality < -4
+            || (dm->has(DM_YRESOLUTION) && dm->dmYResolution > kDevModeShortMax));
     if (badDuplex || badColor || badPaper || badResolution) {
         setLastError(ErrorInvalidParameter);
         return -1;
@@ -403,13 +456,18 @@ int documentPropertiesMerge(PrinterHandle &printer, DeviceMode *dm)
         && !destSupports(state, "print-color-mode", "color"))
         dm->dmColor = DMCOLOR_MONOCHROME;
 
+    // A paper is offered when the printer has one of its size, whatever
+    // code it goes by (Ledger is the printer's 11x17). The paper the record
+    // was read with is the printer's own and stays; any other falls back to
+    // the printer's default.
     const QList<PrinterMedia> &media = mediaList(state);
-    if (dm->has(DM_PAPERSIZE) && !media.isEmpty()
-        && std::none_of(media.begin(), media.end(),
-                        [dm](const PrinterMedia &m) { return m.code == dm->dmPaperSize; })) {
+    const bool ownPaper = paper == dm->dmFormName && mediaForCode(state, dm->dmPaperSize).isEmpty();
+    if (dm->has(DM_PAPERSIZE) && !media.isEmpty() && !ownPaper
+        && listedMediaOfSize(state, paper).isEmpty()) {
         const QString fallback = defaultMedia(state);
         dm->dmPaperSize = fallback.isEmpty() ? media.constFirst().code
                                              : codeForMedia(state, fallback);
+        dm->dmFormName = fallback.isEmpty() ? media.constFirst().pwgName : fallback;
     }
 
     if (dm->has(DM_PRINTQUALITY)) {
@@ -425,9 +483,9 @@ int documentPropertiesMerge(PrinterHandle &printer, DeviceMode *dm)
                                            return std::abs(a - wanted) < std::abs(b - wanted);
                                        });
         }
-        dm->dmPrintQuality = short(wanted);
+        dm->dmPrintQuality = wanted;
         if (!dm->has(DM_YRESOLUTION) || dm->dmYResolution <= 0 || !resolutions.isEmpty())
-            dm->dmYResolution = short(wanted);
+            dm->dmYResolution = wanted;
     }
     return IDOK;
 }

@@ -70,11 +70,13 @@ int deviceCapabilitiesPaperNames(const QString &printer, QStringList *names);
 bool printerMedia(PrinterHandle &printer, QList<PrinterMedia> *media);
 
 // GetPrinterW / SetPrinterW level 9: the user's default settings of one
-// printer. The saved copy restores the user's options file byte for byte.
+// printer. The saved copy is that printer's own lines of the user's options
+// file, byte for byte; restoring it leaves every other line as it is then.
+// Each read-modify-write holds the options file's lock.
 struct PrinterInfo9
 {
     std::optional<DeviceMode> devMode;
-    LpOptionsSnapshot saved;
+    LpOptionsLines saved;
 };
 
 // 0 when the user's options cannot be read (unreadable, too large).
@@ -82,6 +84,9 @@ int printerInfo9Size(PrinterHandle &printer);
 bool getPrinterInfo9(PrinterHandle &printer, PrinterInfo9 *out);
 bool setPrinterInfo9(PrinterHandle &printer, const DeviceMode &devMode);
 bool restorePrinterInfo9(PrinterHandle &printer, const PrinterInfo9 &saved);
+// The printer's own lines of the user's options file as setPrinterInfo9
+// would leave them now (the caller holds the options file's lock).
+QList<QByteArray> printerInfo9Lines(PrinterHandle &printer, const DeviceMode &devMode);
 
 // GetDefaultPrinterW / SetDefaultPrinterW (the user's default destination).
 bool getDefaultPrinter(QString *name);

@@ -36,9 +36,9 @@ OptionList cupsOptionsFor(PrinterHandle &printer, const DeviceMode &dm)
     add(DM_COLOR, QStringLiteral("print-color-mode"),
         dm.dmColor == DMCOLOR_COLOR ? QStringLiteral("color") : QStringLiteral("monochrome"));
     if (dm.has(DM_PAPERSIZE) && printer.isOpen())
-        add(DM_PAPERSIZE, QStringLiteral("media"), mediaForCode(printer.state(), dm.dmPaperSize));
+        add(DM_PAPERSIZE, QStringLiteral("media"), mediaForRecord(printer.state(), dm));
     if (dm.dmPrintQuality > 0) {
-        const short y = dm.has(DM_YRESOLUTION) && dm.dmYResolution > 0 ? dm.dmYResolution
+        const int y = dm.has(DM_YRESOLUTION) && dm.dmYResolution > 0 ? dm.dmYResolution
                                                                         : dm.dmPrintQuality;
         add(DM_PRINTQUALITY, QStringLiteral("printer-resolution"),
             y == dm.dmPrintQuality ? QStringLiteral("%1dpi").arg(dm.dmPrintQuality)
@@ -72,7 +72,7 @@ bool getPrinterInfo9(PrinterHandle &printer, PrinterInfo9 *out)
         setLastError(ErrorInvalidParameter);
         return false;
     }
-    if (!readLpOptions(&out->saved))
+    if (!readDestinationLines(printer.name(), &out->saved))
         return false;
     DeviceMode dm;
     if (documentPropertiesRead(printer, &dm) == IDOK)
@@ -86,11 +86,22 @@ bool setPrinterInfo9(PrinterHandle &printer, const DeviceMode &dm)
         setLastError(ErrorInvalidParameter);
         return false;
     }
+    const LpOptionsLock lock;
     LpOptionsSnapshot current;
-    if (!readLpOptions(&current))
+    if (!lock.isLocked() || !readLpOptions(&current))
         return false;
     return writeLpOptions(withDestinationOptions(current.bytes, printer.name(),
                                                  cupsOptionsFor(printer, dm)));
+}
+
+QList<QByteArray> printerInfo9Lines(PrinterHandle &printer, const DeviceMode &dm)
+{
+    LpOptionsSnapshot current;
+    if (!printer.isOpen() || !readLpOptions(&current))
+        return {};
+    return destinationLines(withDestinationOptions(current.bytes, printer.name(),
+                                                   cupsOptionsFor(printer, dm)),
+                            printer.name());
 }
 
 bool restorePrinterInfo9(PrinterHandle &printer, const PrinterInfo9 &saved)
@@ -99,7 +110,7 @@ bool restorePrinterInfo9(PrinterHandle &printer, const PrinterInfo9 &saved)
         setLastError(ErrorInvalidParameter);
         return false;
     }
-    return restoreLpOptions(saved.saved);
+    return restoreDestinationLines(printer.name(), saved.saved);
 }
 
 bool getDefaultPrinter(QString *name)
@@ -128,8 +139,9 @@ bool setDefaultPrinter(const QString &name)
         if (!openPrinter(name, &printer))
             return false;
     }
+    const LpOptionsLock lock;
     LpOptionsSnapshot current;
-    if (!readLpOptions(&current))
+    if (!lock.isLocked() || !readLpOptions(&current))
         return false;
     return writeLpOptions(withDefaultDestination(current.bytes, name));
 }

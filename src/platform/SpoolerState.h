@@ -27,7 +27,15 @@ const QList<PrinterMedia> &mediaList(PrinterHandle::State *state);
 
 // The PWG name of a paper code on this printer, or empty when the code means
 // no known size.
-QString mediaForCode(PrinterHandle::State *state, short code);
+QString mediaForCode(PrinterHandle::State *state, int code);
+// The same for a settings record: its code, or the medium it was read as
+// when the code was made for that medium.
+QString mediaForRecord(PrinterHandle::State *state, const DeviceMode &devMode);
+// The code a medium has on this printer: its place in the media list, its
+// standard number, or a code made from its name.
+int codeForMedia(PrinterHandle::State *state, const QString &pwgName);
+// The printer's medium of the same size (either way round), or empty.
+QString listedMediaOfSize(PrinterHandle::State *state, const QString &pwgName);
 
 // Downloads the printer's driver description (PPD) to a temporary file the
 // caller removes. Empty when the printer has none (a raw queue) or it could

@@ -336,6 +336,42 @@ private Q_SLOTS:
         QVERIFY(output.contains("%%HiResBoundingBox: 0 0 612.00 792.00"));
     }
 
+    // Papers by size, the user's own paper taken back, and values too large
+    // for the record refused rather than cut to another paper.
+    void papersAsTheDriverKnowsThem()
+    {
+        const QString file = pdf("paper.pdf", PdfFactory::textPages(1));
+        const auto printOnPs = [&](PdfiumPrintRequest request, QString *message) {
+            request.pdfPath = file;
+            request.printerName = kPs;
+            const int before = lastJobId(kPs);
+            if (!printPdfWithPdfium(request, nullptr, message))
+                return QByteArray();
+            return PrivateCups::waitForJobOutput(kPs, PrivateCups::waitForJobAfter(kPs, before, "paper.pdf"));
+        };
+        QString message;
+        PdfiumPrintRequest ledger;
+        ledger.paperKey = "Ledger";
+        QVERIFY(printOnPs(ledger, &message).contains("%%HiResBoundingBox: 0 0 792.00 1224.00"));
+
+        // A paper the queue does not list, set as the user's default, goes
+        // with the job; what the queue makes of it is the queue's business.
+        QVERIFY(writeLpOptions("Dest Dunmarrow_PS media=na_index-4x6_4x6in\n"));
+        PdfiumPrintRequest driver;
+        driver.useDriverSettings = true;
+        QVERIFY2(!printOnPs(driver, &message).isEmpty(), qPrintable(message));
+        QVERIFY(jobInfo(kPs, lastJobId(kPs)).contains("media=na_index-4x6_4x6in"));
+
+        PdfiumPrintRequest huge;
+        huge.paperKey = "win:65545:Huge"; // 9 (A4) in sixteen bits
+        QVERIFY(printOnPs(huge, &message).isEmpty());
+        QCOMPARE(message, QStringLiteral("The printer driver rejected the current print settings."));
+        PdfiumPrintRequest fine;
+        fine.forcedDpi = 65536 + 300;
+        QVERIFY(printOnPs(fine, &message).isEmpty());
+        QCOMPARE(message, QStringLiteral("The printer driver rejected the current print settings."));
+    }
+
     void printToFileGivesThePrintersData()
     {
         const DcRun run = printToFile(pdf("tofile.pdf", PdfFactory::textPages(2)), kPs,

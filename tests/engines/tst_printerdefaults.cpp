@@ -1,11 +1,16 @@
 #include "TestMain.h"
 
 #include "engines/PrinterDefaults.h"
+#include "platform/LastError.h"
 #include "platform/LpOptions.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <unistd.h>
 
 using namespace Platform;
 
@@ -31,6 +36,35 @@ QString textDocument(const QTemporaryDir &dir, int pages)
             file.write(QByteArray("Page ") + QByteArray::number(i) + "\n\f");
     }
     return path;
+}
+
+bool overrideFor(const QString &printer, int copies, PrinterDefaultsOverride *override)
+{
+    QString message;
+    const bool ok = overridePrinterDefaults(printer, {copies, 1, false, "A4", false},
+                                            OverrideMessages::Office, override, &message);
+    if (!ok)
+        qWarning("%s", qPrintable(message));
+    return ok;
+}
+
+// The child mode: override a printer's defaults, then die as a killed
+// program does, without restoring anything.
+int overrideAndDie(const QStringList &arguments)
+{
+    auto *override = new PrinterDefaultsOverride;
+    if (arguments.isEmpty() || !overrideFor(arguments.first(), 5, override))
+        return 1;
+    ::kill(::getpid(), SIGKILL);
+    return 2;
+}
+
+bool runKilledOverride(const QString &printer)
+{
+    QProcess child;
+    child.start(QCoreApplication::applicationFilePath(),
+                {QString::fromLatin1(kTestChildArgument), printer});
+    return child.waitForFinished(60000) && child.exitStatus() == QProcess::CrashExit;
 }
 
 PaperOption paperNamed(const PrinterDefaults &defaults, const QString &name)
@@ -170,6 +204,79 @@ private Q_SLOTS:
         QCOMPARE(userOptionsFile(), before);
     }
 
+    // Overrides of two printers restored out of order, with the default
+    // printer changed in between: each printer gets its own lines back and
+    // the change survives.
+    void overlappingOverrides()
+    {
+        const QByteArray before = "Dest Dunmarrow_PS copies=7\nDest Dunmarrow_Raw copies=2\n";
+        QVERIFY(writeLpOptions(before));
+        {
+            PrinterDefaultsOverride ps;
+            PrinterDefaultsOverride raw;
+            QVERIFY(overrideFor(kPs, 3, &ps));
+            QVERIFY(overrideFor(kRaw, 4, &raw));
+            QVERIFY(setDefaultPrinter(kRaw));
+            QVERIFY(restorePrinterDefaults(&ps));
+            QVERIFY(restorePrinterDefaults(&raw));
+        }
+        QCOMPARE(userOptionsFile(), QByteArray("Dest Dunmarrow_PS copies=7\nDefault Dunmarrow_Raw copies=2\n"));
+
+        // Two engines override the same printer and finish in the order they began.
+        QVERIFY(writeLpOptions(before));
+        {
+            PrinterDefaultsOverride first;
+            PrinterDefaultsOverride second;
+            QVERIFY(overrideFor(kPs, 3, &first));
+            QVERIFY(overrideFor(kPs, 4, &second));
+            QVERIFY(restorePrinterDefaults(&first));
+            QCOMPARE(lpOptionsFor(userOptionsFile(), kPs).first(), qMakePair(QStringLiteral("copies"), QStringLiteral("4")));
+            QVERIFY(restorePrinterDefaults(&second));
+        }
+        QCOMPARE(userOptionsFile(), before);
+        QVERIFY(QDir(OverrideJournal::folder()).entryList({"*.json"}).isEmpty());
+    }
+
+    // A program killed while its override is in place: the next start puts
+    // the printer's lines back, unless someone changed them since.
+    void killedProgramIsRestoredLater()
+    {
+        const QByteArray before = "Dest Dunmarrow_PS copies=7\n";
+        QVERIFY(writeLpOptions(before));
+        QVERIFY(runKilledOverride(kPs));
+        QVERIFY(userOptionsFile() != before);
+        QCOMPARE(restoreAbandonedPrinterDefaults(), 1);
+        QCOMPARE(userOptionsFile(), before);
+
+        QVERIFY(runKilledOverride(kPs));
+        QVERIFY(writeLpOptions("Dest Dunmarrow_PS copies=11\n"));
+        // The next override settles it first, and leaves the user's change.
+        PrinterDefaultsOverride override;
+        QVERIFY(overrideFor(kPs, 3, &override));
+        QVERIFY(restorePrinterDefaults(&override));
+        QCOMPARE(userOptionsFile(), QByteArray("Dest Dunmarrow_PS copies=11\n"));
+        QCOMPARE(restoreAbandonedPrinterDefaults(), 0);
+    }
+
+    // A restore that cannot write is tried again, not forgotten.
+    void failedRestoreIsRetried()
+    {
+        const QByteArray before = "Dest Dunmarrow_PS copies=7\n";
+        QVERIFY(writeLpOptions(before));
+        const QString folder = QFileInfo(userLpOptionsPath()).absolutePath();
+        PrinterDefaultsOverride override;
+        QVERIFY(overrideFor(kPs, 3, &override));
+        QVERIFY(makeFileReadOnly(folder));
+        const bool restored = restorePrinterDefaults(&override);
+        makeFileWritable(folder);
+        QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                          | QFileDevice::ExeOwner);
+        QVERIFY(!restored);
+        QVERIFY(userOptionsFile() != before);
+        QCOMPARE(restoreAbandonedPrinterDefaults(), 1);
+        QCOMPARE(userOptionsFile(), before);
+    }
+
     void driverSettingsKeepAllButCopies()
     {
         QVERIFY(writeLpOptions("Dest Dunmarrow_PS sides=two-sided-long-edge\n"));
@@ -204,7 +311,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::newRow("unknown printer")
             << "No_Such_Printer" << "A4" << int(OverrideMessages::Acrobat) << false
-            << "Unable to open printer settings: No_Such_Printer";
+            << "Unable to open printer settings: No_Such_Printer (no such printer is installed)";
         QTest::newRow("unreadable options")
             << kPs << "A4" << int(OverrideMessages::Office) << true
             << "Unable to read the printer defaults: Dunmarrow_PS";
@@ -245,5 +352,5 @@ private Q_SLOTS:
     }
 };
 
-DUNMARROW_TEST_MAIN(TestPrinterDefaults)
+DUNMARROW_TEST_MAIN_WITH_CHILD(TestPrinterDefaults, overrideAndDie)
 #include "tst_printerdefaults.moc"

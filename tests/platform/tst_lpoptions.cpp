@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 
 using namespace Platform;
 
@@ -125,7 +126,7 @@ private Q_SLOTS:
         const QByteArray moved = withDefaultDestination(kUserFile, QStringLiteral("other"));
         QCOMPARE(lpOptionsDefaultDestination(moved), QStringLiteral("Other"));
         QVERIFY(moved.contains("Dest Lab sides=two-sided-long-edge media=A4 # the lab\n"));
-        QVERIFY(moved.contains("Default Other\tcopies=5\n"));
+        QVERIFY(moved.endsWith("Default Other\tcopies=5"));
         QCOMPARE(lpOptionsFor(moved, QStringLiteral("Lab")),
                  lpOptionsFor(kUserFile, QStringLiteral("Lab")));
 
@@ -135,6 +136,83 @@ private Q_SLOTS:
         const QByteArray added = withDefaultDestination(kUserFile, QStringLiteral("New"));
         QCOMPARE(lpOptionsDefaultDestination(added), QStringLiteral("New"));
         QVERIFY(added.contains("Dest Lab sides"));
+    }
+
+    // Overrides of two printers restored in either order, and a default
+    // moved in between: only each printer's own lines come back.
+    void restoringOnePrintersLines()
+    {
+        const QByteArray original = "# mine\r\nDest Office duplex=none\r\n"
+                                    "Default Lab media=A4 # the lab\r\nDest Other\tcopies=5";
+        const QString lab = QStringLiteral("Lab");
+        const QString office = QStringLiteral("Office");
+        const QList<QByteArray> savedLab = destinationLines(original, lab);
+        const QList<QByteArray> savedOffice = destinationLines(original, office);
+        QCOMPARE(savedLab, QList<QByteArray>{"Default Lab media=A4 # the lab\r\n"});
+
+        QByteArray now = withDestinationOptions(original, lab, options({{"copies", "3"}}));
+        now = withDestinationOptions(now, office, options({{"sides", "one-sided"}}));
+        now = withDestinationLines(now, lab, savedLab);
+        now = withDestinationLines(now, office, savedOffice);
+        QCOMPARE(now, original);
+
+        // The user made Office the default while Lab was overridden.
+        now = withDestinationOptions(original, lab, options({{"copies", "3"}}));
+        now = withDefaultDestination(now, office);
+        now = withDestinationLines(now, lab, savedLab);
+        QCOMPARE(lpOptionsDefaultDestination(now), office);
+        QVERIFY(now.contains("Dest Lab media=A4 # the lab\r\n"));
+        QVERIFY(sameDestinationOptions(destinationLines(now, lab), savedLab));
+
+        // ... and made a printer without lines of its own the default.
+        now = withDestinationOptions(original, QStringLiteral("New"), options({{"copies", "2"}}));
+        now = withDefaultDestination(now, QStringLiteral("New"));
+        now = withDestinationLines(now, QStringLiteral("New"), {});
+        QCOMPARE(lpOptionsDefaultDestination(now), QStringLiteral("New"));
+        QCOMPARE(lpOptionsFor(now, QStringLiteral("New")), OptionList());
+        QCOMPARE(lpOptionsFor(now, lab), lpOptionsFor(original, lab));
+
+        // The last line comes back without the ending it never had.
+        now = withDestinationOptions(original, QStringLiteral("Other"), options({{"copies", "1"}}));
+        QCOMPARE(withDestinationLines(now, QStringLiteral("Other"),
+                                      destinationLines(original, QStringLiteral("Other"))),
+                 original);
+    }
+
+    // A file that did not exist is removed again when nothing else came in
+    // meanwhile; one that gained other lines keeps them.
+    void restoringIntoAFileThatDidNotExist()
+    {
+        const LpOptionsLines none{false, {}};
+        QVERIFY(writeLpOptions("Dest Lab copies=2\n"));
+        QVERIFY(restoreDestinationLines(QStringLiteral("Lab"), none));
+        QVERIFY(!QFile::exists(userLpOptionsPath()));
+
+        QVERIFY(writeLpOptions("Dest Lab copies=2\nDest Office copies=4\n"));
+        QVERIFY(restoreDestinationLines(QStringLiteral("Lab"), none));
+        LpOptionsSnapshot now;
+        QVERIFY(readLpOptions(&now));
+        QCOMPARE(now.bytes, QByteArray("Dest Office copies=4\n"));
+    }
+
+    // A read-modify-write waits for another process that holds the lock,
+    // and then builds on what that process wrote.
+    void lockIsSharedWithOtherProcesses()
+    {
+        QVERIFY(writeLpOptions("Dest Lab copies=2\n"));
+        QProcess holder;
+        holder.start(QStringLiteral("flock"),
+                     {userLpOptionsPath() + QStringLiteral(".lock"), QStringLiteral("sh"),
+                      QStringLiteral("-c"),
+                      QStringLiteral("sleep 1; printf 'Dest Lab copies=2\\nDest Office copies=4\\n' > %1")
+                          .arg(userLpOptionsPath())});
+        QVERIFY(holder.waitForStarted());
+        QTest::qWait(300);
+        QVERIFY(restoreDestinationLines(QStringLiteral("Lab"), {true, {"Dest Lab copies=9\n"}}));
+        QVERIFY(holder.waitForFinished());
+        LpOptionsSnapshot now;
+        QVERIFY(readLpOptions(&now));
+        QCOMPARE(now.bytes, QByteArray("Dest Lab copies=9\nDest Office copies=4\n"));
     }
 
     void fileSnapshots()

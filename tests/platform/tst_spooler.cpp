@@ -247,7 +247,7 @@ private Q_SLOTS:
         PrinterInfo9 saved;
         QVERIFY(getPrinterInfo9(ps, &saved));
         QVERIFY(saved.devMode.has_value());
-        QCOMPARE(saved.saved.bytes, before);
+        QCOMPARE(saved.saved.lines, destinationLines(before, kPs));
 
         DeviceMode changed = *saved.devMode;
         changed.dmDuplex = DMDUP_VERTICAL;
@@ -260,8 +260,10 @@ private Q_SLOTS:
         QCOMPARE(reread.dmPaperSize, DMPAPER_A4);
         QVERIFY(userOptionsFile().startsWith(before));
 
+        // Meanwhile the user changed another printer: that change stays.
+        setUserOptions(userOptionsFile() + "Dest Other copies=3\n");
         QVERIFY(restorePrinterInfo9(ps, saved));
-        QCOMPARE(userOptionsFile(), before);
+        QCOMPARE(userOptionsFile(), before + "Dest Other copies=3\n");
     }
 
     void defaultPrinterSwappedAndRestored()
