@@ -13,6 +13,8 @@
 #   Dunmarrow_PS   PostScript (generic PPD, duplexer installed): the
 #                  printer's own filter chain runs, so the output shows copies,
 #                  duplex and page size
+#   Dunmarrow_Closed  enabled but rejecting jobs, as a queue an administrator
+#                  closed
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -87,6 +89,8 @@ add_queues() {
   lpadmin -h "$server" -p Dunmarrow_Raw -E -v "dunmarrow-spool:$dir/out/Dunmarrow_Raw" 2>/dev/null
   lpadmin -h "$server" -p Dunmarrow_PS -E -v "dunmarrow-spool:$dir/out/Dunmarrow_PS" \
     -m drv:///sample.drv/generic.ppd -o Option1=True
+  lpadmin -h "$server" -p Dunmarrow_Closed -E -v "dunmarrow-spool:$dir/out/Dunmarrow_Raw"
+  cupsreject -h "$server" Dunmarrow_Closed
 }
 
 start() {

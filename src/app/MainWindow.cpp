@@ -15,7 +15,6 @@
 
 #include <QDragEnterEvent>
 #include <QHBoxLayout>
-#include <QPrinterInfo>
 #include <QPushButton>
 #include <QSettings>
 #include <QToolButton>
@@ -173,7 +172,7 @@ void MainWindow::refreshPrinters()
     QSettings settings;
     const QString chosen = normalQueuePrinter(
         m_printers, QString(), settings.value(QStringLiteral("defaultPrinter")).toString(),
-        QPrinterInfo::defaultPrinterName());
+        systemDefaultPrinter());
     if (!chosen.isEmpty())
         settings.setValue(QStringLiteral("defaultPrinter"), chosen);
     reloadQueueTable();

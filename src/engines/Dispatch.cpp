@@ -1,16 +1,16 @@
 #include "engines/Dispatch.h"
 
 #include "cache/CacheStore.h"
+#include "engines/FileTypes.h"
+#include "engines/ImagePrinting.h"
 #include "engines/OfficeSuites.h"
 #include "engines/PdfiumLibrary.h"
 #include "engines/PdfiumPrinting.h"
 #include "platform/Automation.h"
+#include "platform/PinnedFile.h"
 
 #include <QFileInfo>
-#include <QImageReader>
 #include <QMessageBox>
-#include <QPainter>
-#include <QPrinter>
 
 #include <algorithm>
 
@@ -18,6 +18,8 @@ namespace {
 
 const char kAcrobatMissing[] = "This computer does not have  Adobe Acrobat  installed, so  Acrobat "
                                "Print，Please install  Adobe Acrobat software.";
+
+const char kNotRegular[] = "The file is not a regular file and cannot be printed";
 
 bool isImageSuffix(const QString &suffix)
 {
@@ -62,56 +64,6 @@ bool isAcrobatInstalled()
     return Platform::isAutomationClassRegistered(QStringLiteral("AcroExch.AVDoc"));
 }
 
-bool printImageWithQt(const PrintJob &job, int *pages, QString *message)
-{
-    *pages = 0;
-    QImageReader reader(job.path);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true); // a photo prints the way up it was taken
-    const QImage image = reader.read();
-    if (image.isNull()) {
-        *message = QStringLiteral("Unable to read the image file，The format may be unsupported or "
-                                  "the file is damaged");
-        return false;
-    }
-
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setPrinterName(job.printerName);
-    printer.setDocName(QFileInfo(job.path).fileName()); // what the queue shows
-    printer.setCopyCount(std::max(1, job.copies));
-    if (!job.useDriverSettings) {
-        printer.setColorMode(job.color ? QPrinter::Color : QPrinter::GrayScale);
-        printer.setDuplex(!job.duplex       ? QPrinter::DuplexNone
-                          : job.shortEdge ? QPrinter::DuplexShortSide
-                                          : QPrinter::DuplexLongSide);
-        printer.setPageSize(pageSizeForKey(job.paperKey));
-    }
-    printer.setFullPage(false);
-
-    // An unknown printer name would quietly turn the job into a PDF file
-    // nobody asked for: the job must reach the named printer or fail.
-    QPainter painter;
-    if (printer.outputFormat() != QPrinter::NativeFormat
-        || printer.printerName() != job.printerName || !painter.begin(&printer)) {
-        *message = QStringLiteral("Unable to open an image print job for the selected printer");
-        return false;
-    }
-    // The painter's origin is the printable area's corner.
-    const QRect area = painter.viewport();
-    const QSize scaled = image.size().scaled(area.size(), Qt::KeepAspectRatio);
-    const QRect target(area.x() + area.width() / 2 - scaled.width() / 2,
-                       area.y() + area.height() / 2 - scaled.height() / 2, scaled.width(),
-                       scaled.height());
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, image);
-    if (!painter.end()) {
-        *message = QStringLiteral("Unable to open an image print job for the selected printer");
-        return false;
-    }
-    *pages = 1;
-    return true;
-}
-
 PrintResult dispatchPrintJob(const PrintJob &job)
 {
     if (job.isCache) {
@@ -120,6 +72,12 @@ PrintResult dispatchPrintJob(const PrintJob &job)
         return replayResult(ok, job.cachedPageCount, message,
                             "The printer did not receive standalone cache data");
     }
+
+    // A name that has become a FIFO or a device would block whoever opens
+    // it; the engines check again as they open the file.
+    const QFileInfo source(job.path);
+    if (source.exists() && !source.isFile())
+        return replayResult(false, 0, QString(), kNotRegular);
 
     const QString suffix = lowerSuffix(job.path);
     QString prnPath;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "queue/JobModel.h"
+#include "engines/PrintJob.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,8 +22,6 @@ PrintResult dispatchPrintJob(const PrintJob &job);
 
 bool isAcrobatInstalled();
 
-// The image route: the image fitted and centred on one page.
-bool printImageWithQt(const PrintJob &job, int *pages, QString *message);
 
 // What the dependency check would report, one item per missing program.
 QStringList missingDependencies();

@@ -1,7 +1,7 @@
 #include "engines/OfficeSuites.h"
 
 #include "platform/Automation.h"
-#include "queue/JobModel.h"
+#include "engines/FileTypes.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,5 +1,7 @@
 #include "engines/PdfiumLibrary.h"
 
+#include "platform/LastError.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -59,6 +61,15 @@ bool resolveGroups(QLibrary &library, int groups, Functions *f, QString *m)
             && resolve(library, "FPDFPage_GetRotation", &f->GetRotation, m)
             && resolve(library, "FPDFPage_GetAnnotCount", &f->GetAnnotCount, m);
     }
+    if (ok && (groups & RenderGroup)) {
+        ok = resolve(library, "FPDF_GetDocPermissions", &f->GetDocPermissions, m)
+            && resolve(library, "FPDFBitmap_CreateEx", &f->BitmapCreateEx, m)
+            && resolve(library, "FPDFBitmap_FillRect", &f->BitmapFillRect, m)
+            && resolve(library, "FPDFBitmap_GetBuffer", &f->BitmapGetBuffer, m)
+            && resolve(library, "FPDFBitmap_GetStride", &f->BitmapGetStride, m)
+            && resolve(library, "FPDFBitmap_Destroy", &f->BitmapDestroy, m)
+            && resolve(library, "FPDF_RenderPageBitmap", &f->RenderPageBitmap, m);
+    }
     return ok;
 }
 
@@ -96,10 +107,18 @@ bool Pass::open(const QString &pdfPath, int groups, QString *message)
     if (!resolveGroups(library, groups | CoreGroup, &m_functions, message))
         return false;
 
+    // Checked and held before the lock is taken: a name that turned into a
+    // FIFO would otherwise hang every PDFium user of the process.
+    if (!m_source.open(pdfPath)) {
+        *message = Platform::lastError() == Platform::ErrorInvalidData
+            ? QStringLiteral("Not a regular file: ") + pdfPath
+            : pdfiumErrorText(2);
+        return false;
+    }
     m_lock = std::make_unique<Lock>();
     m_functions.InitLibrary();
     m_initialised = true;
-    const QByteArray path = QDir::toNativeSeparators(pdfPath).toUtf8();
+    const QByteArray path = QDir::toNativeSeparators(m_source.path()).toUtf8();
     m_document = m_functions.LoadDocument(path.constData(), nullptr);
     if (!m_document) {
         *message = pdfiumErrorText(quint32(m_functions.GetLastError()));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PinnedFile.h"
+
 #include <QString>
 
 #include <memory>
@@ -13,6 +15,7 @@ namespace Pdfium {
 using Document = void *;
 using Page = void *;
 using PageObject = void *;
+using Bitmap = void *;
 
 struct Matrix
 {
@@ -35,6 +38,11 @@ inline bool isPlainColorSpace(int colorspace)
 {
     return colorspace == 1 || colorspace == 2 || colorspace == 3 || colorspace == 7;
 }
+
+inline constexpr int kBitmapBgr = 2;           // FPDFBitmap_BGR
+inline constexpr int kRenderAnnotations = 0x01; // FPDF_ANNOT
+inline constexpr int kRenderPrinting = 0x800;   // FPDF_PRINTING
+inline constexpr unsigned long kPermissionPrint = 0x4;
 
 inline constexpr int kTextObject = 1;
 inline constexpr int kImageObject = 3;
@@ -68,12 +76,22 @@ struct Functions
     int (*GetTextRenderMode)(PageObject) = nullptr;
     int (*GetRotation)(Page) = nullptr;
     int (*GetAnnotCount)(Page) = nullptr;
+    // Rendering and permissions
+    unsigned long (*GetDocPermissions)(Document) = nullptr;
+    Bitmap (*BitmapCreateEx)(int width, int height, int format, void *firstScan, int stride) = nullptr;
+    void (*BitmapFillRect)(Bitmap, int left, int top, int width, int height, unsigned long color) = nullptr;
+    void *(*BitmapGetBuffer)(Bitmap) = nullptr;
+    int (*BitmapGetStride)(Bitmap) = nullptr;
+    void (*BitmapDestroy)(Bitmap) = nullptr;
+    void (*RenderPageBitmap)(Bitmap, Page, int startX, int startY, int sizeX, int sizeY, int rotate,
+                             int flags) = nullptr;
 };
 
 enum Group {
     CoreGroup = 0x1,
     PageObjectGroup = 0x2,
     PassThroughGroup = 0x4,
+    RenderGroup = 0x8,
 };
 
 // One pass: library loaded and resolved, PDFium initialised, one document
@@ -92,10 +110,14 @@ public:
 
     const Functions &fn() const { return m_functions; }
     Document document() const { return m_document; }
+    // The name the document was opened by: the checked file itself, for
+    // other readers of the same file.
+    QString sourcePath() const { return m_source.path(); }
 
 private:
     struct Lock;
     QString m_libraryPath;
+    Platform::PinnedFile m_source;
     Functions m_functions;
     Document m_document = nullptr;
     bool m_initialised = false;

@@ -173,6 +173,42 @@ bool drawJpeg(PrinterDc *dc, const JpegPage &jpeg, double w, double h, const Fit
         > 0;
 }
 
+// The page as PDFium draws it for print, at the device's resolution, placed
+// in bands so that a large page never needs one large bitmap.
+bool renderPage(const Pdfium::Functions &fn, Pdfium::Page page, PrinterDc *dc,
+                const FittedPage &fit)
+{
+    constexpr qsizetype kBandBytes = 8 * 1024 * 1024;
+    const int bandRows = int(std::clamp<qsizetype>(kBandBytes / (qsizetype(fit.width) * 3), 1,
+                                                   fit.height));
+    for (int top = 0; top < fit.height; top += bandRows) {
+        const int rows = std::min(bandRows, fit.height - top);
+        Pdfium::Bitmap bitmap = fn.BitmapCreateEx(fit.width, rows, Pdfium::kBitmapBgr, nullptr, 0);
+        if (!bitmap)
+            return false;
+        fn.BitmapFillRect(bitmap, 0, 0, fit.width, rows, 0xFFFFFFFF);
+        fn.RenderPageBitmap(bitmap, page, 0, -top, fit.width, fit.height, 0,
+                            Pdfium::kRenderAnnotations | Pdfium::kRenderPrinting);
+        const auto *buffer = static_cast<const uchar *>(fn.BitmapGetBuffer(bitmap));
+        const int stride = fn.BitmapGetStride(bitmap);
+        QByteArray rgb(qsizetype(fit.width) * rows * 3, Qt::Uninitialized);
+        char *out = rgb.data();
+        for (int y = 0; y < rows; ++y) {
+            const uchar *in = buffer + qsizetype(y) * stride;
+            for (int x = 0; x < fit.width; ++x, in += 3) {
+                *out++ = char(in[2]);
+                *out++ = char(in[1]);
+                *out++ = char(in[0]);
+            }
+        }
+        fn.BitmapDestroy(bitmap);
+        if (stretchRgb(dc, fit.offsetX, fit.offsetY + top, fit.width, rows, fit.width, rows, rgb)
+            <= 0)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 FittedPage fitPage(double w, double h, int printableWidth, int printableHeight)
@@ -210,9 +246,19 @@ bool printPdfToDc(const QString &pdfPath, PrinterDc *dc, int printableWidth, int
     int pageCount = 0;
     {
         Pdfium::Pass pass(configuredLibraryPath);
-        if (!pass.open(pdfPath, Pdfium::PageObjectGroup | Pdfium::PassThroughGroup, &text))
+        if (!pass.open(pdfPath,
+                       Pdfium::PageObjectGroup | Pdfium::PassThroughGroup | Pdfium::RenderGroup,
+                       &text))
             return finish(false);
         const Pdfium::Functions &fn = pass.fn();
+        // Checked once for the whole document: no page of a document that
+        // forbids printing reaches the printer, whichever way it would go.
+        if (!(fn.GetDocPermissions(pass.document()) & Pdfium::kPermissionPrint)) {
+            text = QStringLiteral("The PDF document does not allow printing.");
+            return finish(false);
+        }
+        // The spool writer reads the very file PDFium opened.
+        const QString source = pass.sourcePath();
         pageCount = fn.GetPageCount(pass.document());
         for (int i = 0; i < pageCount; ++i) {
             Pdfium::PageGuard page(fn, fn.LoadPage(pass.document(), i));
@@ -232,15 +278,17 @@ bool printPdfToDc(const QString &pdfPath, PrinterDc *dc, int printableWidth, int
                                    .arg(lastError()));
                 break;
             }
+            // A page goes as vector forms only where the spool writer reads
+            // it as PDFium does; otherwise it goes as what PDFium draws.
+            QString drawError;
             if (qualifies && drawJpeg(dc, jpeg, w, h, fit)) {
                 ++passThrough;
-            } else {
-                QString drawError;
-                if (!drawPdfPage(dc, pdfPath, i, fit.offsetX, fit.offsetY, fit.width, fit.height,
-                                 &drawError)) {
-                    setText(&text, drawError);
-                    break;
-                }
+            } else if (!(canPlacePdfPage(dc, source, {i, pageCount, w, h})
+                         && drawPdfPage(dc, source, i, fit.offsetX, fit.offsetY, fit.width,
+                                        fit.height, &drawError))
+                       && !renderPage(fn, page.get(), dc, fit)) {
+                setText(&text, QStringLiteral("The printer device could not draw page %1.").arg(i + 1));
+                break;
             }
             if (endPage(dc) <= 0) {
                 setText(&text, QStringLiteral("The printer could not finish page %1 (Windows error %2).")
@@ -274,7 +322,8 @@ bool printPdfWithPdfium(const PdfiumPrintRequest &request, int *pagesPrinted, QS
 
     PrinterHandle printer;
     if (!openPrinter(request.printerName, &printer))
-        return fail(QStringLiteral("Unable to open printer: ") + request.printerName);
+        return fail(withLastErrorReason(QStringLiteral("Unable to open printer: ")
+                                        + request.printerName));
     if (documentPropertiesSize(printer) < 1)
         return fail(QStringLiteral("The printer driver did not provide DEVMODE data: ")
                     + request.printerName);

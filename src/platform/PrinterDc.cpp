@@ -1,6 +1,7 @@
 #include "platform/PrinterDc.h"
 
 #include "platform/LastError.h"
+#include "platform/PinnedFile.h"
 #include "platform/SpoolJobs.h"
 #include "platform/SpoolerState.h"
 
@@ -21,6 +22,9 @@
 #include <cmath>
 #include <map>
 
+#include <sys/stat.h>
+#include <zlib.h>
+
 namespace Platform {
 
 namespace {
@@ -28,12 +32,94 @@ namespace {
 constexpr double kPointsPerHundredthMm = 72.0 / 2540.0;
 
 // A source PDF, opened once per document and kept until the spool is
-// written (the spool refers to its objects until then).
+// written (the spool refers to its objects until then). A document qpdf
+// cannot read has no pdf.
 struct SourcePdf
 {
     std::shared_ptr<QPDF> pdf;
+    bool printable = true;
     std::vector<QPDFPageObjectHelper> pages;
+    // Per page: a printable annotation without an appearance, which the
+    // flattening would drop.
+    std::vector<bool> unflattenable;
+    // Per page: -1 not checked yet, 0 must be rendered, 1 placeable.
+    std::vector<int> placeable;
 };
+
+bool needsAppearance(QPDFObjectHandle annotation)
+{
+    if (!annotation.isDictionary())
+        return false;
+    const int flags = annotation.getKey("/F").isInteger() ? annotation.getKey("/F").getIntValueAsInt() : 0;
+    const bool printed = (flags & an_print) && !(flags & (an_invisible | an_hidden));
+    const std::string subtype =
+        annotation.getKey("/Subtype").isName() ? annotation.getKey("/Subtype").getName() : "";
+    if (!printed || subtype == "/Link" || subtype == "/Popup")
+        return false;
+    QPDFObjectHandle ap = annotation.getKey("/AP");
+    return !ap.isDictionary() || ap.getKey("/N").isNull();
+}
+
+SourcePdf readSource(const QString &pdfPath)
+{
+    SourcePdf source;
+    // Opened without waiting, and only a regular file.
+    PinnedFile file;
+    if (!file.open(pdfPath))
+        return source;
+    try {
+        auto pdf = std::make_shared<QPDF>();
+        pdf->setSuppressWarnings(true);
+        const QByteArray fileName = QFile::encodeName(file.path());
+        pdf->processFile(fileName.constData());
+        source.printable = pdf->allowPrintLowRes();
+        // Form fields and annotations print as they look on paper.
+        QPDFAcroFormDocumentHelper(*pdf).generateAppearancesIfNeeded();
+        source.pages = QPDFPageDocumentHelper(*pdf).getAllPages();
+        for (QPDFPageObjectHelper &page : source.pages) {
+            bool missing = false;
+            for (QPDFAnnotationObjectHelper &annotation : page.getAnnotations())
+                missing = missing || needsAppearance(annotation.getObjectHandle());
+            source.unflattenable.push_back(missing);
+        }
+        QPDFPageDocumentHelper(*pdf).flattenAnnotations(an_print, an_invisible | an_hidden);
+        source.placeable.assign(source.pages.size(), -1);
+        source.pdf = pdf;
+    } catch (const std::exception &) {
+        return SourcePdf();
+    }
+    return source;
+}
+
+bool sameSize(double width, double height, const QPDFObjectHandle::Rectangle &box, int rotate)
+{
+    double boxWidth = std::abs(box.urx - box.llx);
+    double boxHeight = std::abs(box.ury - box.lly);
+    if (rotate % 180 != 0)
+        std::swap(boxWidth, boxHeight);
+    return std::abs(boxWidth - width) < 1.0 && std::abs(boxHeight - height) < 1.0;
+}
+
+// The checks of canPlacePdfPage for one page of a readable source.
+bool checkPage(SourcePdf &source, const PdfPageView &view)
+{
+    QPDF &pdf = *source.pdf;
+    if (pdf.anyWarnings() || int(source.pages.size()) != view.pageCount
+        || source.unflattenable.at(size_t(view.index)))
+        return false;
+    QPDFPageObjectHelper page = source.pages.at(size_t(view.index));
+    QPDFObjectHandle mediaBox = page.getAttribute("/MediaBox", false);
+    QPDFObjectHandle cropBox = page.getCropBox(false, false);
+    if (!mediaBox.isRectangle() || !cropBox.isRectangle())
+        return false;
+    QPDFObjectHandle rotate = page.getAttribute("/Rotate", false);
+    const int degrees = rotate.isInteger() ? int(rotate.getIntValue() % 360) : 0;
+    if (!sameSize(view.width, view.height, cropBox.getArrayAsRectangle(), degrees))
+        return false;
+    Pl_Discard discard;
+    page.pipeContents(&discard);
+    return !pdf.anyWarnings();
+}
 
 QString fmt(double value)
 {
@@ -82,6 +168,8 @@ struct PrinterDc::Impl
         page.getKey("/Resources").getKey("/XObject").replaceKey(name, object);
         return name;
     }
+
+    SourcePdf &source(const QString &pdfPath);
 
     void resetDocument()
     {
@@ -233,6 +321,40 @@ int abortDoc(PrinterDc *dc)
     return 1;
 }
 
+SourcePdf &PrinterDc::Impl::source(const QString &pdfPath)
+{
+    // Known by the file itself: a name such as a pinned descriptor's may
+    // stand for another file later in the same document.
+    struct stat info{};
+    const QByteArray name = QFile::encodeName(pdfPath);
+    const QString key = ::stat(name.constData(), &info) == 0
+        ? QStringLiteral("%1:%2").arg(info.st_dev).arg(info.st_ino)
+        : pdfPath;
+    auto found = sources.find(key);
+    if (found == sources.end())
+        found = sources.emplace(key, readSource(pdfPath)).first;
+    return found->second;
+}
+
+bool canPlacePdfPage(PrinterDc *dc, const QString &pdfPath, const PdfPageView &view)
+{
+    if (!dc || !dc->impl()->docStarted)
+        return false;
+    SourcePdf &source = dc->impl()->source(pdfPath);
+    if (!source.pdf || !source.printable || view.index < 0
+        || view.index >= int(source.pages.size()))
+        return false;
+    int &verdict = source.placeable.at(size_t(view.index));
+    if (verdict < 0) {
+        try {
+            verdict = checkPage(source, view) ? 1 : 0;
+        } catch (const std::exception &) {
+            verdict = 0;
+        }
+    }
+    return verdict == 1;
+}
+
 bool drawPdfPage(PrinterDc *dc, const QString &pdfPath, int pageIndex, int x, int y, int width,
                  int height, QString *message)
 {
@@ -242,25 +364,18 @@ bool drawPdfPage(PrinterDc *dc, const QString &pdfPath, int pageIndex, int x, in
     }
     PrinterDc::Impl &d = *dc->impl();
     try {
-        auto found = d.sources.find(pdfPath);
-        if (found == d.sources.end()) {
-            auto pdf = std::make_shared<QPDF>();
-            pdf->setSuppressWarnings(true);
-            const QByteArray fileName = QFile::encodeName(pdfPath);
-            pdf->processFile(fileName.constData());
-            if (!pdf->allowPrintLowRes()) {
-                *message = QStringLiteral("The PDF document does not allow printing.");
-                return false;
-            }
-            // Form fields and annotations print as they look on paper.
-            QPDFAcroFormDocumentHelper(*pdf).generateAppearancesIfNeeded();
-            QPDFPageDocumentHelper(*pdf).flattenAnnotations(an_print, an_invisible | an_hidden);
-            if (pdf->getPDFVersion() > d.minimumVersion)
-                d.minimumVersion = pdf->getPDFVersion();
-            SourcePdf source{pdf, QPDFPageDocumentHelper(*pdf).getAllPages()};
-            found = d.sources.emplace(pdfPath, std::move(source)).first;
+        SourcePdf &found = d.source(pdfPath);
+        if (!found.pdf) {
+            *message = QStringLiteral("The printer device could not read the PDF document.");
+            return false;
         }
-        std::vector<QPDFPageObjectHelper> &pages = found->second.pages;
+        if (!found.printable) {
+            *message = QStringLiteral("The PDF document does not allow printing.");
+            return false;
+        }
+        if (found.pdf->getPDFVersion() > d.minimumVersion)
+            d.minimumVersion = found.pdf->getPDFVersion();
+        std::vector<QPDFPageObjectHelper> &pages = found.pages;
         if (pageIndex < 0 || pageIndex >= int(pages.size())) {
             *message = QStringLiteral("The PDF document has no page %1.").arg(pageIndex + 1);
             return false;
@@ -277,10 +392,8 @@ bool drawPdfPage(PrinterDc *dc, const QString &pdfPath, int pageIndex, int x, in
         d.content += QPDFPageObjectHelper(d.page).placeFormXObject(
             form, name, d.toPoints(x, y, width, height), true, true, true);
         d.content += "\n";
-    } catch (const std::exception &error) {
-        *message = QStringLiteral("The printer device could not draw page %1: %2")
-                       .arg(pageIndex + 1)
-                       .arg(QString::fromLocal8Bit(error.what()));
+    } catch (const std::exception &) {
+        *message = QStringLiteral("The printer device could not draw page %1.").arg(pageIndex + 1);
         return false;
     }
     return true;
@@ -344,6 +457,66 @@ int extEscape(PrinterDc *dc, int escape, const QByteArray &input, QByteArray *ou
     return 0;
 }
 
+namespace {
+
+// One image of the page: its stream, its name among the page's resources
+// and where it is drawn.
+bool placeImage(PrinterDc::Impl &d, QPDFObjectHandle image, int x, int y, int width, int height)
+{
+    const std::string name = d.addResource("Im", image);
+    const auto rect = d.toPoints(x, y, width, height);
+    d.content += QStringLiteral("q %1 0 0 %2 %3 %4 cm %5 Do Q\n")
+                     .arg(fmt(rect.urx - rect.llx), fmt(rect.ury - rect.lly), fmt(rect.llx),
+                          fmt(rect.lly), QString::fromStdString(name))
+                     .toStdString();
+    return true;
+}
+
+QPDFObjectHandle imageStream(QPDF *pdf, std::string data, const char *filter, int pixelWidth,
+                             int pixelHeight, const char *colorSpace)
+{
+    QPDFObjectHandle image = QPDFObjectHandle::newStream(pdf);
+    image.replaceStreamData(std::move(data), QPDFObjectHandle::newName(filter),
+                            QPDFObjectHandle::newNull());
+    QPDFObjectHandle dict = image.getDict();
+    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
+    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
+    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(pixelWidth));
+    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(pixelHeight));
+    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
+    dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(colorSpace));
+    return image;
+}
+
+} // namespace
+
+int stretchRgb(PrinterDc *dc, int x, int y, int width, int height, int pixelWidth,
+               int pixelHeight, const QByteArray &rgb)
+{
+    if (!dc || !dc->impl()->pageOpen || pixelWidth < 1 || pixelHeight < 1
+        || rgb.size() != qsizetype(pixelWidth) * pixelHeight * 3)
+        return 0;
+    // Deflated here: a page of pixels is large, and the spool is kept in
+    // memory until the document ends.
+    uLongf length = compressBound(uLong(rgb.size()));
+    std::string deflated(length, '\0');
+    if (compress2(reinterpret_cast<Bytef *>(deflated.data()), &length,
+                  reinterpret_cast<const Bytef *>(rgb.constData()), uLong(rgb.size()), Z_BEST_SPEED)
+        != Z_OK)
+        return 0;
+    deflated.resize(length);
+    PrinterDc::Impl &d = *dc->impl();
+    try {
+        return placeImage(d, imageStream(d.spool.get(), std::move(deflated), "/FlateDecode",
+                                         pixelWidth, pixelHeight, "/DeviceRGB"),
+                          x, y, width, height)
+            ? 1
+            : 0;
+    } catch (const std::exception &) {
+        return 0;
+    }
+}
+
 int stretchJpeg(PrinterDc *dc, int x, int y, int width, int height, int, int,
                 const QByteArray &jpeg)
 {
@@ -354,28 +527,15 @@ int stretchJpeg(PrinterDc *dc, int x, int y, int width, int height, int, int,
         return 0;
     PrinterDc::Impl &d = *dc->impl();
     try {
-        QPDFObjectHandle image = QPDFObjectHandle::newStream(d.spool.get());
-        image.replaceStreamData(std::string(jpeg.constData(), size_t(jpeg.size())),
-                                QPDFObjectHandle::newName("/DCTDecode"),
-                                QPDFObjectHandle::newNull());
-        QPDFObjectHandle dict = image.getDict();
-        dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-        dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
-        dict.replaceKey("/Width", QPDFObjectHandle::newInteger(info.width));
-        dict.replaceKey("/Height", QPDFObjectHandle::newInteger(info.height));
-        dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
         const char *space = info.components == 1 ? "/DeviceGray"
             : info.components == 3               ? "/DeviceRGB"
                                                  : "/DeviceCMYK";
-        dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(space));
+        QPDFObjectHandle image =
+            imageStream(d.spool.get(), std::string(jpeg.constData(), size_t(jpeg.size())),
+                        "/DCTDecode", info.width, info.height, space);
         if (info.adobeInverted)
-            dict.replaceKey("/Decode", QPDFObjectHandle::parse("[1 0 1 0 1 0 1 0]"));
-        const std::string name = d.addResource("Im", image);
-        const auto rect = d.toPoints(x, y, width, height);
-        d.content += QStringLiteral("q %1 0 0 %2 %3 %4 cm %5 Do Q\n")
-                         .arg(fmt(rect.urx - rect.llx), fmt(rect.ury - rect.lly), fmt(rect.llx),
-                              fmt(rect.lly), QString::fromStdString(name))
-                         .toStdString();
+            image.getDict().replaceKey("/Decode", QPDFObjectHandle::parse("[1 0 1 0 1 0 1 0]"));
+        placeImage(d, image, x, y, width, height);
     } catch (const std::exception &) {
         return 0;
     }
@@ -412,6 +572,9 @@ int endDoc(PrinterDc *dc)
         const QByteArray fileName = QFile::encodeName(spoolFile.fileName());
         QPDFWriter writer(*d.spool, fileName.constData());
         writer.setMinimumPDFVersion(d.minimumVersion);
+        // Streams go as they are: pages were checked as they were placed,
+        // and rendered pixels are deflated already.
+        writer.setDecodeLevel(qpdf_dl_none);
         writer.write();
     } catch (const std::exception &) {
         d.resetDocument();

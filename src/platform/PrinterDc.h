@@ -66,6 +66,27 @@ int extEscape(PrinterDc *dc, int escape, const QByteArray &input, QByteArray *ou
 bool drawPdfPage(PrinterDc *dc, const QString &pdfPath, int pageIndex, int x, int y, int width,
                  int height, QString *message);
 
+// What the page's renderer saw of a source page, to compare with.
+struct PdfPageView
+{
+    int index = 0;     // 0-based
+    int pageCount = 0; // of the document
+    double width = 0;  // points, as displayed (rotation applied)
+    double height = 0;
+};
+
+// Whether drawPdfPage would place the page exactly as the renderer saw it:
+// the document reads cleanly, with the same pages, a page of that size with
+// its own paper box, contents that decode and no printable annotation
+// without an appearance. Where it would not, the caller renders the page
+// itself and places the pixels.
+bool canPlacePdfPage(PrinterDc *dc, const QString &pdfPath, const PdfPageView &view);
+
+// StretchDIBits with BI_RGB: rows of 8-bit RGB pixels, top row first,
+// tightly packed, fitted into the rectangle. 0 on failure.
+int stretchRgb(PrinterDc *dc, int x, int y, int width, int height, int pixelWidth,
+               int pixelHeight, const QByteArray &rgb);
+
 // StretchDIBits with BI_JPEG: the JPEG bytes placed unchanged into the
 // rectangle. 0 when the data is not a JPEG this device can place.
 int stretchJpeg(PrinterDc *dc, int x, int y, int width, int height, int pixelWidth,

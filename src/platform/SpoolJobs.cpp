@@ -1,11 +1,11 @@
 #include "platform/SpoolJobs.h"
 
+#include "platform/ChildProcess.h"
 #include "platform/LastError.h"
 #include "platform/SpoolerState.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 
 namespace Platform {
 
@@ -27,7 +27,26 @@ struct CupsOptions
     cups_option_t *options = nullptr;
 };
 
+// The scheduler names a job with control characters in its title
+// "Untitled": they become blanks instead.
+QByteArray cleanTitle(const QString &title)
+{
+    QString clean;
+    clean.reserve(title.size());
+    for (const QChar c : title)
+        clean += (c.category() == QChar::Other_Control) ? QChar(u' ') : c;
+    return clean.toUtf8();
+}
+
+// A filter chain that takes longer than this is taken to hang.
+int s_filterTimeLimitMs = 15 * 60 * 1000;
+
 } // namespace
+
+void setFilterTimeLimit(int milliseconds)
+{
+    s_filterTimeLimitMs = std::max(milliseconds, 1);
+}
 
 bool submitDocument(PrinterHandle &printer, const QString &file, const QString &title,
                     const char *format, const OptionList &options, int *jobId)
@@ -40,7 +59,7 @@ bool submitDocument(PrinterHandle &printer, const QString &file, const QString &
     }
     PrinterHandle::State *state = printer.state();
     const char *name = state->dest->name;
-    const QByteArray titleText = title.toUtf8();
+    const QByteArray titleText = cleanTitle(title);
     CupsOptions cupsOptions(options);
 
     const int job = cupsCreateJob(state->http, name, titleText.constData(), cupsOptions.count,
@@ -99,17 +118,18 @@ bool filterToFile(PrinterHandle &printer, const QString &pdfFile, const OptionLi
         for (const auto &[name, value] : options)
             arguments << QStringLiteral("-o") << name + QLatin1Char('=') + value;
         arguments << pdfFile;
-        QProcess filter;
-        filter.setStandardOutputFile(outputFile);
-        filter.setStandardErrorFile(QProcess::nullDevice());
-        filter.start(QStringLiteral("/usr/sbin/cupsfilter"), arguments);
-        ok = filter.waitForFinished(-1) && filter.exitStatus() == QProcess::NormalExit
-            && filter.exitCode() == 0 && QFileInfo(outputFile).size() > 0;
+        int exitCode = -1;
+        setLastError(ErrorSuccess);
+        ok = runToFile(QStringLiteral("/usr/sbin/cupsfilter"), arguments, outputFile,
+                       s_filterTimeLimitMs, &exitCode)
+            && exitCode == 0 && QFileInfo(outputFile).size() > 0;
         QFile::remove(ppdPath);
     }
     if (!ok) {
+        // A hung chain says so; any other failure is the file's.
+        const quint32 error = lastError() == ErrorTimeout ? ErrorTimeout : ErrorAccessDenied;
         QFile::remove(outputFile);
-        setLastError(ErrorAccessDenied);
+        setLastError(error);
     }
     return ok;
 }

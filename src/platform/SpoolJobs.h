@@ -14,8 +14,12 @@ bool submitDocument(PrinterHandle &printer, const QString &file, const QString &
 
 // The printer's own filter chain run on a PDF, into a file: the data the
 // printer would receive. A printer without a driver receives the PDF as is.
-// Nothing is left at outputFile on failure.
+// Nothing is left at outputFile on failure; a chain that runs past the time
+// limit is stopped (ErrorTimeout).
 bool filterToFile(PrinterHandle &printer, const QString &pdfFile, const OptionList &options,
                   const QString &outputFile);
+
+// The time limit of a filter chain (15 minutes unless set).
+void setFilterTimeLimit(int milliseconds);
 
 } // namespace Platform

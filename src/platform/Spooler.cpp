@@ -270,6 +270,9 @@ void setLastErrorFromCups(quint32 fallback)
     case IPP_STATUS_ERROR_SERVICE_UNAVAILABLE:
         setLastError(ErrorServerUnavailable);
         break;
+    case IPP_STATUS_ERROR_NOT_ACCEPTING_JOBS:
+        setLastError(ErrorInvalidPrinterState);
+        break;
     case IPP_STATUS_ERROR_FORBIDDEN:
     case IPP_STATUS_ERROR_NOT_AUTHORIZED:
     case IPP_STATUS_ERROR_NOT_AUTHENTICATED:
@@ -281,13 +284,52 @@ void setLastErrorFromCups(quint32 fallback)
     }
 }
 
+namespace {
+
+int s_schedulerTimeoutMs = 15000;
+
+// Called when the scheduler has sent nothing for the time limit: give up.
+int stopWaiting(http_t *, void *)
+{
+    return 0;
+}
+
+} // namespace
+
+void setSchedulerTimeout(int milliseconds)
+{
+    s_schedulerTimeoutMs = std::max(milliseconds, 1);
+}
+
 http_t *connectToScheduler()
 {
     http_t *http = httpConnect2(cupsServer(), ippPort(), nullptr, AF_UNSPEC, cupsEncryption(),
-                                1, 30000, nullptr);
-    if (!http)
+                                1, s_schedulerTimeoutMs, nullptr);
+    if (!http) {
         setLastError(ErrorServerUnavailable);
+        return nullptr;
+    }
+    // A scheduler that accepts connections but never answers (stopped, or
+    // stuck) must not hold a print for minutes.
+    httpSetTimeout(http, s_schedulerTimeoutMs / 1000.0, stopWaiting, nullptr);
+    httpBlocking(http, 1);
     return http;
+}
+
+bool schedulerAnswers(http_t *http)
+{
+    ipp_t *request = ippNewRequest(IPP_OP_CUPS_GET_DEFAULT);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "printer-name");
+    // Any answer will do ("no default printer" included); none means the
+    // scheduler is down or stuck.
+    ipp_t *response = cupsDoRequest(http, request, "/");
+    if (!response) {
+        setLastError(ErrorServerUnavailable);
+        return false;
+    }
+    ippDelete(response);
+    return true;
 }
 
 bool openPrinter(const QString &name, PrinterHandle *handle)
@@ -301,16 +343,52 @@ bool openPrinter(const QString &name, PrinterHandle *handle)
     auto state = std::make_unique<PrinterHandle::State>();
     state->name = name;
     state->http = connectToScheduler();
-    if (!state->http)
+    // libcups looks a name it cannot find up again over connections of its
+    // own, which nothing bounds: ask only a scheduler that answers.
+    if (!state->http || !schedulerAnswers(state->http))
         return false;
-    const QByteArray utf8 = name.toUtf8();
-    state->dest = cupsGetNamedDest(state->http, utf8.constData(), nullptr);
-    if (!state->dest) {
+    // "Printer/instance", as the printer list names instances.
+    const QByteArray destination = name.section(QLatin1Char('/'), 0, 0).toUtf8();
+    const QByteArray instance = name.section(QLatin1Char('/'), 1).toUtf8();
+    state->dest = cupsGetNamedDest(state->http, destination.constData(),
+                                   instance.isEmpty() ? nullptr : instance.constData());
+    // libcups names any instance asked for; only one the user defined is one.
+    bool instanceFound = instance.isEmpty();
+    if (!instanceFound && state->dest) {
+        cups_dest_t *dests = nullptr;
+        const int count = cupsGetDests2(state->http, &dests);
+        instanceFound = cupsGetDest(destination.constData(), instance.constData(), count, dests);
+        cupsFreeDests(count, dests);
+    }
+    if (!state->dest || !instanceFound) {
         setLastErrorFromCups(ErrorInvalidPrinterName);
         return false;
     }
     *handle = PrinterHandle();
     handle->m_state = std::move(state);
+    return true;
+}
+
+bool printerNames(QStringList *names)
+{
+    names->clear();
+    http_t *http = connectToScheduler();
+    if (!http)
+        return false;
+    if (!schedulerAnswers(http)) {
+        httpClose(http);
+        return false;
+    }
+    cups_dest_t *dests = nullptr;
+    const int count = cupsGetDests2(http, &dests);
+    for (int i = 0; i < count; ++i) {
+        QString name = QString::fromUtf8(dests[i].name);
+        if (dests[i].instance)
+            name += QLatin1Char('/') + QString::fromUtf8(dests[i].instance);
+        names->append(name);
+    }
+    cupsFreeDests(count, dests);
+    httpClose(http);
     return true;
 }
 

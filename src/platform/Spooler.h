@@ -46,8 +46,17 @@ private:
 };
 
 // A name that is not a destination fails with ErrorInvalidPrinterName; a
-// scheduler that does not answer with ErrorServerUnavailable.
+// scheduler that does not answer (down, or stuck) with ErrorServerUnavailable.
+// "Printer/instance" names an instance.
 bool openPrinter(const QString &name, PrinterHandle *handle);
+
+// The installed printers in the scheduler's order, instances as
+// "Printer/instance" (the list the toolkit shows). False when the scheduler
+// does not answer.
+bool printerNames(QStringList *names);
+
+// How long any request waits for the scheduler to answer (15 s unless set).
+void setSchedulerTimeout(int milliseconds);
 void closePrinter(PrinterHandle *handle);
 
 // DocumentPropertiesW with no buffers: above 0 when the printer has settings

@@ -50,7 +50,10 @@ const QStringList &optionKeysFor(quint32 field);
 // Sets the last error from libcups' last status, or to fallback.
 void setLastErrorFromCups(quint32 fallback);
 
-// A connection to the scheduler that libcups would use.
+// A connection to the scheduler that libcups would use, on which every
+// wait for an answer is bounded.
 http_t *connectToScheduler();
+// False (ErrorServerUnavailable) when the scheduler does not answer.
+bool schedulerAnswers(http_t *http);
 
 } // namespace Platform

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "cache/PrintSettings.h"
+#include "engines/FileTypes.h"
+#include "engines/PrintJob.h"
 #include "store/QueueRecords.h"
 
 #include <QString>
@@ -8,34 +10,6 @@
 
 class LocalStore;
 
-// Everything needed to print one row, handed by value to a worker.
-struct PrintJob
-{
-    QString path;
-    QString printerName;
-    bool duplex = false;
-    bool shortEdge = false;
-    bool color = false;
-    QString paperKey = QStringLiteral("A4");
-    QString pdfEngine = QStringLiteral("acrobat");
-    QString officeEngine = QStringLiteral("auto");
-    int copies = 1;
-    bool useDriverSettings = false;
-    int hotFolderId = 0;
-    QString hotFolderName;
-    bool isCache = false;
-    QString cachePath;
-    QString sourcePath;
-    QString displayName;
-    int cachedPageCount = 1;
-};
-
-// The 30 extensions that may enter a print list, in their order.
-const QStringList &supportedExtensions();
-// The text after the last dot of the file name, lower-cased; empty without one.
-QString lowerSuffix(const QString &path);
-// By the name's last suffix only; existence is the caller's business.
-bool isSupportedFile(const QString &path);
 // "512 B", "1.5 KB", "2048.0 MB".
 QString formatFileSize(qint64 bytes);
 

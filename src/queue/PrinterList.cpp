@@ -1,12 +1,22 @@
 #include "queue/PrinterList.h"
 
-#include <QPrinterInfo>
+#include "platform/Spooler.h"
 
 QStringList installedPrinters()
 {
-    QStringList printers = QPrinterInfo::availablePrinterNames();
+    // Asked over a bounded connection: a stuck scheduler gives no printers
+    // rather than a window that never appears.
+    QStringList printers;
+    Platform::printerNames(&printers);
     printers.removeDuplicates();
     return printers;
+}
+
+QString systemDefaultPrinter()
+{
+    QString name;
+    Platform::getDefaultPrinter(&name);
+    return name;
 }
 
 QString normalQueuePrinter(const QStringList &printers, const QString &current,

@@ -5,6 +5,8 @@
 
 // The installed printers, in system order, each once.
 QStringList installedPrinters();
+// The user's default printer, or empty.
+QString systemDefaultPrinter();
 
 // The normal queue's printer after the list was rebuilt: the wanted one
 // (the current choice, else the stored one, else the system default) when

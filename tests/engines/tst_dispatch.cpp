@@ -9,6 +9,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kRaw = QString::fromLatin1(PrivateCups::kRawQueue);
@@ -108,8 +110,29 @@ private Q_SLOTS:
 
         result = dispatchPrintJob(jobFor(image("ok.png", "PNG"), QStringLiteral("Gone_Printer")));
         QVERIFY(!result.success);
-        QCOMPARE(result.message,
-                 QStringLiteral("Unable to open an image print job for the selected printer"));
+        QCOMPARE(result.message, QStringLiteral("Unable to open an image print job for the "
+                                                "selected printer (no such printer is installed)"));
+
+        // No job exists, so nothing may count as printed.
+        result = dispatchPrintJob(jobFor(image("ok.png", "PNG"), PrivateCups::kClosedQueue));
+        QVERIFY(!result.success);
+        QCOMPARE(result.message, QStringLiteral("Unable to open an image print job for the "
+                                                "selected printer (the printer is not accepting "
+                                                "jobs)"));
+    }
+
+    // A name that became a FIFO after it was listed must not block the
+    // print (nor the process-wide PDFium lock) waiting for a writer.
+    void namesThatAreNotFiles()
+    {
+        for (const QString name : {"pipe.pdf", "pipe.png"}) {
+            const QString path = m_dir.filePath(name);
+            QVERIFY(mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+            const PrintResult result = dispatchPrintJob(jobFor(path));
+            QVERIFY(!result.success);
+            QCOMPARE(result.message,
+                     QStringLiteral("The file is not a regular file and cannot be printed"));
+        }
     }
 
     void printerThatVanished()
@@ -118,7 +141,8 @@ private Q_SLOTS:
         QVERIFY(PdfFactory::write(path, PdfFactory::textPages(1)));
         const PrintResult result = dispatchPrintJob(jobFor(path, QStringLiteral("Gone_Printer")));
         QVERIFY(!result.success);
-        QCOMPARE(result.message, QStringLiteral("Unable to open printer: Gone_Printer"));
+        QCOMPARE(result.message,
+                 QStringLiteral("Unable to open printer: Gone_Printer (no such printer is installed)"));
         QCOMPARE(result.pages, 0);
     }
 

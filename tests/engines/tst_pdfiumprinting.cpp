@@ -18,6 +18,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <thread>
 
 using namespace Platform;
@@ -35,7 +36,16 @@ struct SpoolPage
     QRectF placed;           // where the drawing went, in points
     bool isImage = false;    // an image placed unchanged (else a page form)
     QByteArray imageBytes;   // the image's stream data as stored
+    QByteArray rendered;     // the RGB pixels of every rendered band, top to bottom
 };
+
+bool hasPixel(const QByteArray &rgb, const std::function<bool(int, int, int)> &wanted)
+{
+    for (qsizetype i = 0; i + 2 < rgb.size(); i += 3)
+        if (wanted(quint8(rgb[i]), quint8(rgb[i + 1]), quint8(rgb[i + 2])))
+            return true;
+    return false;
+}
 
 QRectF transformed(const QRectF &box, const QList<double> &m)
 {
@@ -85,6 +95,14 @@ QList<SpoolPage> readSpool(const QByteArray &pdfBytes)
                                             qsizetype(raw->getSize()));
             }
             out.placed = transformed(unit, m);
+        }
+        for (auto &[name, object] : page.getObjectHandle().getKey("/Resources").getKey("/XObject").ditems()) {
+            if (object.getDict().getKey("/Filter").isName()
+                && object.getDict().getKey("/Filter").getName() == "/FlateDecode") {
+                auto data = object.getStreamData(qpdf_dl_generalized);
+                out.rendered.append(reinterpret_cast<const char *>(data->getBuffer()),
+                                    qsizetype(data->getSize()));
+            }
         }
         result << out;
     }
@@ -385,22 +403,59 @@ private Q_SLOTS:
         QVERIFY(ok.output.startsWith("%!PS"));
     }
 
-    // PDFium opens it, but the page cannot be drawn into the spool.
-    void pageTheSpoolCannotDraw()
+    // PDFium reads these, the spool writer reads them differently: such a
+    // page arrives as PDFium draws it, the rest as vector forms.
+    void damagedPagesArriveAsPdfiumDrawsThem_data()
     {
-        QList<PdfFactory::Page> pages = PdfFactory::textPages(2);
-        pages[1].damagedContent = true;
-        const QString file = pdf("damaged page.pdf", pages);
-        const int before = lastJobId(kRaw);
-        PdfiumPrintRequest request;
-        request.pdfPath = file;
-        request.printerName = kRaw;
-        int printed = -1;
-        QString message;
-        QVERIFY(!printPdfWithPdfium(request, &printed, &message));
-        QVERIFY2(message.startsWith("The printer device could not draw page 2: "), qPrintable(message));
-        QCOMPARE(printed, 0);
-        QCOMPARE(PrivateCups::waitForJobAfter(kRaw, before, "damaged page.pdf", 500), 0);
+        QTest::addColumn<PdfFactory::Page>("damaged");
+        QTest::addColumn<bool>("yellow");
+        PdfFactory::Page page = PdfFactory::textPages(1).first();
+        PdfFactory::Page broken = page;
+        broken.damagedContent = true;
+        QTest::newRow("contents that do not decode") << broken << false;
+        PdfFactory::Page boxless = page;
+        boxless.noMediaBox = true;
+        QTest::newRow("no paper box") << boxless << false;
+        PdfFactory::Page highlighted = page;
+        highlighted.highlightWithoutAppearance = true;
+        QTest::newRow("highlight without appearance") << highlighted << true;
+    }
+
+    void damagedPagesArriveAsPdfiumDrawsThem()
+    {
+        QFETCH(PdfFactory::Page, damaged);
+        QFETCH(bool, yellow);
+        const QString file =
+            pdf("damaged.pdf", {PdfFactory::textPages(1).first(), damaged});
+        int pages = 0;
+        const QList<SpoolPage> spool = readSpool(printToRaw(file, {}, &pages));
+        QCOMPARE(pages, 2);
+        QCOMPARE(spool.size(), 2);
+        QVERIFY(!spool[0].isImage);
+        QVERIFY(spool[1].isImage);
+        const auto ink = [](int r, int g, int b) { return r < 128 && g < 128 && b < 128; };
+        const auto highlight = [](int r, int g, int b) { return r > 200 && g > 200 && b < 100; };
+        QVERIFY(damaged.damagedContent || hasPixel(spool[1].rendered, ink));
+        QCOMPARE(hasPixel(spool[1].rendered, highlight), yellow);
+    }
+
+    // The spool writer cannot read this document at all.
+    void documentOnlyPdfiumReads()
+    {
+        const QString whole = pdf("whole.pdf", PdfFactory::textPages(2));
+        QFile in(whole);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        // The catalog's generation is wrong: PDFium finds the catalog anyway.
+        QString bytes = QString::fromLatin1(in.readAll());
+        bytes.replace(QRegularExpression(QStringLiteral("/Root (\\d+) 0 R")),
+                      QStringLiteral("/Root \\1 1 R"));
+        const QString file = m_dir.filePath("wrong root.pdf");
+        QVERIFY(writeFile(file, bytes.toLatin1()));
+        int pages = 0;
+        const QList<SpoolPage> spool = readSpool(printToRaw(file, {}, &pages));
+        QCOMPARE(pages, 2);
+        QCOMPARE(spool.size(), 2);
+        QVERIFY(spool[0].isImage && spool[1].isImage);
     }
 
     void schedulerThatIsDown()
@@ -417,7 +472,8 @@ private Q_SLOTS:
             ok = printPdfWithPdfium(request, nullptr, &message);
         }).join();
         QVERIFY(!ok);
-        QCOMPARE(message, QStringLiteral("Unable to open printer: Dunmarrow_Raw"));
+        QCOMPARE(message, QStringLiteral("Unable to open printer: Dunmarrow_Raw (the print service is "
+                                         "not answering)"));
     }
 
     void failuresSendNothing_data()
@@ -428,8 +484,11 @@ private Q_SLOTS:
         QTest::newRow("missing file") << "missing.pdf" << kRaw << "PDF file not found: ";
         QTest::newRow("no printer") << "one.pdf" << "  " << "No printer is selected.";
         QTest::newRow("unknown printer") << "one.pdf" << "Gone_Printer"
-                                         << "Unable to open printer: Gone_Printer";
+                                         << "Unable to open printer: Gone_Printer (no such "
+                                            "printer is installed)";
         QTest::newRow("encrypted") << "locked.pdf" << kRaw << "Incorrect password";
+        QTest::newRow("scan that forbids printing")
+            << "no print.pdf" << kRaw << "The PDF document does not allow printing.";
         QTest::newRow("no pages") << "empty.pdf" << kRaw << "The PDF document has no printable pages.";
         QTest::newRow("not a PDF") << "fake.pdf" << kRaw << "Invalid file format";
     }
@@ -442,6 +501,8 @@ private Q_SLOTS:
         pdf("one.pdf", PdfFactory::textPages(1));
         pdf("empty.pdf", {});
         PdfFactory::write(m_dir.filePath("locked.pdf"), PdfFactory::textPages(1), "secret");
+        PdfFactory::write(m_dir.filePath("no print.pdf"), PdfFactory::scannedPages(2), QString(),
+                          false);
         QVERIFY(writeFile(m_dir.filePath("fake.pdf"), "this is not a PDF at all"));
 
         const int before = lastJobId(kRaw);

@@ -3,13 +3,21 @@
 #include "platform/LastError.h"
 #include "platform/LpOptions.h"
 #include "platform/PaperCodes.h"
+#include "platform/ChildProcess.h"
+#include "platform/SpoolJobs.h"
 #include "platform/Spooler.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace Platform;
 
@@ -77,11 +85,35 @@ private Q_SLOTS:
         QCOMPARE(lastError(), quint32(ErrorInvalidPrinterName));
     }
 
-    void schedulerThatIsNotRunning()
+    // Down (nobody listens) and stuck (connections are taken, never
+    // answered): neither may hold a print for long, both read as a scheduler
+    // that does not answer.
+    void schedulerThatDoesNotAnswer_data()
     {
-        // libcups reads the server once per thread: ask from a new thread
-        // pointed at a port nobody listens on.
-        ScopedEnv env("CUPS_SERVER", "127.0.0.1:9");
+        QTest::addColumn<bool>("stuck");
+        QTest::newRow("down") << false;
+        QTest::newRow("stuck") << true;
+    }
+
+    void schedulerThatDoesNotAnswer()
+    {
+        QFETCH(bool, stuck);
+        // A socket that listens and never reads: the kernel takes the
+        // connections, nobody answers them.
+        const int silent = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        QVERIFY(bind(silent, reinterpret_cast<sockaddr *>(&address), length) == 0);
+        QVERIFY(listen(silent, 8) == 0);
+        QVERIFY(getsockname(silent, reinterpret_cast<sockaddr *>(&address), &length) == 0);
+        const auto closeSocket = qScopeGuard([silent] { close(silent); });
+        const QByteArray server = stuck ? "127.0.0.1:" + QByteArray::number(ntohs(address.sin_port))
+                                        : QByteArray("127.0.0.1:9");
+        // libcups reads the server once per thread: ask from a new thread.
+        ScopedEnv env("CUPS_SERVER", server);
+        setSchedulerTimeout(300);
         bool opened = true;
         quint32 error = 0;
         QString defaultName = QStringLiteral("unchanged");
@@ -92,10 +124,46 @@ private Q_SLOTS:
             error = lastError();
             gotDefault = getDefaultPrinter(&defaultName);
         }).join();
+        setSchedulerTimeout(15000);
         QVERIFY(!opened);
         QCOMPARE(error, quint32(ErrorServerUnavailable));
         QVERIFY(!gotDefault);
         QVERIFY(defaultName.isEmpty());
+    }
+
+    void helperProgramThatHangs()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath("out");
+        int exitCode = -1;
+        // The shell waits for a child of its own: both must go.
+        setLastError(ErrorSuccess);
+        QVERIFY(!runToFile("/bin/sh", {"-c", "echo started; sleep 31.7 & wait"}, out, 300,
+                           &exitCode));
+        QCOMPARE(lastError(), quint32(ErrorTimeout));
+        QProcess pgrep;
+        pgrep.start("pgrep", {"-f", "sleep 31.7"});
+        QVERIFY(pgrep.waitForFinished());
+        QCOMPARE(pgrep.exitCode(), 1); // no such process left
+
+        QVERIFY(runToFile("/bin/sh", {"-c", "printf done; exit 3"}, out, 30000, &exitCode));
+        QCOMPARE(exitCode, 3);
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("done"));
+    }
+
+    void jobTitlesWithControlCharacters()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("data.prn");
+        QVERIFY(writeFile(file, "raw bytes"));
+        PrinterHandle raw;
+        QVERIFY(openPrinter(kRaw, &raw));
+        int job = 0;
+        QVERIFY(submitDocument(raw, file, "Report\t2026\x01 draft.pdf", "application/vnd.cups-raw", {}, &job));
+        QVERIFY(!PrivateCups::waitForJobOutput(kRaw, job).isEmpty());
+        QVERIFY(PrivateCups::jobInfo(kRaw, job).startsWith("title=Report 2026  draft.pdf\n"));
     }
 
     void printerDeletedAfterOpen()

@@ -155,8 +155,8 @@ private Q_SLOTS:
         QCOMPARE(m_statuses.last(), QStringLiteral("All print jobs have been processed"));
         QCOMPARE(rowStatuses(), (QStringList{"failed", "failed"}));
         QCOMPARE(m_list->store.files(0).first().toMap().value("last_error").toString(),
-                 QStringLiteral("Unable to open printer: Gone_Printer"));
-        QVERIFY(m_statuses.contains("PrintFailed：Unable to open printer: Gone_Printer"));
+                 QStringLiteral("Unable to open printer: Gone_Printer (no such printer is installed)"));
+        QVERIFY(m_statuses.contains("PrintFailed：Unable to open printer: Gone_Printer (no such printer is installed)"));
     }
 
     void printedRowsArePrintedAgain()
@@ -234,7 +234,7 @@ private Q_SLOTS:
         QSettings().setValue("defaultPrinter", "Gone_Printer");
         m_batch->startPrint(0, false);
         QVERIFY(waitUntilIdle());
-        QCOMPARE(m_failureBoxes, QStringList{"Unable to open printer: Gone_Printer"});
+        QCOMPARE(m_failureBoxes, QStringList{"Unable to open printer: Gone_Printer (no such printer is installed)"});
 
         QSettings().setValue("defaultPrinter", "");
         m_batch->startPrint(1, false);

@@ -93,8 +93,9 @@ void addPage(QPDF &pdf, const Page &spec)
     resources.getKey("/Font").replaceKey("/F1", font);
 
     QPDFObjectHandle page = QPDFObjectHandle::parse(
-        "<< /Type /Page /MediaBox [0 0 " + num(spec.size.width()) + " " + num(spec.size.height())
-        + "] >>");
+        spec.noMediaBox ? std::string("<< /Type /Page >>")
+                        : "<< /Type /Page /MediaBox [0 0 " + num(spec.size.width()) + " "
+                + num(spec.size.height()) + "] >>");
     page.replaceKey("/Resources", resources);
     QPDFObjectHandle contents = QPDFObjectHandle::newStream(&pdf, content);
     if (spec.damagedContent) {
@@ -120,6 +121,13 @@ void addPage(QPDF &pdf, const Page &spec)
         annots.appendItem(pdf.makeIndirectObject(annot));
         page.replaceKey("/Annots", annots);
     }
+    if (spec.highlightWithoutAppearance) {
+        QPDFObjectHandle annots = QPDFObjectHandle::newArray();
+        annots.appendItem(pdf.makeIndirectObject(QPDFObjectHandle::parse(
+            "<< /Type /Annot /Subtype /Highlight /Rect [60 400 400 460] /F 4 /C [1 1 0]"
+            " /QuadPoints [60 460 400 460 60 400 400 400] >>")));
+        page.replaceKey("/Annots", annots);
+    }
     QPDFPageDocumentHelper(pdf).addPage(QPDFPageObjectHelper(pdf.makeIndirectObject(page)), false);
 }
 
@@ -142,7 +150,8 @@ QByteArray jpegBytes(int width, int height, int components, int quality)
     return bytes;
 }
 
-bool write(const QString &path, const QList<Page> &pages, const QString &userPassword)
+bool write(const QString &path, const QList<Page> &pages, const QString &userPassword,
+           bool allowPrinting)
 {
     try {
         QPDF pdf;
@@ -152,10 +161,11 @@ bool write(const QString &path, const QList<Page> &pages, const QString &userPas
         const QByteArray fileName = QFile::encodeName(path); // kept until write()
         QPDFWriter writer(pdf, fileName.constData());
         writer.setStreamDataMode(qpdf_s_preserve);
-        if (!userPassword.isEmpty()) {
+        if (!userPassword.isEmpty() || !allowPrinting) {
             const std::string password = userPassword.toStdString();
-            writer.setR6EncryptionParameters(password.c_str(), "owner", true,
-                                             true, true, true, true, true, qpdf_r3p_full, true);
+            writer.setR6EncryptionParameters(password.c_str(), "owner", true, true, true, true,
+                                             true, true,
+                                             allowPrinting ? qpdf_r3p_full : qpdf_r3p_none, true);
         }
         writer.write();
     } catch (const std::exception &) {

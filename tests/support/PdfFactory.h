@@ -32,12 +32,16 @@ struct Page
     QList<Image> images;
     bool annotation = false;                     // a square annotation with an appearance
     bool damagedContent = false;                 // a content stream whose compression is broken
+    bool noMediaBox = false;                     // damaged: the page has no paper box at all
+    bool highlightWithoutAppearance = false;     // a printable highlight readers must draw themselves
 };
 
 // A JPEG of the given size, deterministic content.
 QByteArray jpegBytes(int width, int height, int components = 3, int quality = 75);
 
-bool write(const QString &path, const QList<Page> &pages, const QString &userPassword = QString());
+// Encrypted when there is a user password or printing is not allowed.
+bool write(const QString &path, const QList<Page> &pages, const QString &userPassword = QString(),
+           bool allowPrinting = true);
 
 // Convenience: n text pages of one size.
 QList<Page> textPages(int count, QSizeF size = QSizeF(595, 842));

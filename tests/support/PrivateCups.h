@@ -9,6 +9,7 @@ namespace PrivateCups {
 
 inline constexpr char kRawQueue[] = "Dunmarrow_Raw";
 inline constexpr char kPostScriptQueue[] = "Dunmarrow_PS";
+inline constexpr char kClosedQueue[] = "Dunmarrow_Closed"; // rejects every job
 
 // Points this process's CUPS clients at the private scheduler. Call before
 // the application object exists. False when no scheduler was set up.

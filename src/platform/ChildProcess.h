@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Running a helper program of this platform (a filter chain, an office
+// suite) with a time limit, so that one that hangs cannot hold a print for
+// good.
+namespace Platform {
+
+// Runs the program with its standard output into outputFile (standard
+// error discarded). A program still running after timeLimitMs is killed
+// together with every process it started, and the run fails with
+// ErrorTimeout. True when it ran to its end; exitCode is its exit status.
+bool runToFile(const QString &program, const QStringList &arguments, const QString &outputFile,
+               int timeLimitMs, int *exitCode);
+
+} // namespace Platform

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+// A file to be read by a library that opens it by name, held open for as
+// long as the library needs it. It is opened without waiting and must be a
+// regular file: a name that is, or has become, a FIFO, a device or a folder
+// is refused instead of hanging whoever opens it, and the name handed on
+// refers to exactly the file that was checked.
+namespace Platform {
+
+class PinnedFile
+{
+public:
+    PinnedFile() = default;
+    ~PinnedFile();
+    PinnedFile(const PinnedFile &) = delete;
+    PinnedFile &operator=(const PinnedFile &) = delete;
+
+    // False with ErrorFileNotFound (missing), ErrorInvalidData (not a
+    // regular file) or ErrorAccessDenied.
+    bool open(const QString &path);
+    bool isOpen() const { return m_fd >= 0; }
+    // The name for the library: the checked file itself.
+    QString path() const { return m_pinnedPath; }
+
+private:
+    int m_fd = -1;
+    QString m_pinnedPath;
+};
+
+} // namespace Platform
