@@ -204,9 +204,8 @@ void MainWindow::showPrintSummary(const QList<QVariantMap> &results)
     if (results.isEmpty())
         return;
     const auto clearList = [this](QString *error) {
-        if (!m_store.clearFolder(m_queue->currentHotFolderId(), error))
+        if (!m_queue->clearList(error))
             return false;
-        reloadQueueTable();
         showStatus(QStringLiteral("Print list cleared; original files were not deleted"));
         return true;
     };

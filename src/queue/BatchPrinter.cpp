@@ -60,6 +60,11 @@ bool BatchPrinter::tryStartPrint(int row, bool batch)
             PrintResult failed;
             failed.message = QString::fromLocal8Bit(error.what());
             return failed;
+        } catch (...) {
+            PrintResult failed;
+            failed.message =
+                QStringLiteral("The local print component did not return a successful result.");
+            return failed;
         }
     }));
     return true;
@@ -76,12 +81,22 @@ void BatchPrinter::finishPrint(const PrintResult &result, const PrintJob &job, b
 
     QVariantMap sent;
     if (result.success) {
-        m_store->markPrinted(job.path, job.printerName, job.duplex, job.color, job.copies);
         const int pages = std::max(result.pages, 1);
-        const QString printed =
-            job.isCache && !job.sourcePath.isEmpty() ? job.sourcePath : job.path;
-        m_store->addHistory(printed, job.printerName, pages, job.copies, job.hotFolderId,
-                            job.hotFolderName, job.displayName);
+        PrintedFile printed;
+        printed.rowPath = job.path;
+        printed.printerName = job.printerName;
+        printed.duplex = job.duplex;
+        printed.color = job.color;
+        // A copies box changed while the file printed keeps its new value.
+        printed.rowCopies = m_queue->rowCopies(job.path, job.copies);
+        printed.historyPath = job.isCache && !job.sourcePath.isEmpty() ? job.sourcePath : job.path;
+        printed.pages = pages;
+        printed.copies = job.copies;
+        printed.hotFolderId = job.hotFolderId;
+        printed.hotFolderName = job.hotFolderName;
+        printed.displayName = job.displayName;
+        QString error;
+        const bool recorded = m_store->recordPrinted(printed, &error);
         sent = {{QStringLiteral("path"), job.path},
                 {QStringLiteral("displayName"), job.displayName},
                 {QStringLiteral("pages"), pages},
@@ -90,6 +105,11 @@ void BatchPrinter::finishPrint(const PrintResult &result, const PrintJob &job, b
             m_batchResults << sent;
         Q_EMIT statusMessage(QStringLiteral("Sent to %1: %2").arg(job.printerName, job.displayName),
                              false);
+        if (!recorded)
+            Q_EMIT statusMessage(QStringLiteral("The file was printed, but the print could not be "
+                                                "recorded: ")
+                                     + error,
+                                 true);
     }
 
     m_queue->reloadQueueTable();

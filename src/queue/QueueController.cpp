@@ -80,6 +80,14 @@ int QueueController::rowForPath(const QString &path) const
     return -1;
 }
 
+int QueueController::rowCopies(const QString &path, int fallback) const
+{
+    const int row = rowForPath(path);
+    if (row < 0)
+        return fallback;
+    return std::max(m_entries.at(row).toMap().value(QStringLiteral("copies"), fallback).toInt(), 1);
+}
+
 QString QueueController::pathOfRow(int row) const
 {
     if (row < 0 || row >= m_entries.size())
@@ -94,7 +102,6 @@ void QueueController::reloadQueueTable()
 
     QueueTableContext context;
     context.isHotFolder = m_hotFolderId > 0 && !folder.isEmpty();
-    context.normalCopies = std::max(QSettings().value(QStringLiteral("normalCopies"), 1).toInt(), 1);
     if (m_cacheLookup) {
         const PrintSettings settings = rowPrintSettings(m_hotFolderId, folder, defaultPrinter());
         context.hasCache = [this, settings](const QueueEntry &row) {
@@ -228,6 +235,19 @@ void QueueController::removeRows(const QList<int> &rows)
     }
 }
 
+bool QueueController::clearList(QString *error)
+{
+    // A batch in progress would silently lose the files it has still to print.
+    if (m_batchRunning) {
+        *error = QLatin1String(kLockedMessage);
+        return false;
+    }
+    if (!m_store->clearFolder(m_hotFolderId, error))
+        return false;
+    reloadQueueTable();
+    return true;
+}
+
 void QueueController::moveRows(const QList<int> &rows, int target)
 {
     if (refuseWhileBatchRuns())
@@ -274,25 +294,14 @@ void QueueController::onSelectionCountChanged(int count)
 void QueueController::onCopiesChanged(int row, int copies)
 {
     // What the box shows is what prints, so a change must outlive the next
-    // rebuild of the table: a hot-folder row keeps its own copies, the
-    // normal queue has one number for all its rows.
-    if (m_hotFolderId > 0 && !currentHotFolder().isEmpty()) {
-        QString error;
-        if (!m_store->setFileCopies(pathOfRow(row), copies, &error)) {
-            Q_EMIT statusMessage(QStringLiteral("Failed to set copies: ") + error, true);
-            return;
-        }
-        QVariantMap entry = m_entries.at(row).toMap();
-        entry.insert(QStringLiteral("copies"), copies);
-        m_entries[row] = entry;
+    // rebuild of the table: every row keeps its own copies, in the normal
+    // queue as in a hot folder. Only "Set copies for all" changes them all.
+    QString error;
+    if (!m_store->setFileCopies(pathOfRow(row), copies, &error)) {
+        Q_EMIT statusMessage(QStringLiteral("Failed to set copies: ") + error, true);
         return;
     }
-    QSettings().setValue(QStringLiteral("normalCopies"), copies);
-    for (int other = 0; other < m_entries.size(); ++other) {
-        QSpinBox *box = QueueTable::copiesBox(m_table, other);
-        if (box && other != row) {
-            const QSignalBlocker blocker(box);
-            box->setValue(copies);
-        }
-    }
+    QVariantMap entry = m_entries.at(row).toMap();
+    entry.insert(QStringLiteral("copies"), copies);
+    m_entries[row] = entry;
 }

@@ -41,6 +41,8 @@ public:
     // these (its File cells carry the same paths), so they are the one source.
     const QVariantList &entries() const { return m_entries; }
     int rowForPath(const QString &path) const;
+    // The copies a row of the list has now; fallback when it is gone.
+    int rowCopies(const QString &path, int fallback) const;
     QString pathOfRow(int row) const;
 
     void reloadQueueTable();
@@ -54,6 +56,8 @@ public:
     void removeRow(int row);
     void removeRows(const QList<int> &rows);
     void moveRows(const QList<int> &rows, int target);
+    // Empties the list of the current tab; refused while a batch runs.
+    bool clearList(QString *error);
 
 Q_SIGNALS:
     void statusMessage(const QString &text, bool error);

@@ -228,9 +228,9 @@ void render(ReorderTableWidget *table, const QVariantList &entries, const QueueT
         table->setItem(row, File, fileItem(entry, icons));
         table->setItem(row, Status, statusItem(entry, context));
 
-        const int copies = context.isHotFolder ? entry.value(QStringLiteral("copies")).toInt()
-                                               : context.normalCopies;
-        QSpinBox *box = makeCopiesBox(copies);
+        // Each row shows its own copies, in the normal queue as well: a
+        // change to one row is not a change to every row.
+        QSpinBox *box = makeCopiesBox(std::max(entry.value(QStringLiteral("copies")).toInt(), 1));
         table->setCellWidget(row, Copies, box);
         if (context.copiesChanged) {
             QObject::connect(box, &QSpinBox::valueChanged, table,

@@ -12,7 +12,6 @@ class ReorderTableWidget;
 struct QueueTableContext
 {
     bool isHotFolder = false; // the tab is a hot folder whose record exists
-    int normalCopies = 1;     // every row's copies in the normal queue
     // An ordinary row has a print cache for its settings ("Cache ready").
     std::function<bool(const QueueEntry &row)> hasCache;
     std::function<void(int row)> printRow;

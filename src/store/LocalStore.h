@@ -48,6 +48,9 @@ public:
     bool removeCacheJobs(const QString &cachePath, QString *error = nullptr);
     bool markPrinted(const QString &path, const QString &printerName, bool duplex, bool color,
                      int copies, QString *error = nullptr);
+    // Marks the row printed and adds its history record in one transaction:
+    // a print is recorded whole or not at all.
+    bool recordPrinted(const PrintedFile &printed, QString *error = nullptr);
     bool markFailed(const QString &path, const QString &message, QString *error = nullptr);
     // One row's copies, as its copies box was set.
     bool setFileCopies(const QString &path, int copies, QString *error = nullptr);

@@ -6,8 +6,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <QTemporaryFile>
+
 #include <algorithm>
+#include <cstdio>
 #include <limits>
+
+#include <sys/stat.h>
 
 using namespace StoreSql;
 
@@ -49,10 +54,14 @@ bool LocalStore::isActiveDatabase(const QString &path) const
     const QFileInfo info(path);
     if (info.absoluteFilePath() == m_databasePath)
         return true;
-    // Another spelling of the same file (a link, another mount point) is the
-    // same database: writing a backup over it would destroy the history.
-    const QFileInfo active(m_databasePath);
-    return info.exists() && active.exists() && info.canonicalFilePath() == active.canonicalFilePath();
+    // Another name of the same file (a symbolic or hard link, another mount
+    // point) is the same database: writing a backup over it would destroy
+    // the history.
+    struct stat candidate{};
+    struct stat active{};
+    return ::stat(QFile::encodeName(path).constData(), &candidate) == 0
+        && ::stat(QFile::encodeName(m_databasePath).constData(), &active) == 0
+        && candidate.st_dev == active.st_dev && candidate.st_ino == active.st_ino;
 }
 
 bool LocalStore::addHistory(const QString &path, const QString &printerName, int pageCount,
@@ -80,6 +89,17 @@ bool LocalStore::addHistory(const QString &path, const QString &printerName, int
     return run(query, error);
 }
 
+bool LocalStore::recordPrinted(const PrintedFile &printed, QString *error)
+{
+    Transaction transaction(m_db, error);
+    return transaction.isOpen()
+        && markPrinted(printed.rowPath, printed.printerName, printed.duplex, printed.color,
+                       printed.rowCopies, error)
+        && addHistory(printed.historyPath, printed.printerName, printed.pages, printed.copies,
+                      printed.hotFolderId, printed.hotFolderName, printed.displayName, error)
+        && transaction.commit();
+}
+
 QVariantList LocalStore::recentHistory(int limit) const
 {
     if (!isOpen())
@@ -100,19 +120,26 @@ bool LocalStore::exportHistory(const QString &targetPath, QString *error)
         setError(error, QStringLiteral("A backup cannot overwrite the active database."));
         return false;
     }
-    // The backup is written beside the target and only then takes its
-    // place: a failed export leaves an earlier backup of that name intact.
-    const QString partial = target + QStringLiteral(".part");
-    if (QFileInfo::exists(partial) && !QFile::remove(partial)) {
-        setError(error, QStringLiteral("Unable to overwrite the existing backup file."));
+    const QString overwriteFailed = QStringLiteral("Unable to overwrite the existing backup file.");
+    if (QFileInfo::exists(target) && !QFileInfo(target).isWritable()) {
+        setError(error, overwriteFailed);
         return false;
     }
+    // The backup is written beside the target under a name of its own and
+    // only then takes its place in one step: a failed export leaves an
+    // earlier backup of that name, and every other file, intact.
+    QTemporaryFile partialFile(target + QStringLiteral(".XXXXXX.part"));
+    if (!partialFile.open()) {
+        setError(error, partialFile.errorString());
+        return false;
+    }
+    partialFile.close();
+    const QString partial = partialFile.fileName();
     QSqlQuery attach(m_db);
     attach.prepare(QStringLiteral("ATTACH DATABASE :path AS history_backup"));
     attach.bindValue(QStringLiteral(":path"), partial);
     if (!attach.exec()) {
         setError(error, attach.lastError().text());
-        QFile::remove(partial);
         return false;
     }
     const char *statements[] = {
@@ -137,14 +164,14 @@ bool LocalStore::exportHistory(const QString &targetPath, QString *error)
         failure = detachError;
     if (!failure.isEmpty()) {
         setError(error, failure);
-        QFile::remove(partial);
         return false;
     }
-    if ((QFileInfo::exists(target) && !QFile::remove(target)) || !QFile::rename(partial, target)) {
-        setError(error, QStringLiteral("Unable to overwrite the existing backup file."));
-        QFile::remove(partial);
+    if (::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData())
+        != 0) {
+        setError(error, overwriteFailed);
         return false;
     }
+    partialFile.setAutoRemove(false); // it is the backup now
     return true;
 }
 
@@ -180,10 +207,12 @@ bool LocalStore::importHistory(const QString &sourcePath, int *imported, int *sk
             || !table.next()) {
             failure = QStringLiteral("The selected database does not contain a print_history table.");
         } else {
+            // A read that stops at damage imports nothing: the rows before
+            // it are not the file's history.
             QSqlQuery read(m_db);
             if (read.exec(QStringLiteral("SELECT %1 FROM history_import.print_history ORDER BY id")
                               .arg(QLatin1String(kHistoryColumns))))
-                rows = allRows(read);
+                readRows(read, &rows, &failure);
             else
                 failure = read.lastError().text();
         }

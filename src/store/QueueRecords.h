@@ -38,3 +38,19 @@ struct CacheJobRecord
     QString cachePath;
     int pageCount = 1;
 };
+
+// A print that succeeded: the row it came from and its history record.
+struct PrintedFile
+{
+    QString rowPath;      // the list row marked printed
+    QString printerName;
+    bool duplex = false;
+    bool color = false;
+    int rowCopies = 1;    // what the row's copies box shows now
+    QString historyPath;  // the file the history names (a cache job's original)
+    int pages = 1;        // per copy
+    int copies = 1;       // as printed
+    int hotFolderId = 0;
+    QString hotFolderName;
+    QString displayName;
+};

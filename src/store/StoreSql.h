@@ -37,11 +37,23 @@ inline QVariantMap rowToMap(const QSqlQuery &query)
     return map;
 }
 
+// Every row of an executed query; false when the read stopped at an error
+// (a damaged page) rather than at the end.
+inline bool readRows(QSqlQuery &query, QVariantList *rows, QString *error)
+{
+    while (query.next())
+        *rows << rowToMap(query);
+    if (!query.lastError().isValid())
+        return true;
+    setError(error, query.lastError().text());
+    return false;
+}
+
+// For lists shown to the user: what could be read.
 inline QVariantList allRows(QSqlQuery &query)
 {
     QVariantList rows;
-    while (query.next())
-        rows << rowToMap(query);
+    readRows(query, &rows, nullptr);
     return rows;
 }
 

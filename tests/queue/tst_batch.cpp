@@ -10,6 +10,8 @@
 
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSemaphore>
+#include <QSpinBox>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTimer>
@@ -19,6 +21,18 @@
 namespace {
 
 const QString kRaw = QString::fromLatin1(PrivateCups::kRawQueue);
+
+// A print that succeeds once the test lets it finish.
+BatchPrinter::Dispatcher gatedSuccess(QSemaphore *gate)
+{
+    return [gate](const PrintJob &) {
+        gate->acquire();
+        PrintResult ok;
+        ok.success = true;
+        ok.pages = 1;
+        return ok;
+    };
+}
 
 QStringList statusesOf(const QList<QVariantMap> &rows)
 {
@@ -205,9 +219,13 @@ private Q_SLOTS:
         addPdf("a.pdf");
         addPdf("b.pdf");
         m_list->queue.reloadQueueTable();
+        addPdf("c.pdf");
+        m_list->queue.reloadQueueTable();
         m_batch->setDispatcher([](const PrintJob &job) -> PrintResult {
             if (job.displayName == QLatin1String("a.pdf"))
                 throw std::runtime_error("engine crashed");
+            if (job.displayName == QLatin1String("c.pdf"))
+                throw 42; // not even an exception class
             PrintResult ok;
             ok.success = true;
             ok.pages = 1;
@@ -215,8 +233,49 @@ private Q_SLOTS:
         });
         m_batch->startBatch();
         QVERIFY(waitUntilIdle());
-        QCOMPARE(rowStatuses(), (QStringList{"failed", "printed"}));
+        QCOMPARE(rowStatuses(), (QStringList{"failed", "printed", "failed"}));
         QVERIFY(m_statuses.contains("PrintFailed：engine crashed"));
+    }
+
+    // A row is marked printed together with its history record, or not at all.
+    void printsAreRecordedWhole()
+    {
+        addPdf("a.pdf");
+        m_list->queue.reloadQueueTable();
+        QSemaphore gate(1);
+        m_batch->setDispatcher(gatedSuccess(&gate));
+        QVERIFY(m_list->store.execStatement(
+            "CREATE TEMP TRIGGER refuse BEFORE INSERT ON print_history "
+            "BEGIN SELECT RAISE(ABORT, 'disk I/O error'); END"));
+        m_batch->startPrint(0, false);
+        QVERIFY(waitUntilIdle());
+        QCOMPARE(rowStatuses(), QStringList{"pending"});
+        QVERIFY(m_statuses.last().contains("disk I/O error"));
+        QVERIFY(m_list->store.recentHistory(10).isEmpty());
+    }
+
+    // While a file prints, the user changes its copies and clears the list
+    // from a summary box: the change stays, the clear is refused.
+    void changesWhileFilesPrint()
+    {
+        addPdf("a.pdf");
+        addPdf("b.pdf");
+        m_list->queue.reloadQueueTable();
+        QSemaphore gate;
+        m_batch->setDispatcher(gatedSuccess(&gate));
+        m_batch->startBatch();
+        QueueTable::copiesBox(&m_list->table, 0)->setValue(4);
+        QString error;
+        QVERIFY(!m_list->queue.clearList(&error));
+        QCOMPARE(error, QStringLiteral("The queue is locked while a batch is running"));
+        gate.release(2);
+        QVERIFY(waitUntilIdle());
+        QCOMPARE(rowStatuses(), (QStringList{"printed", "printed"}));
+        QCOMPARE(m_list->store.files(0).first().toMap().value("copies").toInt(), 4);
+        QCOMPARE(m_list->store.recentHistory(10).last().toMap().value("copies").toInt(), 1);
+        QCOMPARE(m_statuses.last(), QStringLiteral("All print jobs have been processed"));
+        QVERIFY(m_list->queue.clearList(&error));
+        QVERIFY(m_list->store.files(0).isEmpty());
     }
 
     void singleRows()

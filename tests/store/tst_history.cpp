@@ -12,6 +12,8 @@
 
 #include <memory>
 
+#include <unistd.h>
+
 namespace {
 
 // Writes a foreign history file with whatever table the test describes.
@@ -201,10 +203,43 @@ private Q_SLOTS:
         QCOMPARE(error, QStringLiteral("The selected database file does not exist."));
         QVERIFY(!m_store->importHistory(m_store->databasePath(), &imported, &skipped, &error));
         QCOMPARE(error, QStringLiteral("The active database cannot be imported into itself."));
+        QVERIFY(::link(QFile::encodeName(m_store->databasePath()).constData(),
+                       QFile::encodeName(file("hard link.db")).constData())
+                == 0);
+        QVERIFY(!m_store->importHistory(file("hard link.db"), &imported, &skipped, &error));
+        QCOMPARE(error, QStringLiteral("The active database cannot be imported into itself."));
 
         QVERIFY(writeFile(file("notes.db"), QByteArray("not a database, just notes\n").repeated(100)));
         QVERIFY(!m_store->importHistory(file("notes.db"), &imported, &skipped, &error));
         QVERIFY(!error.isEmpty());
+    }
+
+    // The rows before a damaged page are not the file's history.
+    void importOfADamagedFileImportsNothing()
+    {
+        const QString path = file("damaged.db");
+        QStringList statements{kHistoryTable, "BEGIN"};
+        for (int i = 0; i < 3000; ++i)
+            statements << QStringLiteral("INSERT INTO print_history(file_name,path,page_count,copies,"
+                                         "printed_at) VALUES('f%1.pdf','%2',1,1,'2026-01-01')")
+                              .arg(i)
+                              .arg(QString(200, QLatin1Char('p')) + QString::number(i));
+        statements << "COMMIT";
+        QVERIFY(writeForeignFile(path, statements));
+        QFile damaged(path);
+        QVERIFY(damaged.open(QIODevice::ReadWrite));
+        QVERIFY(damaged.size() > 100 * 4096);
+        damaged.seek(80 * 4096);
+        damaged.write(QByteArray(4096, '\xA5'));
+        damaged.close();
+
+        int imported = -1;
+        int skipped = -1;
+        QString error;
+        QVERIFY(!m_store->importHistory(path, &imported, &skipped, &error));
+        QVERIFY(!error.isEmpty());
+        QCOMPARE(imported, 0);
+        QCOMPARE(historyCount(), 0);
     }
 
     void exportRefusalsLeaveNothing()
@@ -218,6 +253,12 @@ private Q_SLOTS:
         const QString link = file("link.db");
         QVERIFY(QFile::link(m_store->databasePath(), link));
         QVERIFY(!m_store->exportHistory(link, &error));
+        QCOMPARE(error, QStringLiteral("A backup cannot overwrite the active database."));
+        const QString hardLink = file("same file.db");
+        QVERIFY(::link(QFile::encodeName(m_store->databasePath()).constData(),
+                       QFile::encodeName(hardLink).constData())
+                == 0);
+        QVERIFY(!m_store->exportHistory(hardLink, &error));
         QCOMPARE(error, QStringLiteral("A backup cannot overwrite the active database."));
         QCOMPARE(historyCount(), 1);
 
@@ -235,20 +276,29 @@ private Q_SLOTS:
         makeFileWritable(locked);
     }
 
-    void failedExportKeepsTheEarlierBackup()
+    // The new backup replaces the old one in one step, under a temporary
+    // name of its own: a user's file that happens to bear a likely name is
+    // not touched, and a replacement that fails keeps the earlier backup.
+    void replacingABackup()
     {
         const QString backup = file("kept.db");
         QVERIFY(m_store->exportHistory(backup));
+        QVERIFY(writeFile(backup + ".part", "the user's own notes"));
         QVERIFY(m_store->addHistory(file("a.pdf"), "P", 1, 1, 0, "Normal queue", ""));
-        QVERIFY(QDir().mkpath(backup + ".part")); // in the way of the new copy
-        QString error;
-        QVERIFY(!m_store->exportHistory(backup, &error));
-        QCOMPARE(error, QStringLiteral("Unable to overwrite the existing backup file."));
-        QCOMPARE(queryForeignFile(backup, "SELECT count(*) FROM backup_meta"), QStringList{"1"});
-        QDir(backup + ".part").removeRecursively();
         QVERIFY(m_store->exportHistory(backup));
         QCOMPARE(queryForeignFile(backup, "SELECT count(*) FROM print_history"), QStringList{"1"});
-        QVERIFY(!QFile::exists(backup + ".part"));
+        QCOMPARE(readFile(backup + ".part"), QByteArray("the user's own notes"));
+
+        QVERIFY(m_store->addHistory(file("b.pdf"), "P", 1, 1, 0, "Normal queue", ""));
+        if (makeFileReadOnly(backup)) {
+            QString error;
+            QVERIFY(!m_store->exportHistory(backup, &error));
+            QCOMPARE(error, QStringLiteral("Unable to overwrite the existing backup file."));
+            makeFileWritable(backup);
+            QCOMPARE(queryForeignFile(backup, "SELECT count(*) FROM print_history"), QStringList{"1"});
+        }
+        QCOMPARE(QDir(m_dir.path()).entryList({"kept.db*"}, QDir::Files),
+                 (QStringList{"kept.db", "kept.db.part"}));
     }
 
     void exportOfAnEmptyHistory()

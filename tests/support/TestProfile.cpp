@@ -59,6 +59,12 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 bool makeFileReadOnly(const QString &path)
 {
     QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup

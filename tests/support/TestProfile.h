@@ -37,6 +37,8 @@ private:
 
 // Writes a whole file, creating its folder; false when it cannot.
 bool writeFile(const QString &path, const QByteArray &bytes = QByteArray());
+// A whole file; empty when it cannot be read.
+QByteArray readFile(const QString &path);
 
 // Makes a file unwritable even for root (immutable attribute where the file
 // system has it). Returns false when the file stays writable.
