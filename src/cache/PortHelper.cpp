@@ -1,10 +1,15 @@
 #include "cache/PortHelper.h"
 
-#include "cache/CacheLocation.h"
-
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace PortHelper {
 
@@ -25,6 +30,11 @@ constexpr Qt::CaseSensitivity kPathCase =
 QString cleanNativePath(const QString &path)
 {
     return QDir::toNativeSeparators(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+}
+
+bool lstatPath(const QString &path, struct stat *info)
+{
+    return ::lstat(QFile::encodeName(path).constData(), info) == 0;
 }
 
 } // namespace
@@ -56,12 +66,58 @@ bool isCapturePortPath(const QString &portPath, const QString &cacheRoot)
         && port.endsWith(QLatin1String(".prn.tmp"), kPathCase);
 }
 
-} // namespace PortHelper
-
-int portHelperMain(const QStringList &arguments)
+bool isSafeCapturePort(const QString &portPath, const QString &cacheRoot, uint ownerUid)
 {
-    using namespace PortHelper;
+    if (portPath.contains(QChar(0)) || cacheRoot.contains(QChar(0))
+        || !isCapturePortPath(portPath, cacheRoot))
+        return false;
 
+    // The cache folder itself: a real folder of the user's, not a link to
+    // somewhere else.
+    const QString root = cleanNativePath(cacheRoot);
+    struct stat rootInfo{};
+    if (!lstatPath(root, &rootInfo) || !S_ISDIR(rootInfo.st_mode) || rootInfo.st_uid != ownerUid)
+        return false;
+    const QString realRoot = QFileInfo(root).canonicalFilePath();
+
+    // The port's folder as it really is, every link resolved.
+    const QString port = cleanNativePath(portPath);
+    const QString realFolder = QFileInfo(QFileInfo(port).absolutePath()).canonicalFilePath();
+    if (realRoot.isEmpty() || realFolder.isEmpty()
+        || (realFolder != realRoot && !realFolder.startsWith(realRoot + QLatin1Char('/'))))
+        return false;
+
+    // The port itself: absent, or a plain file.
+    struct stat portInfo{};
+    if (lstatPath(port, &portInfo))
+        return S_ISREG(portInfo.st_mode);
+    return errno == ENOENT;
+}
+
+uint invokingUserId()
+{
+    // PKEXEC_UID is pkexec's word only in a process pkexec made root; in
+    // any other process it is just a variable the caller chose.
+    if (::getuid() == 0) {
+        bool ok = false;
+        const uint uid = qEnvironmentVariable("PKEXEC_UID").toUInt(&ok);
+        if (ok)
+            return uid;
+    }
+    return ::getuid();
+}
+
+QString invokingUserCacheDirectory()
+{
+    const struct passwd *account = ::getpwuid(invokingUserId());
+    if (!account || !account->pw_dir || !*account->pw_dir)
+        return QString();
+    return QDir(QFile::decodeName(account->pw_dir))
+        .filePath(QStringLiteral(".local/share/Quorvalent/Dunmarrow/rip-cache"));
+}
+
+int runPortHelper(const QStringList &arguments, const QString &cacheRoot, uint ownerUid)
+{
     const qsizetype at = arguments.indexOf(QLatin1String(kSwitch));
     if (at < 0 || arguments.size() < at + 3)
         return MissingArguments;
@@ -70,7 +126,7 @@ int portHelperMain(const QStringList &arguments)
     const QString portName = decodePortName(arguments.at(at + 2));
     if (portName.isEmpty())
         return EmptyPortName;
-    if (!isCapturePortPath(portName, cacheDirectory()))
+    if (cacheRoot.isEmpty() || !isSafeCapturePort(portName, cacheRoot, ownerUid))
         return PortOutsideCache;
 
     // The capture port itself arrives with the cache builder; until then
@@ -80,4 +136,12 @@ int portHelperMain(const QStringList &arguments)
     if (action == QLatin1String("delete"))
         return DeleteFailed;
     return UnknownAction;
+}
+
+} // namespace PortHelper
+
+int portHelperMain(const QStringList &arguments)
+{
+    return PortHelper::runPortHelper(arguments, PortHelper::invokingUserCacheDirectory(),
+                                     PortHelper::invokingUserId());
 }

@@ -1,13 +1,14 @@
 #include "TestMain.h"
 
-#include "cache/CacheLocation.h"
 #include "cache/PortHelper.h"
-#include "store/DataLocation.h"
 
 #include <QDir>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <pwd.h>
+#include <unistd.h>
 
 namespace {
 
@@ -17,18 +18,25 @@ QStringList helperArgs(const QString &action, const QString &port)
             action, PortHelper::encodePortName(port)};
 }
 
-QString inCache(const QString &name)
-{
-    return QDir(cacheDirectory()).filePath(name);
-}
-
 } // namespace
 
 class TestPortHelper : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_dir;
+    QString m_cache; // a real cache folder of this user's
+
+    QString inCache(const QString &name) const { return QDir(m_cache).filePath(name); }
+
 private Q_SLOTS:
+    void initTestCase()
+    {
+        m_cache = m_dir.filePath("rip-cache");
+        QVERIFY(QDir().mkpath(inCache("x/y")));
+        QVERIFY(writeFile(inCache("existing.prn.tmp")));
+    }
+
     void switchIsExactAtAnyPosition()
     {
         const QString program = QStringLiteral("/usr/bin/quorvalent-dunmarrow");
@@ -77,11 +85,11 @@ private Q_SLOTS:
         QTest::newRow("climbs out")
             << helperArgs("add", inCache("../QuorvalentDunmarrow.db.prn.tmp")) << 12;
         QTest::newRow("sibling folder")
-            << helperArgs("add", cacheDirectory() + "-evil/abc.prn.tmp") << 12;
-        QTest::newRow("cache folder itself") << helperArgs("add", cacheDirectory()) << 12;
-        QTest::newRow("other case") << helperArgs("add", cacheDirectory().toUpper() + "/a.prn.tmp")
-                                    << 12;
+            << helperArgs("add", m_cache + "-evil/abc.prn.tmp") << 12;
+        QTest::newRow("cache folder itself") << helperArgs("add", m_cache) << 12;
+        QTest::newRow("other case") << helperArgs("add", m_cache.toUpper() + "/a.prn.tmp") << 12;
         QTest::newRow("add") << helperArgs("add", port) << 13;
+        QTest::newRow("existing port file") << helperArgs("add", inCache("existing.prn.tmp")) << 13;
         QTest::newRow("add, untrimmed upper case") << helperArgs("  ADD ", port) << 13;
         QTest::newRow("delete") << helperArgs("delete", port) << 14;
         QTest::newRow("nested folder") << helperArgs("delete", inCache("x/y/abc.prn.tmp")) << 14;
@@ -98,12 +106,54 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, code);
-        QCOMPARE(portHelperMain(arguments), code);
+        QCOMPARE(PortHelper::runPortHelper(arguments, m_cache, getuid()), code);
     }
 
-    void cacheFolderSitsBesideTheDatabase()
+    // The helper runs elevated: whatever a name looks like, what it names on
+    // disk must be inside the user's cache folder.
+    void linksAndOddNamesCannotLeadOut()
     {
-        QCOMPARE(cacheDirectory(), QDir(localDataDirectory()).filePath(QStringLiteral("rip-cache")));
+        const auto link = [this](const QString &target, const QString &name) {
+            return QFile::link(target, inCache(name));
+        };
+        QVERIFY(link("/etc", "etc"));
+        QVERIFY(link("..", "up"));
+        QVERIFY(link("/etc/shadow", "shadow.prn.tmp"));
+        QVERIFY(link("/nonexistent/file", "dangling.prn.tmp"));
+        QVERIFY(link(inCache("existing.prn.tmp"), "inner link.prn.tmp"));
+        for (const QString name : {"etc/passwd.prn.tmp", "up/x.prn.tmp", "shadow.prn.tmp",
+                                   "dangling.prn.tmp", "inner link.prn.tmp", "x"}) {
+            QVERIFY2(!PortHelper::isSafeCapturePort(inCache(name), m_cache, getuid()),
+                     qPrintable(name));
+        }
+        QVERIFY(!PortHelper::isSafeCapturePort(inCache(QStringLiteral("a") + QChar(0) + ".prn.tmp"),
+                                               m_cache, getuid()));
+        QVERIFY(PortHelper::isSafeCapturePort(inCache("x/y/new.prn.tmp"), m_cache, getuid()));
+
+        // The cache folder replaced by a link, or someone else's folder.
+        const QString linkedRoot = m_dir.filePath("linked-cache");
+        QVERIFY(QFile::link(m_cache, linkedRoot));
+        QVERIFY(!PortHelper::isSafeCapturePort(linkedRoot + "/new.prn.tmp", linkedRoot, getuid()));
+        QVERIFY(!PortHelper::isSafeCapturePort(inCache("new.prn.tmp"), m_cache, getuid() + 1));
+    }
+
+    // The folder comes from the account, not from variables the caller sets;
+    // pkexec's word counts only in a process it made root.
+    void cacheFolderOfTheInvokingUser()
+    {
+        const auto homeOf = [](uint uid) {
+            return QFile::decodeName(getpwuid(uid)->pw_dir)
+                + "/.local/share/Quorvalent/Dunmarrow/rip-cache";
+        };
+        ScopedEnv data("XDG_DATA_HOME", m_dir.filePath("evil").toUtf8());
+        ScopedEnv pkexec("PKEXEC_UID", "65534");
+        if (getuid() == 0) {
+            QCOMPARE(PortHelper::invokingUserId(), 65534u);
+            QCOMPARE(PortHelper::invokingUserCacheDirectory(), homeOf(65534));
+        } else {
+            QCOMPARE(PortHelper::invokingUserId(), uint(getuid()));
+            QCOMPARE(PortHelper::invokingUserCacheDirectory(), homeOf(getuid()));
+        }
     }
 
     // The program itself: no window, no database, no settings in helper mode.
