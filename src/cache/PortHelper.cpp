@@ -68,7 +68,10 @@ bool isCapturePortPath(const QString &portPath, const QString &cacheRoot)
 
 bool isSafeCapturePort(const QString &portPath, const QString &cacheRoot, uint ownerUid)
 {
+    // ".." is refused outright: tidied away as text it would hide where a
+    // link before it really leads.
     if (portPath.contains(QChar(0)) || cacheRoot.contains(QChar(0))
+        || QDir::fromNativeSeparators(portPath).split(QLatin1Char('/')).contains(QLatin1String(".."))
         || !isCapturePortPath(portPath, cacheRoot))
         return false;
 

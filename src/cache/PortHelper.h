@@ -36,7 +36,7 @@ bool isCapturePortPath(const QString &portPath, const QString &cacheRoot);
 // it names on disk is really inside the cache folder. The folder must be a
 // real folder owned by the invoking user; the port's folder, with every
 // link resolved, must lie inside it; the port itself must not be a link
-// and, when it exists, must be a regular file. No NUL anywhere.
+// and, when it exists, must be a regular file. No NUL and no ".." anywhere.
 bool isSafeCapturePort(const QString &portPath, const QString &cacheRoot, uint ownerUid);
 
 // The user the helper acts for: the one pkexec reports when it runs

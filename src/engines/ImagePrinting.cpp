@@ -43,8 +43,9 @@ bool paintPage(const QImage &image, int areaWidth, int areaHeight, int dpiX, int
     QPdfWriter writer(pdfPath);
     writer.setResolution(dpiX);
     writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    // Exactly the printable area: a size near a standard one must not snap to it.
     writer.setPageSize(QPageSize(QSizeF(areaWidth * 72.0 / dpiX, areaHeight * 72.0 / dpiY),
-                                 QPageSize::Point));
+                                 QPageSize::Point, QString(), QPageSize::ExactMatch));
     QPainter painter;
     if (!painter.begin(&writer))
         return false;

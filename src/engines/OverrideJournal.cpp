@@ -193,6 +193,9 @@ bool finish(const Entry &ours)
     const LpOptionsLock lock;
     if (!lock.isLocked())
         return false;
+    // A later override whose program died, perhaps before it wrote, must
+    // not be handed our lines: settle such entries first.
+    restoreAbandoned();
     // A finished earlier override may have handed its lines to this one.
     Entry entry = ours;
     readEntry(ours.file, &entry);

@@ -173,36 +173,50 @@ bool drawJpeg(PrinterDc *dc, const JpegPage &jpeg, double w, double h, const Fit
         > 0;
 }
 
-// The page as PDFium draws it for print, at the device's resolution, placed
-// in bands so that a large page never needs one large bitmap.
+// The page as PDFium draws it for print, placed in bands so that a large
+// page never needs one large bitmap. Rendered at the device's resolution up
+// to 300 dpi, the same on both axes: pixels are kept in the spool until the
+// document ends, and a damaged page needs no more.
 bool renderPage(const Pdfium::Functions &fn, Pdfium::Page page, PrinterDc *dc,
                 const FittedPage &fit)
 {
+    constexpr int kMaxRenderDpi = 300;
     constexpr qsizetype kBandBytes = 8 * 1024 * 1024;
-    const int bandRows = int(std::clamp<qsizetype>(kBandBytes / (qsizetype(fit.width) * 3), 1,
-                                                   fit.height));
-    for (int top = 0; top < fit.height; top += bandRows) {
-        const int rows = std::min(bandRows, fit.height - top);
-        Pdfium::Bitmap bitmap = fn.BitmapCreateEx(fit.width, rows, Pdfium::kBitmapBgr, nullptr, 0);
+    const auto pixels = [](int devicePixels, int dpi) {
+        return dpi > kMaxRenderDpi
+            ? std::max(1, roundHalfAway(double(devicePixels) * kMaxRenderDpi / dpi))
+            : devicePixels;
+    };
+    const int width = pixels(fit.width, getDeviceCaps(dc, LOGPIXELSX));
+    const int height = pixels(fit.height, getDeviceCaps(dc, LOGPIXELSY));
+    const int bandRows =
+        int(std::clamp<qsizetype>(kBandBytes / (qsizetype(width) * 3), 1, height));
+    for (int top = 0; top < height; top += bandRows) {
+        const int rows = std::min(bandRows, height - top);
+        Pdfium::Bitmap bitmap = fn.BitmapCreateEx(width, rows, Pdfium::kBitmapBgr, nullptr, 0);
         if (!bitmap)
             return false;
-        fn.BitmapFillRect(bitmap, 0, 0, fit.width, rows, 0xFFFFFFFF);
-        fn.RenderPageBitmap(bitmap, page, 0, -top, fit.width, fit.height, 0,
+        fn.BitmapFillRect(bitmap, 0, 0, width, rows, 0xFFFFFFFF);
+        fn.RenderPageBitmap(bitmap, page, 0, -top, width, height, 0,
                             Pdfium::kRenderAnnotations | Pdfium::kRenderPrinting);
         const auto *buffer = static_cast<const uchar *>(fn.BitmapGetBuffer(bitmap));
         const int stride = fn.BitmapGetStride(bitmap);
-        QByteArray rgb(qsizetype(fit.width) * rows * 3, Qt::Uninitialized);
+        QByteArray rgb(qsizetype(width) * rows * 3, Qt::Uninitialized);
         char *out = rgb.data();
         for (int y = 0; y < rows; ++y) {
             const uchar *in = buffer + qsizetype(y) * stride;
-            for (int x = 0; x < fit.width; ++x, in += 3) {
+            for (int x = 0; x < width; ++x, in += 3) {
                 *out++ = char(in[2]);
                 *out++ = char(in[1]);
                 *out++ = char(in[0]);
             }
         }
         fn.BitmapDestroy(bitmap);
-        if (stretchRgb(dc, fit.offsetX, fit.offsetY + top, fit.width, rows, fit.width, rows, rgb)
+        // The band's share of the fitted rectangle, in device pixels.
+        const int y0 = roundHalfAway(double(top) * fit.height / height);
+        const int y1 = roundHalfAway(double(top + rows) * fit.height / height);
+        if (stretchRgb(dc, fit.offsetX, fit.offsetY + y0, fit.width, std::max(1, y1 - y0), width,
+                       rows, rgb)
             <= 0)
             return false;
     }

@@ -20,8 +20,7 @@ struct DestLine
 {
     bool isDestLine = false;
     bool isDefault = false;
-    QString name;     // destination, without instance
-    bool hasInstance = false;
+    QString name;     // destination, "Printer" or "Printer/instance"
     QByteArray options;
 };
 
@@ -59,13 +58,9 @@ DestLine parseLine(const QByteArray &rawLine)
     const qsizetype nameEnd = firstBlank(rest);
     if (nameEnd == 0)
         return result;
-    QByteArray name = rest.left(nameEnd);
     result.isDestLine = true;
     result.isDefault = keyword == "default";
-    result.hasInstance = name.contains('/');
-    if (result.hasInstance)
-        name = name.left(name.indexOf('/'));
-    result.name = QString::fromUtf8(name);
+    result.name = QString::fromUtf8(rest.left(nameEnd));
     result.options = rest.mid(nameEnd).trimmed();
     return result;
 }
@@ -84,10 +79,11 @@ QList<QByteArray> splitLines(const QByteArray &file)
     return lines;
 }
 
+// An instance's lines are its own, not its printer's; names ignore case,
+// as libcups compares them.
 bool sameDestination(const DestLine &line, const QString &destination)
 {
-    return line.isDestLine && !line.hasInstance
-        && line.name.compare(destination, Qt::CaseInsensitive) == 0;
+    return line.isDestLine && line.name.compare(destination, Qt::CaseInsensitive) == 0;
 }
 
 QByteArray joinLines(const QList<QByteArray> &lines)

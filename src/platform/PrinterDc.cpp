@@ -103,9 +103,11 @@ bool sameSize(double width, double height, const QPDFObjectHandle::Rectangle &bo
 // The checks of canPlacePdfPage for one page of a readable source.
 bool checkPage(SourcePdf &source, const PdfPageView &view)
 {
+    // A repaired cross-reference table alone is common and harmless: what
+    // counts is whether this page reads cleanly.
     QPDF &pdf = *source.pdf;
-    if (pdf.anyWarnings() || int(source.pages.size()) != view.pageCount
-        || source.unflattenable.at(size_t(view.index)))
+    const size_t warningsBefore = pdf.numWarnings();
+    if (int(source.pages.size()) != view.pageCount || source.unflattenable.at(size_t(view.index)))
         return false;
     QPDFPageObjectHelper page = source.pages.at(size_t(view.index));
     QPDFObjectHandle mediaBox = page.getAttribute("/MediaBox", false);
@@ -118,7 +120,7 @@ bool checkPage(SourcePdf &source, const PdfPageView &view)
         return false;
     Pl_Discard discard;
     page.pipeContents(&discard);
-    return !pdf.anyWarnings();
+    return pdf.numWarnings() == warningsBefore;
 }
 
 QString fmt(double value)

@@ -126,6 +126,8 @@ bool getDefaultPrinter(QString *name)
     cups_dest_t *dest = cupsGetNamedDest(http, nullptr, nullptr);
     if (dest) {
         *name = QString::fromUtf8(dest->name);
+        if (dest->instance)
+            *name += QLatin1Char('/') + QString::fromUtf8(dest->instance);
         cupsFreeDests(1, dest);
     } else {
         setLastErrorFromCups(ErrorFileNotFound);

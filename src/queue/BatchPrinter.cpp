@@ -87,8 +87,6 @@ void BatchPrinter::finishPrint(const PrintResult &result, const PrintJob &job, b
         printed.printerName = job.printerName;
         printed.duplex = job.duplex;
         printed.color = job.color;
-        // A copies box changed while the file printed keeps its new value.
-        printed.rowCopies = m_queue->rowCopies(job.path, job.copies);
         printed.historyPath = job.isCache && !job.sourcePath.isEmpty() ? job.sourcePath : job.path;
         printed.pages = pages;
         printed.copies = job.copies;

@@ -80,14 +80,6 @@ int QueueController::rowForPath(const QString &path) const
     return -1;
 }
 
-int QueueController::rowCopies(const QString &path, int fallback) const
-{
-    const int row = rowForPath(path);
-    if (row < 0)
-        return fallback;
-    return std::max(m_entries.at(row).toMap().value(QStringLiteral("copies"), fallback).toInt(), 1);
-}
-
 QString QueueController::pathOfRow(int row) const
 {
     if (row < 0 || row >= m_entries.size())

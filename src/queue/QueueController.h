@@ -41,8 +41,6 @@ public:
     // these (its File cells carry the same paths), so they are the one source.
     const QVariantList &entries() const { return m_entries; }
     int rowForPath(const QString &path) const;
-    // The copies a row of the list has now; fallback when it is gone.
-    int rowCopies(const QString &path, int fallback) const;
     QString pathOfRow(int row) const;
 
     void reloadQueueTable();

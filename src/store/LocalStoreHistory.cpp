@@ -92,9 +92,19 @@ bool LocalStore::addHistory(const QString &path, const QString &printerName, int
 bool LocalStore::recordPrinted(const PrintedFile &printed, QString *error)
 {
     Transaction transaction(m_db, error);
-    return transaction.isOpen()
-        && markPrinted(printed.rowPath, printed.printerName, printed.duplex, printed.color,
-                       printed.rowCopies, error)
+    if (!transaction.isOpen())
+        return false;
+    // Copies changed while the file printed (stored as they were set) stay:
+    // the row is marked with the copies it has now.
+    QSqlQuery current(m_db);
+    current.prepare(QStringLiteral("SELECT copies FROM print_files WHERE path=:path"));
+    current.bindValue(QStringLiteral(":path"), normalizedPath(printed.rowPath));
+    if (!run(current, error))
+        return false;
+    const int rowCopies = current.next() ? current.value(0).toInt() : printed.copies;
+    current.finish();
+    return markPrinted(printed.rowPath, printed.printerName, printed.duplex, printed.color,
+                       rowCopies, error)
         && addHistory(printed.historyPath, printed.printerName, printed.pages, printed.copies,
                       printed.hotFolderId, printed.hotFolderName, printed.displayName, error)
         && transaction.commit();

@@ -46,10 +46,9 @@ struct PrintedFile
     QString printerName;
     bool duplex = false;
     bool color = false;
-    int rowCopies = 1;    // what the row's copies box shows now
     QString historyPath;  // the file the history names (a cache job's original)
     int pages = 1;        // per copy
-    int copies = 1;       // as printed
+    int copies = 1;       // as printed (the row keeps the copies it has now)
     int hotFolderId = 0;
     QString hotFolderName;
     QString displayName;

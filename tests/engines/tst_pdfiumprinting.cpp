@@ -452,10 +452,15 @@ private Q_SLOTS:
         const QString file = m_dir.filePath("wrong root.pdf");
         QVERIFY(writeFile(file, bytes.toLatin1()));
         int pages = 0;
-        const QList<SpoolPage> spool = readSpool(printToRaw(file, {}, &pages));
+        PdfiumPrintRequest fine;
+        fine.forcedDpi = 600;
+        const QList<SpoolPage> spool = readSpool(printToRaw(file, fine, &pages));
         QCOMPARE(pages, 2);
         QCOMPARE(spool.size(), 2);
         QVERIFY(spool[0].isImage && spool[1].isImage);
+        // Rendered at no more than 300 dpi, whatever the device's resolution.
+        QVERIFY(spool[0].rendered.size() <= 2480 * 3508 * 3);
+        QVERIFY(spool[0].rendered.size() > 2400 * 3400 * 3);
     }
 
     void schedulerThatIsDown()

@@ -1,5 +1,6 @@
 #include "TestMain.h"
 
+#include "engines/OverrideJournal.h"
 #include "engines/PrinterDefaults.h"
 #include "platform/LastError.h"
 #include "platform/LpOptions.h"
@@ -50,20 +51,33 @@ bool overrideFor(const QString &printer, int copies, PrinterDefaultsOverride *ov
 
 // The child mode: override a printer's defaults, then die as a killed
 // program does, without restoring anything.
+// With "journal only", it dies after recording the override and before
+// writing it.
 int overrideAndDie(const QStringList &arguments)
 {
-    auto *override = new PrinterDefaultsOverride;
-    if (arguments.isEmpty() || !overrideFor(arguments.first(), 5, override))
+    if (arguments.isEmpty())
         return 1;
+    if (arguments.size() > 1) {
+        LpOptionsLines now;
+        OverrideJournal::Entry entry;
+        if (!readDestinationLines(arguments.first(), &now)
+            || !OverrideJournal::begin(arguments.first(), now, {"Dest Dunmarrow_PS copies=5\n"},
+                                       &entry))
+            return 1;
+    } else if (!overrideFor(arguments.first(), 5, new PrinterDefaultsOverride)) {
+        return 1;
+    }
     ::kill(::getpid(), SIGKILL);
     return 2;
 }
 
-bool runKilledOverride(const QString &printer)
+bool runKilledOverride(const QString &printer, bool journalOnly = false)
 {
     QProcess child;
-    child.start(QCoreApplication::applicationFilePath(),
-                {QString::fromLatin1(kTestChildArgument), printer});
+    QStringList arguments{QString::fromLatin1(kTestChildArgument), printer};
+    if (journalOnly)
+        arguments << QStringLiteral("journal only");
+    child.start(QCoreApplication::applicationFilePath(), arguments);
     return child.waitForFinished(60000) && child.exitStatus() == QProcess::CrashExit;
 }
 
@@ -255,6 +269,15 @@ private Q_SLOTS:
         QVERIFY(overrideFor(kPs, 3, &override));
         QVERIFY(restorePrinterDefaults(&override));
         QCOMPARE(userOptionsFile(), QByteArray("Dest Dunmarrow_PS copies=11\n"));
+        QCOMPARE(restoreAbandonedPrinterDefaults(), 0);
+
+        // A later override of the same printer died before it wrote: ours
+        // still puts back what it found.
+        QVERIFY(writeLpOptions(before));
+        QVERIFY(overrideFor(kPs, 3, &override));
+        QVERIFY(runKilledOverride(kPs, true));
+        QVERIFY(restorePrinterDefaults(&override));
+        QCOMPARE(userOptionsFile(), before);
         QCOMPARE(restoreAbandonedPrinterDefaults(), 0);
     }
 

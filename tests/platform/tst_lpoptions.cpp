@@ -55,12 +55,14 @@ private Q_SLOTS:
     void readsLikeLibcups()
     {
         // Later lines add to and override earlier ones; names ignore case;
-        // instances and comments do not count.
+        // an instance's line is its own; comments do not count.
         QCOMPARE(sorted(lpOptionsFor(kUserFile, QStringLiteral("LAB"))),
                  sorted(options({{"media", "A4"}, {"sides", "two-sided-long-edge"},
                                  {"copies", "2"}})));
         QCOMPARE(lpOptionsFor(kUserFile, QStringLiteral("Other")), options({{"copies", "5"}}));
         QCOMPARE(lpOptionsFor(kUserFile, QStringLiteral("Missing")), OptionList());
+        QCOMPARE(lpOptionsFor(kUserFile, QStringLiteral("lab/DRAFT")),
+                 options({{"print-quality", "3"}}));
         QCOMPARE(lpOptionsDefaultDestination(kUserFile), QStringLiteral("Lab"));
     }
 
@@ -90,6 +92,9 @@ private Q_SLOTS:
                             "\n"
                             "Dest Other\tcopies=5"));
         QCOMPARE(lpOptionsFor(out, QStringLiteral("Lab")), options({{"copies", "3"}}));
+        const QByteArray draft = withDestinationOptions(kUserFile, QStringLiteral("Lab/draft"),
+                                                        options({{"copies", "4"}}));
+        QCOMPARE(draft, QByteArray(kUserFile).replace("Lab/draft print-quality=3", "Lab/draft copies=4"));
 
         // A destination without a line gets one, after a line ending.
         const QByteArray added = withDestinationOptions(kUserFile, QStringLiteral("New"),

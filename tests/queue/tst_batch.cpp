@@ -254,8 +254,9 @@ private Q_SLOTS:
         QVERIFY(m_list->store.recentHistory(10).isEmpty());
     }
 
-    // While a file prints, the user changes its copies and clears the list
-    // from a summary box: the change stays, the clear is refused.
+    // While files print, the user changes a row's copies and shows another
+    // tab, or clears the list from a summary box: the change stays, the
+    // clear is refused.
     void changesWhileFilesPrint()
     {
         addPdf("a.pdf");
@@ -263,16 +264,24 @@ private Q_SLOTS:
         m_list->queue.reloadQueueTable();
         QSemaphore gate;
         m_batch->setDispatcher(gatedSuccess(&gate));
-        m_batch->startBatch();
+        m_batch->startPrint(0, false);
         QueueTable::copiesBox(&m_list->table, 0)->setValue(4);
+        m_list->queue.setCurrentTab(99, "Elsewhere");
+        m_list->queue.reloadQueueTable();
+        gate.release();
+        QVERIFY(waitUntilIdle());
+        QCOMPARE(m_list->store.files(0).first().toMap().value("copies").toInt(), 4);
+        QCOMPARE(m_list->store.recentHistory(1).first().toMap().value("copies").toInt(), 1);
+
+        m_list->queue.setCurrentTab(0, "Normal queue");
+        m_list->queue.reloadQueueTable();
+        m_batch->startBatch();
         QString error;
         QVERIFY(!m_list->queue.clearList(&error));
         QCOMPARE(error, QStringLiteral("The queue is locked while a batch is running"));
         gate.release(2);
         QVERIFY(waitUntilIdle());
         QCOMPARE(rowStatuses(), (QStringList{"printed", "printed"}));
-        QCOMPARE(m_list->store.files(0).first().toMap().value("copies").toInt(), 4);
-        QCOMPARE(m_list->store.recentHistory(10).last().toMap().value("copies").toInt(), 1);
         QCOMPARE(m_statuses.last(), QStringLiteral("All print jobs have been processed"));
         QVERIFY(m_list->queue.clearList(&error));
         QVERIFY(m_list->store.files(0).isEmpty());
