@@ -1,6 +1,6 @@
 #include "engines/FileTypes.h"
 
-#include <QFileInfo>
+#include <algorithm>
 
 const QStringList &supportedExtensions()
 {
@@ -14,9 +14,13 @@ const QStringList &supportedExtensions()
 
 QString lowerSuffix(const QString &path)
 {
-    const QString name = QFileInfo(path).fileName();
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : name.mid(dot + 1).toLower();
+    // Plain text work, no file system: lists of thousands of files ask.
+    qsizetype nameStart = path.lastIndexOf(QLatin1Char('/')) + 1;
+#ifdef Q_OS_WIN
+    nameStart = std::max(nameStart, path.lastIndexOf(QLatin1Char('\\')) + 1);
+#endif
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    return dot < nameStart ? QString() : path.mid(dot + 1).toLower();
 }
 
 bool isSupportedFile(const QString &path)

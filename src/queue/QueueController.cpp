@@ -7,7 +7,6 @@
 
 #include <QFileInfo>
 #include <QSettings>
-#include <QSpinBox>
 
 namespace {
 
@@ -121,8 +120,7 @@ PrintJob QueueController::buildPrintJob(int row) const
     context.hotFolderId = m_hotFolderId;
     context.hotFolderName = m_tabText;
     context.hotFolder = currentHotFolder();
-    const QSpinBox *copies = QueueTable::copiesBox(m_table, row);
-    context.copies = copies ? copies->value() : 0;
+    context.copies = QueueTable::rowCopies(m_table, row);
     context.pdfEngine = m_pdfEngineSource ? m_pdfEngineSource() : settingText("pdfEngine", "acrobat");
     context.officeEngine =
         m_officeEngineSource ? m_officeEngineSource() : settingText("officeEngine", "auto");
@@ -144,12 +142,15 @@ void QueueController::addFiles(const QStringList &paths)
     if (refuseWhileBatchRuns())
         return;
     QStringList accepted;
+    QSet<QString> seen;
     for (const QString &path : paths) {
         const QFileInfo info(path);
         if (info.exists() && info.isFile() && isSupportedFile(path)) {
             const QString resolved = resolvedPath(path);
-            if (!accepted.contains(resolved))
+            if (!seen.contains(resolved)) {
+                seen.insert(resolved);
                 accepted << resolved;
+            }
         }
     }
     const RowSettings settings = recordedSettingsForNewRows(*m_store, m_hotFolderId);

@@ -1,13 +1,12 @@
 #include "queue/QueueTable.h"
 
 #include "queue/JobModel.h"
+#include "queue/QueueRowWidgets.h"
 #include "queue/ReorderTableWidget.h"
 
 #include <QFileIconProvider>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QHeaderView>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QToolButton>
 
@@ -54,13 +53,31 @@ QTableWidgetItem *numberItem(int row)
     return item;
 }
 
-QTableWidgetItem *fileItem(const QueueEntry &row, QFileIconProvider &icons)
+// The system's icon for a file, which here follows its type: looked up
+// once per type while a list is drawn.
+class FileIcons
+{
+public:
+    QIcon icon(const QString &path)
+    {
+        const QString type = lowerSuffix(path);
+        auto found = m_byType.constFind(type);
+        if (found == m_byType.constEnd())
+            found = m_byType.insert(type, m_provider.icon(QFileInfo(path)));
+        return *found;
+    }
+
+private:
+    QFileIconProvider m_provider;
+    QHash<QString, QIcon> m_byType;
+};
+
+QTableWidgetItem *fileItem(const QueueEntry &row, FileIcons &icons)
 {
     const bool cache = isCacheJob(row);
     const QString path = text(row, "path");
     const QString source = text(row, "source_path");
-    auto *item = new QTableWidgetItem(icons.icon(QFileInfo(cache ? source : path)),
-                                      text(row, "file_name"));
+    auto *item = new QTableWidgetItem(icons.icon(cache ? source : path), text(row, "file_name"));
     item->setData(PathRole, path);
     item->setData(IsCacheRole, cache);
     item->setData(SourcePathRole, source);
@@ -116,38 +133,11 @@ QString infoText(const QueueEntry &row)
         return cache.exists() ? QStringLiteral("Standalone cache · %1").arg(formatFileSize(cache.size()))
                               : QStringLiteral("Cached file is missing");
     }
-    const QFileInfo file(text(row, "path"));
+    const QString path = text(row, "path");
+    const QFileInfo file(path);
     if (!file.exists())
         return QStringLiteral("File is missing");
-    return QStringLiteral("%1 · %2").arg(formatFileSize(file.size()), file.suffix().toUpper());
-}
-
-QSpinBox *makeCopiesBox(int value)
-{
-    auto *box = new QSpinBox;
-    box->setRange(1, 9999);
-    box->setValue(std::max(value, 1));
-    box->setToolTip(QStringLiteral("Copies are sent to the print component in one job"));
-    return box;
-}
-
-QWidget *makeActions(QPushButton **print, QPushButton **remove)
-{
-    auto *cell = new QWidget;
-    auto *layout = new QHBoxLayout(cell);
-    layout->setContentsMargins(4, 2, 4, 2);
-    layout->setSpacing(6);
-    *print = new QPushButton(QStringLiteral("Print"), cell);
-    (*print)->setObjectName(QStringLiteral("RowPrintButton"));
-    (*print)->setFixedSize(58, 34);
-    *remove = new QPushButton(QStringLiteral("Remove"), cell);
-    (*remove)->setObjectName(QStringLiteral("RowRemoveButton"));
-    (*remove)->setFixedSize(72, 34);
-    for (QPushButton *button : {*print, *remove}) {
-        button->setCursor(Qt::PointingHandCursor);
-        layout->addWidget(button);
-    }
-    return cell;
+    return formatFileSize(file.size()) + QStringLiteral(" · ") + lowerSuffix(path).toUpper();
 }
 
 void applyGeometry(ReorderTableWidget *table, bool hotFolder)
@@ -187,6 +177,7 @@ void setup(ReorderTableWidget *table)
     table->setFocusPolicy(Qt::StrongFocus);
     table->setMouseTracking(true);
     applyGeometry(table, false);
+    new QueueRowWidgets(table);
 
     makeHeaderButton(header, "HeaderFileSortButton", ":/icons/sort_vertical.svg",
                      "Sort file names in ascending order");
@@ -214,40 +205,43 @@ void placeHeaderButtons(ReorderTableWidget *table)
     place(copiesButton(table), Copies);
 }
 
+namespace {
+
+QueueRowWidgets *rowWidgets(const ReorderTableWidget *table)
+{
+    return table->findChild<QueueRowWidgets *>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+} // namespace
+
 void render(ReorderTableWidget *table, const QVariantList &entries, const QueueTableContext &context)
 {
+    // The cells are filled with the column widths held: a column that fits
+    // its contents would otherwise measure its rows again after every cell.
+    QHeaderView *header = table->horizontalHeader();
+    for (int column = 0; column < ColumnCount; ++column)
+        header->setSectionResizeMode(column, QHeaderView::Fixed);
     table->clearContents();
     table->setRowCount(int(entries.size()));
     table->resetRows(int(entries.size()));
-    applyGeometry(table, context.isHotFolder);
 
-    QFileIconProvider icons;
+    FileIcons icons;
+    QList<int> copies;
+    copies.reserve(entries.size());
     for (int row = 0; row < entries.size(); ++row) {
         const QueueEntry entry = entries.at(row).toMap();
         table->setItem(row, Number, numberItem(row));
         table->setItem(row, File, fileItem(entry, icons));
         table->setItem(row, Status, statusItem(entry, context));
-
-        // Each row shows its own copies, in the normal queue as well: a
-        // change to one row is not a change to every row.
-        QSpinBox *box = makeCopiesBox(std::max(entry.value(QStringLiteral("copies")).toInt(), 1));
-        table->setCellWidget(row, Copies, box);
-        if (context.copiesChanged) {
-            QObject::connect(box, &QSpinBox::valueChanged, table,
-                             [=](int value) { context.copiesChanged(row, value); });
-        }
-
         if (!context.isHotFolder)
             table->setItem(row, Info, new QTableWidgetItem(infoText(entry)));
-
-        QPushButton *print = nullptr;
-        QPushButton *remove = nullptr;
-        table->setCellWidget(row, Actions, makeActions(&print, &remove));
-        if (context.printRow)
-            QObject::connect(print, &QPushButton::clicked, table, [=] { context.printRow(row); });
-        if (context.removeRow)
-            QObject::connect(remove, &QPushButton::clicked, table, [=] { context.removeRow(row); });
+        // Each row shows its own copies, in the normal queue as well: a
+        // change to one row is not a change to every row.
+        copies << std::max(entry.value(QStringLiteral("copies")).toInt(), 1);
     }
+    applyGeometry(table, context.isHotFolder);
+    if (QueueRowWidgets *widgets = rowWidgets(table))
+        widgets->reset(copies, {context.printRow, context.removeRow, context.copiesChanged});
     placeHeaderButtons(table);
 }
 
@@ -257,19 +251,20 @@ void markRowBusy(ReorderTableWidget *table, int row)
         status->setText(QStringLiteral("Printing"));
         status->setForeground(QColor(0x25, 0x63, 0xeb));
     }
-    QWidget *actions = table->cellWidget(row, Actions);
-    if (!actions)
-        return;
-    for (QPushButton *button : actions->findChildren<QPushButton *>()) {
-        if (button->objectName() == QLatin1String("RowPrintButton"))
-            button->setText(QStringLiteral("Printing"));
-        button->setEnabled(false);
-    }
+    if (QueueRowWidgets *widgets = rowWidgets(table))
+        widgets->setBusy(row);
 }
 
 QSpinBox *copiesBox(const ReorderTableWidget *table, int row)
 {
-    return qobject_cast<QSpinBox *>(table->cellWidget(row, Copies));
+    const QueueRowWidgets *widgets = rowWidgets(table);
+    return widgets ? widgets->copiesBox(row) : nullptr;
+}
+
+int rowCopies(const ReorderTableWidget *table, int row)
+{
+    const QueueRowWidgets *widgets = rowWidgets(table);
+    return widgets ? widgets->copies(row) : 0;
 }
 
 QToolButton *sortButton(const ReorderTableWidget *table)

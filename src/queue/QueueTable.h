@@ -35,7 +35,10 @@ void render(ReorderTableWidget *table, const QVariantList &entries, const QueueT
 // The row is being printed: its status and buttons say so until the next render.
 void markRowBusy(ReorderTableWidget *table, int row);
 
+// The row's copies box while the row is in view (its widgets exist only then).
 QSpinBox *copiesBox(const ReorderTableWidget *table, int row);
+// What the row's copies box shows, in view or not; 0 for no such row.
+int rowCopies(const ReorderTableWidget *table, int row);
 QToolButton *sortButton(const ReorderTableWidget *table);
 QToolButton *copiesButton(const ReorderTableWidget *table);
 // Puts the header buttons just after their header texts.

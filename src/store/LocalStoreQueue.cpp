@@ -306,6 +306,7 @@ QVariantList LocalStore::files(int hotFolderId) const
     if (!isOpen())
         return {};
     QSqlQuery query(m_db);
+    query.setForwardOnly(true);
     query.prepare(QStringLiteral(
         "SELECT file_name,path,status,added_at,printed_at,printer_name,duplex,color,paper_size,"
         "copies,last_error,hot_folder_id,duplex_mode,task_type,cache_path,source_path,"

@@ -7,6 +7,9 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
+#include <QStringList>
+
+#include <algorithm>
 #include <QVariantList>
 #include <QVariantMap>
 
@@ -41,8 +44,25 @@ inline QVariantMap rowToMap(const QSqlQuery &query)
 // (a damaged page) rather than at the end.
 inline bool readRows(QSqlQuery &query, QVariantList *rows, QString *error)
 {
-    while (query.next())
-        *rows << rowToMap(query);
+    // The column names once, in the map's own order, so that each row's map
+    // is built by appending: a list can hold thousands of rows.
+    const QSqlRecord record = query.record();
+    QList<QPair<QString, int>> columns;
+    for (int i = 0; i < record.count(); ++i)
+        columns.append({record.fieldName(i), i});
+    // A name given twice keeps its last column, as inserting in order would.
+    std::sort(columns.begin(), columns.end(), [](const auto &a, const auto &b) {
+        return a.first != b.first ? a.first < b.first : a.second > b.second;
+    });
+    columns.erase(std::unique(columns.begin(), columns.end(),
+                              [](const auto &a, const auto &b) { return a.first == b.first; }),
+                  columns.end());
+    while (query.next()) {
+        QVariantMap map;
+        for (const auto &[name, index] : columns)
+            map.insert(map.cend(), name, query.value(index));
+        *rows << map;
+    }
     if (!query.lastError().isValid())
         return true;
     setError(error, query.lastError().text());

@@ -487,8 +487,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("printer");
         QTest::addColumn<QString>("message");
         QTest::newRow("missing file") << "missing.pdf" << kRaw << "PDF file not found: ";
-        QTest::newRow("no printer") << "one.pdf" << "  " << "No printer is selected.";
-        QTest::newRow("unknown printer") << "one.pdf" << "Gone_Printer"
+        QTest::newRow("no printer") << "never sent.pdf" << "  " << "No printer is selected.";
+        QTest::newRow("unknown printer") << "never sent.pdf" << "Gone_Printer"
                                          << "Unable to open printer: Gone_Printer (no such "
                                             "printer is installed)";
         QTest::newRow("encrypted") << "locked.pdf" << kRaw << "Incorrect password";
@@ -503,7 +503,7 @@ private Q_SLOTS:
         QFETCH(QString, file);
         QFETCH(QString, printer);
         QFETCH(QString, message);
-        pdf("one.pdf", PdfFactory::textPages(1));
+        pdf("never sent.pdf", PdfFactory::textPages(1));
         pdf("empty.pdf", {});
         PdfFactory::write(m_dir.filePath("locked.pdf"), PdfFactory::textPages(1), "secret");
         PdfFactory::write(m_dir.filePath("no print.pdf"), PdfFactory::scannedPages(2), QString(),

@@ -368,6 +368,39 @@ private Q_SLOTS:
         QCOMPARE(m_list->table.rowCount(), 1);
         QCOMPARE(m_list->lastStatus(), QStringLiteral("Removed from queue: ：f1.pdf"));
     }
+
+    // Row widgets exist only around the rows in view; a row scrolled away
+    // and back shows and prints what it showed before.
+    void longListsKeepRowStateOutOfView()
+    {
+        addRows(300);
+        m_list->table.resize(900, 400);
+        m_list->table.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&m_list->table));
+        QueueTable::copiesBox(&m_list->table, 0)->setValue(5);
+        QueueTable::markRowBusy(&m_list->table, 1);
+        const auto widgetCount = [this] {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            return m_list->table.findChildren<QSpinBox *>().size();
+        };
+        QVERIFY(widgetCount() < 40);
+
+        m_list->table.scrollToBottom();
+        QVERIFY(!QueueTable::copiesBox(&m_list->table, 0));
+        QCOMPARE(m_list->queue.buildPrintJob(0).copies, 5);
+        QSignalSpy prints(&m_list->queue, &QueueController::printRequested);
+        QTest::mouseClick(m_list->table.cellWidget(299, Column::Actions)
+                              ->findChild<QPushButton *>("RowPrintButton"),
+                          Qt::LeftButton);
+        QCOMPARE(prints.first().first().toInt(), 299);
+
+        m_list->table.scrollToTop();
+        QCOMPARE(QueueTable::copiesBox(&m_list->table, 0)->value(), 5);
+        QVERIFY(!m_list->table.cellWidget(1, Column::Actions)
+                     ->findChild<QPushButton *>("RowRemoveButton")
+                     ->isEnabled());
+        QVERIFY(widgetCount() < 40);
+    }
 };
 
 DUNMARROW_TEST_MAIN(TestQueueTable)

@@ -136,7 +136,8 @@ private Q_SLOTS:
                                "sqlite_sequence"}));
         QCOMPARE(db.column("SELECT name FROM sqlite_master WHERE type='index' AND name LIKE 'idx_%' "
                            "ORDER BY name"),
-                 (QVariantList{"idx_form_templates_updated_at", "idx_print_history_printed_at"}));
+                 (QVariantList{"idx_form_templates_updated_at", "idx_print_files_folder_order",
+                               "idx_print_history_printed_at"}));
         QCOMPARE(db.columnNames("print_files"),
                  (QStringList{"id", "file_name", "path", "status", "added_at", "printed_at",
                               "printer_name", "duplex", "color", "copies", "last_error",
@@ -188,6 +189,9 @@ private Q_SLOTS:
                  QVariantList{"A4|#e9edf3"});
         // Existing values are kept.
         QCOMPARE(db.column("SELECT copies FROM print_files ORDER BY id"), (QVariantList{2, 1, 3}));
+        // The list's order is found through an index on the new columns.
+        QCOMPARE(db.column("SELECT count(*) FROM sqlite_master WHERE name='idx_print_files_folder_order'"),
+                 QVariantList{1});
     }
 
     void backfillsRunOnEveryOpen()
