@@ -15,6 +15,8 @@ export $(bash "$root/scripts/cups-private.sh" env "$cups")
 
 echo "== queue"
 "$build/bin/bench_queue"
+echo "== batch"
+"$build/bin/bench_batch"
 echo "== pdfium"
 for scenario in vector scanned analyze; do
   "$build/bin/bench_pdfium" "$scenario"

@@ -85,13 +85,14 @@ bool printImageWithQt(const PrintJob &job, int *pages, QString *message)
     DeviceMode devMode;
     if (!openPrinter(job.printerName, &printer) || documentPropertiesRead(printer, &devMode) != IDOK)
         return fail(withLastErrorReason(QString::fromUtf8(kJobFailed)));
+    const DeviceMode driverDefaults = devMode;
     const int duplexMode = !job.duplex ? 0 : job.shortEdge ? 2 : 1;
     writeSettingsToDeviceMode(&devMode, {std::max(1, job.copies), duplexMode, job.color,
                                          imagePaperKey(job.paperKey), job.useDriverSettings});
     if (documentPropertiesMerge(printer, &devMode) != IDOK)
         return fail(QString::fromUtf8(kJobFailed));
 
-    std::unique_ptr<PrinterDc> dc = createPrinterDc(job.printerName, devMode);
+    std::unique_ptr<PrinterDc> dc = createPrinterDc(std::move(printer), driverDefaults, devMode);
     QTemporaryFile page(QDir::temp().filePath(QStringLiteral("dunmarrow-image-XXXXXX.pdf")));
     if (!dc || !page.open())
         return fail(withLastErrorReason(QString::fromUtf8(kJobFailed)));

@@ -8,6 +8,7 @@
 #include <QLibrary>
 #include <QList>
 #include <QMutex>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
@@ -89,9 +90,8 @@ Pass::~Pass()
 {
     if (m_document)
         m_functions.CloseDocument(m_document);
-    if (m_initialised)
-        m_functions.DestroyLibrary();
-    // The library stays mapped: later passes load it again cheaply.
+    // The library stays mapped and initialised: PDFium keeps the faces of
+    // its standard fonts between documents, and a batch reads thousands.
 }
 
 bool Pass::open(const QString &pdfPath, int groups, QString *message)
@@ -116,8 +116,12 @@ bool Pass::open(const QString &pdfPath, int groups, QString *message)
         return false;
     }
     m_lock = std::make_unique<Lock>();
-    m_functions.InitLibrary();
-    m_initialised = true;
+    // Once per library file (a configured path may name another one).
+    static QSet<QString> initialised;
+    if (!initialised.contains(m_libraryPath)) {
+        m_functions.InitLibrary();
+        initialised.insert(m_libraryPath);
+    }
     const QByteArray path = QDir::toNativeSeparators(m_source.path()).toUtf8();
     m_document = m_functions.LoadDocument(path.constData(), nullptr);
     if (!m_document) {

@@ -120,7 +120,6 @@ private:
     Platform::PinnedFile m_source;
     Functions m_functions;
     Document m_document = nullptr;
-    bool m_initialised = false;
     std::unique_ptr<Lock> m_lock;
 };
 

@@ -344,6 +344,7 @@ bool printPdfWithPdfium(const PdfiumPrintRequest &request, int *pagesPrinted, QS
     DeviceMode devMode;
     if (documentPropertiesRead(printer, &devMode) != IDOK)
         return fail(QStringLiteral("Unable to read printer driver settings: ") + request.printerName);
+    const DeviceMode driverDefaults = devMode;
 
     const int duplexMode = !request.duplex ? 0 : request.shortEdge ? 2 : 1;
     writeSettingsToDeviceMode(&devMode, {request.copies, duplexMode, request.color,
@@ -356,7 +357,7 @@ bool printPdfWithPdfium(const PdfiumPrintRequest &request, int *pagesPrinted, QS
     if (documentPropertiesMerge(printer, &devMode) != IDOK)
         return fail(QStringLiteral("The printer driver rejected the current print settings."));
 
-    std::unique_ptr<PrinterDc> dc = createPrinterDc(request.printerName, devMode);
+    std::unique_ptr<PrinterDc> dc = createPrinterDc(std::move(printer), driverDefaults, devMode);
     if (!dc)
         return fail(windowsErrorText(QStringLiteral("Unable to create the printer device")));
     if (startDoc(dc.get(), QFileInfo(request.pdfPath).fileName()) <= 0)

@@ -195,14 +195,26 @@ PrinterDc::~PrinterDc() = default;
 
 std::unique_ptr<PrinterDc> createPrinterDc(const QString &printerName, const DeviceMode &devMode)
 {
+    PrinterHandle printer;
+    DeviceMode defaults;
+    if (!openPrinter(printerName, &printer) || documentPropertiesSize(printer) < 1)
+        return nullptr;
+    documentPropertiesRead(printer, &defaults);
+    return createPrinterDc(std::move(printer), defaults, devMode);
+}
+
+std::unique_ptr<PrinterDc> createPrinterDc(PrinterHandle printer, const DeviceMode &defaults,
+                                           const DeviceMode &devMode)
+{
+    if (!printer.isOpen()) {
+        setLastError(ErrorInvalidParameter);
+        return nullptr;
+    }
     std::unique_ptr<PrinterDc> dc(new PrinterDc);
     PrinterDc::Impl &d = *dc->m_impl;
-    if (!openPrinter(printerName, &d.printer) || documentPropertiesSize(d.printer) < 1)
-        return nullptr;
+    d.printer = std::move(printer);
     PrinterHandle::State *state = d.printer.state();
 
-    DeviceMode defaults;
-    documentPropertiesRead(d.printer, &defaults);
     const auto resolution = [](int wanted, int fallback) {
         return wanted > 0 ? int(wanted) : fallback > 0 ? int(fallback) : 300;
     };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/DeviceMode.h"
+#include "platform/Spooler.h"
 
 #include <QByteArray>
 #include <QString>
@@ -38,7 +39,8 @@ public:
     Impl *impl() const { return m_impl.get(); }
 
 private:
-    friend std::unique_ptr<PrinterDc> createPrinterDc(const QString &, const DeviceMode &);
+    friend std::unique_ptr<PrinterDc> createPrinterDc(PrinterHandle, const DeviceMode &,
+                                                      const DeviceMode &);
     PrinterDc();
     std::unique_ptr<Impl> m_impl;
 };
@@ -46,6 +48,11 @@ private:
 // CreateDCW("WINSPOOL", printer, nullptr, devMode); null with the last
 // error set when the printer cannot be used.
 std::unique_ptr<PrinterDc> createPrinterDc(const QString &printerName, const DeviceMode &devMode);
+// The same on a printer already open, whose settings record as the driver
+// reads it (documentPropertiesRead) is known: the handle moves into the
+// device context and nothing is looked up twice.
+std::unique_ptr<PrinterDc> createPrinterDc(PrinterHandle printer, const DeviceMode &defaults,
+                                           const DeviceMode &devMode);
 
 int getDeviceCaps(const PrinterDc *dc, int index);
 

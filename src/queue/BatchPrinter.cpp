@@ -110,7 +110,8 @@ void BatchPrinter::finishPrint(const PrintResult &result, const PrintJob &job, b
                                  true);
     }
 
-    m_queue->reloadQueueTable();
+    // Only this row changed: the rest of a long list stays as it is drawn.
+    m_queue->refreshRow(job.path);
     if (batch)
         printNextInBatch();
     else if (result.success)
@@ -143,7 +144,10 @@ void BatchPrinter::printNextInBatch()
     // A loop, not a recursion: a list of thousands of moved files must not
     // grow the stack.
     while (!m_batchPaths.isEmpty()) {
-        const int row = m_queue->rowForPath(m_batchPaths.takeFirst());
+        const QString path = m_batchPaths.takeFirst();
+        // The row as stored now: one removed meanwhile is not printed.
+        m_queue->refreshRow(path);
+        const int row = m_queue->rowForPath(path);
         if (row >= 0 && tryStartPrint(row, true))
             return;
     }

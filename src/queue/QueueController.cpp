@@ -86,24 +86,43 @@ QString QueueController::pathOfRow(int row) const
     return m_entries.at(row).toMap().value(QStringLiteral("path")).toString();
 }
 
-void QueueController::reloadQueueTable()
+QueueTableContext QueueController::tableContext() const
 {
-    m_entries = m_store->files(m_hotFolderId);
     const HotFolder folder = currentHotFolder();
-
     QueueTableContext context;
     context.isHotFolder = m_hotFolderId > 0 && !folder.isEmpty();
     if (m_cacheLookup) {
         const PrintSettings settings = rowPrintSettings(m_hotFolderId, folder, defaultPrinter());
-        context.hasCache = [this, settings](const QueueEntry &row) {
-            return m_cacheLookup(row.value(QStringLiteral("path")).toString(), settings);
+        context.hasCache = [lookup = m_cacheLookup, settings](const QueueEntry &row) {
+            return lookup(row.value(QStringLiteral("path")).toString(), settings);
         };
     }
-    context.printRow = [this](int row) { Q_EMIT printRequested(row); };
-    context.removeRow = [this](int row) { removeRow(row); };
-    context.copiesChanged = [this](int row, int copies) { onCopiesChanged(row, copies); };
+    auto *self = const_cast<QueueController *>(this);
+    context.printRow = [self](int row) { Q_EMIT self->printRequested(row); };
+    context.removeRow = [self](int row) { self->removeRow(row); };
+    context.copiesChanged = [self](int row, int copies) { self->onCopiesChanged(row, copies); };
+    return context;
+}
 
-    QueueTable::render(m_table, m_entries, context);
+void QueueController::reloadQueueTable()
+{
+    m_entries = m_store->files(m_hotFolderId);
+    QueueTable::render(m_table, m_entries, tableContext());
+    Q_EMIT tableReloaded();
+}
+
+void QueueController::refreshRow(const QString &path)
+{
+    const int row = rowForPath(path);
+    if (row < 0)
+        return; // not in the list shown
+    const QueueEntry entry = m_store->file(path);
+    if (entry.isEmpty() || entry.value(QStringLiteral("hot_folder_id")).toInt() != m_hotFolderId) {
+        reloadQueueTable();
+        return;
+    }
+    m_entries[row] = entry;
+    QueueTable::renderRow(m_table, row, entry, tableContext());
     Q_EMIT tableReloaded();
 }
 

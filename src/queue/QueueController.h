@@ -11,6 +11,7 @@
 
 class LocalStore;
 class ReorderTableWidget;
+struct QueueTableContext;
 
 // The print list of the current tab: its rows in memory, the table that
 // shows them, and the operations on them. Every change goes to the database
@@ -44,6 +45,9 @@ public:
     QString pathOfRow(int row) const;
 
     void reloadQueueTable();
+    // One row read again and drawn again, when only it changed (a print
+    // ended); the whole list when the row is gone from the database.
+    void refreshRow(const QString &path);
     // The row is being printed: its status and buttons say so until the
     // next rebuild.
     void markRowBusy(int row);
@@ -66,6 +70,7 @@ Q_SIGNALS:
 private:
     bool refuseWhileBatchRuns();
     HotFolder currentHotFolder() const;
+    QueueTableContext tableContext() const;
     void onCopiesChanged(int row, int copies);
     void onSelectionCountChanged(int count);
 

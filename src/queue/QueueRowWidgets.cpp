@@ -40,6 +40,18 @@ void QueueRowWidgets::reset(const QList<int> &copies, const Actions &actions)
     update();
 }
 
+void QueueRowWidgets::resetRow(int row, int copies)
+{
+    if (row < 0 || row >= m_copies.size())
+        return;
+    m_copies[row] = copies;
+    m_busy.remove(row);
+    if (m_shown.contains(row)) {
+        drop(row);
+        create(row);
+    }
+}
+
 void QueueRowWidgets::setBusy(int row)
 {
     if (row < 0 || row >= m_copies.size())

@@ -34,6 +34,8 @@ public:
 
     // New rows: each row's copies, in row order.
     void reset(const QList<int> &copies, const Actions &actions);
+    // One row anew: its copies, not busy.
+    void resetRow(int row, int copies);
     void setBusy(int row);
     // What the row's copies box shows (or would show).
     int copies(int row) const;

@@ -245,11 +245,57 @@ void render(ReorderTableWidget *table, const QVariantList &entries, const QueueT
     placeHeaderButtons(table);
 }
 
+namespace {
+
+// Between rebuilds the columns that fit their contents keep their widths,
+// and one changed row only widens a column its new text does not fit: a
+// fitted column measures up to a thousand rows after every change, a cost
+// a batch would pay for every file of a long list.
+void holdFittedColumns(ReorderTableWidget *table)
+{
+    QHeaderView *header = table->horizontalHeader();
+    for (const int column : {Status, Printer, Duplex, Color, Size, Info}) {
+        if (header->sectionResizeMode(column) == QHeaderView::ResizeToContents)
+            header->setSectionResizeMode(column, QHeaderView::Fixed);
+    }
+}
+
+void widenToFit(ReorderTableWidget *table, int row)
+{
+    for (const int column : {Status, Info}) {
+        if (table->isColumnHidden(column))
+            continue;
+        const int wanted = table->cellWidthHint(row, column);
+        if (wanted > table->columnWidth(column))
+            table->setColumnWidth(column, wanted);
+    }
+}
+
+} // namespace
+
+void renderRow(ReorderTableWidget *table, int row, const QueueEntry &entry,
+               const QueueTableContext &context)
+{
+    if (row < 0 || row >= table->rowCount())
+        return;
+    holdFittedColumns(table);
+    FileIcons icons;
+    table->setItem(row, File, fileItem(entry, icons));
+    table->setItem(row, Status, statusItem(entry, context));
+    if (!context.isHotFolder)
+        table->setItem(row, Info, new QTableWidgetItem(infoText(entry)));
+    widenToFit(table, row);
+    if (QueueRowWidgets *widgets = rowWidgets(table))
+        widgets->resetRow(row, std::max(entry.value(QStringLiteral("copies")).toInt(), 1));
+}
+
 void markRowBusy(ReorderTableWidget *table, int row)
 {
+    holdFittedColumns(table);
     if (QTableWidgetItem *status = table->item(row, Status)) {
         status->setText(QStringLiteral("Printing"));
         status->setForeground(QColor(0x25, 0x63, 0xeb));
+        widenToFit(table, row);
     }
     if (QueueRowWidgets *widgets = rowWidgets(table))
         widgets->setBusy(row);

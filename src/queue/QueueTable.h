@@ -32,6 +32,10 @@ inline constexpr int SourcePathRole = Qt::UserRole + 2;
 void setup(ReorderTableWidget *table);
 // Replaces every row with the given entries.
 void render(ReorderTableWidget *table, const QVariantList &entries, const QueueTableContext &context);
+// One row drawn again from its entry, as render() draws it; the other rows
+// stay as they are.
+void renderRow(ReorderTableWidget *table, int row, const QueueEntry &entry,
+               const QueueTableContext &context);
 // The row is being printed: its status and buttons say so until the next render.
 void markRowBusy(ReorderTableWidget *table, int row);
 

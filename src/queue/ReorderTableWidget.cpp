@@ -392,3 +392,13 @@ void ReorderTableWidget::dropEvent(QDropEvent *event)
     if (!rows.isEmpty())
         Q_EMIT rowsMoveRequested(rows, target);
 }
+
+int ReorderTableWidget::cellWidthHint(int row, int column) const
+{
+    const QModelIndex index = model()->index(row, column);
+    if (!index.isValid())
+        return 0;
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    return itemDelegateForIndex(index)->sizeHint(option, index).width() + (showGrid() ? 1 : 0);
+}

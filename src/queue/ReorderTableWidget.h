@@ -23,6 +23,9 @@ public:
     // the drop indicator.
     void resetRows(int rowCount);
     int realRowCount() const { return m_rowCount; }
+    // The width one cell asks for, as a column fitted to its contents
+    // measures each of its cells.
+    int cellWidthHint(int row, int column) const;
 
     QSet<int> selectedRows() const;
     void setSelectedRows(const QSet<int> &rows);

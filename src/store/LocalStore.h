@@ -56,6 +56,8 @@ public:
     bool setFileCopies(const QString &path, int copies, QString *error = nullptr);
     bool saveOrder(int hotFolderId, const QStringList &paths, QString *error = nullptr);
     QVariantList files(int hotFolderId) const;
+    // One row as files() has it; empty when no list holds the path.
+    QueueEntry file(const QString &path) const;
 
     // Print history: one row per successful print, kept forever.
     bool addHistory(const QString &path, const QString &printerName, int pageCount, int copies,

@@ -301,18 +301,39 @@ bool LocalStore::saveOrder(int hotFolderId, const QStringList &paths, QString *e
     return transaction.commit();
 }
 
+namespace {
+
+const char kFileColumns[] =
+    "SELECT file_name,path,status,added_at,printed_at,printer_name,duplex,color,paper_size,"
+    "copies,last_error,hot_folder_id,duplex_mode,task_type,cache_path,source_path,"
+    "cached_page_count FROM print_files ";
+
+} // namespace
+
 QVariantList LocalStore::files(int hotFolderId) const
 {
     if (!isOpen())
         return {};
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    query.prepare(QStringLiteral(
-        "SELECT file_name,path,status,added_at,printed_at,printer_name,duplex,color,paper_size,"
-        "copies,last_error,hot_folder_id,duplex_mode,task_type,cache_path,source_path,"
-        "cached_page_count FROM print_files WHERE hot_folder_id=:folder ORDER BY sort_order,id"));
+    query.prepare(QLatin1String(kFileColumns)
+                  + QStringLiteral("WHERE hot_folder_id=:folder ORDER BY sort_order,id"));
     query.bindValue(QStringLiteral(":folder"), hotFolderId);
     if (!query.exec())
         return {};
     return allRows(query);
+}
+
+QueueEntry LocalStore::file(const QString &path) const
+{
+    if (!isOpen())
+        return {};
+    QSqlQuery query(m_db);
+    query.setForwardOnly(true);
+    query.prepare(QLatin1String(kFileColumns) + QStringLiteral("WHERE path=:path"));
+    query.bindValue(QStringLiteral(":path"), normalizedPath(path));
+    if (!query.exec())
+        return {};
+    const QVariantList rows = allRows(query);
+    return rows.isEmpty() ? QueueEntry() : rows.first().toMap();
 }
