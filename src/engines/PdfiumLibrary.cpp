@@ -131,6 +131,16 @@ bool Pass::open(const QString &pdfPath, int groups, QString *message)
     return true;
 }
 
+bool Pass::reopen()
+{
+    if (!m_document)
+        return false;
+    m_functions.CloseDocument(m_document);
+    const QByteArray path = QDir::toNativeSeparators(m_source.path()).toUtf8();
+    m_document = m_functions.LoadDocument(path.constData(), nullptr);
+    return m_document != nullptr;
+}
+
 } // namespace Pdfium
 
 QString locatePdfiumLibrary(const QString &configuredPath)

@@ -108,6 +108,11 @@ public:
     // the document. On failure the message says why.
     bool open(const QString &pdfPath, int groups, QString *message);
 
+    // Closes the document and opens the same file again: PDFium keeps the
+    // data it has read for as long as a document is open, which over a long
+    // scan is the whole file. No page may be open. False when it cannot.
+    bool reopen();
+
     const Functions &fn() const { return m_functions; }
     Document document() const { return m_document; }
     // The name the document was opened by: the checked file itself, for

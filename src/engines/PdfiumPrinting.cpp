@@ -20,6 +20,7 @@ namespace {
 constexpr qint64 kMaxRawImageBytes = 134217728;      // as stored in the PDF
 constexpr qint64 kMaxInflatedImageBytes = 134217727; // after inflating
 constexpr int kInflateChunk = 262144;
+constexpr qint64 kReopenAfterImageBytes = 16 * 1024 * 1024;
 
 void setText(QString *out, const QString &text)
 {
@@ -274,7 +275,17 @@ bool printPdfToDc(const QString &pdfPath, PrinterDc *dc, int printableWidth, int
         // The spool writer reads the very file PDFium opened.
         const QString source = pass.sourcePath();
         pageCount = fn.GetPageCount(pass.document());
+        qint64 imageBytesRead = 0;
         for (int i = 0; i < pageCount; ++i) {
+            // PDFium holds what it read until the document closes: a long
+            // scan would otherwise end up in memory whole.
+            if (imageBytesRead > kReopenAfterImageBytes) {
+                if (!pass.reopen()) {
+                    setText(&text, QStringLiteral("PDFium could not load page %1.").arg(i + 1));
+                    break;
+                }
+                imageBytesRead = 0;
+            }
             Pdfium::PageGuard page(fn, fn.LoadPage(pass.document(), i));
             if (!page.get()) {
                 setText(&text, QStringLiteral("PDFium could not load page %1.").arg(i + 1));
@@ -295,6 +306,7 @@ bool printPdfToDc(const QString &pdfPath, PrinterDc *dc, int printableWidth, int
             // A page goes as vector forms only where the spool writer reads
             // it as PDFium does; otherwise it goes as what PDFium draws.
             QString drawError;
+            imageBytesRead += jpeg.jpeg.size();
             if (qualifies && drawJpeg(dc, jpeg, w, h, fit)) {
                 ++passThrough;
             } else if (!(canPlacePdfPage(dc, source, {i, pageCount, w, h})

@@ -1,6 +1,7 @@
 #include "platform/PrinterDc.h"
 
 #include "platform/LastError.h"
+#include "platform/PrinterDcState.h"
 #include "platform/PinnedFile.h"
 #include "platform/SpoolJobs.h"
 #include "platform/SpoolerState.h"
@@ -30,21 +31,6 @@ namespace Platform {
 namespace {
 
 constexpr double kPointsPerHundredthMm = 72.0 / 2540.0;
-
-// A source PDF, opened once per document and kept until the spool is
-// written (the spool refers to its objects until then). A document qpdf
-// cannot read has no pdf.
-struct SourcePdf
-{
-    std::shared_ptr<QPDF> pdf;
-    bool printable = true;
-    std::vector<QPDFPageObjectHelper> pages;
-    // Per page: a printable annotation without an appearance, which the
-    // flattening would drop.
-    std::vector<bool> unflattenable;
-    // Per page: -1 not checked yet, 0 must be rendered, 1 placeable.
-    std::vector<int> placeable;
-};
 
 bool needsAppearance(QPDFObjectHandle annotation)
 {
@@ -123,68 +109,7 @@ bool checkPage(SourcePdf &source, const PdfPageView &view)
     return pdf.numWarnings() == warningsBefore;
 }
 
-QString fmt(double value)
-{
-    return QString::number(value, 'f', 4);
-}
-
 } // namespace
-
-struct PrinterDc::Impl
-{
-    PrinterHandle printer;
-    DeviceMode devMode;
-    int dpiX = 300;
-    int dpiY = 300;
-    double paperWidth = 0;  // points
-    double paperHeight = 0; // points
-    double marginLeft = 0;  // points
-    double marginTop = 0;   // points
-    int horzRes = 0;
-    int vertRes = 0;
-
-    bool docStarted = false;
-    bool pageOpen = false;
-    QString documentName;
-    QString outputFile;
-    std::unique_ptr<QPDF> spool;
-    QPDFObjectHandle page;
-    std::string content;
-    int resourceCounter = 0;
-    int pageCount = 0;
-    std::string minimumVersion = "1.4";
-    std::map<QString, SourcePdf> sources;
-
-    // A device rectangle in the spool page's coordinates (points, origin at
-    // the bottom left of the paper).
-    QPDFObjectHandle::Rectangle toPoints(int x, int y, int width, int height) const
-    {
-        const double left = marginLeft + x * 72.0 / dpiX;
-        const double top = paperHeight - marginTop - y * 72.0 / dpiY;
-        return {left, top - height * 72.0 / dpiY, left + width * 72.0 / dpiX, top};
-    }
-
-    std::string addResource(const char *prefix, QPDFObjectHandle object)
-    {
-        const std::string name = std::string("/") + prefix + std::to_string(++resourceCounter);
-        page.getKey("/Resources").getKey("/XObject").replaceKey(name, object);
-        return name;
-    }
-
-    SourcePdf &source(const QString &pdfPath);
-
-    void resetDocument()
-    {
-        docStarted = false;
-        pageOpen = false;
-        spool.reset();
-        page = QPDFObjectHandle();
-        content.clear();
-        pageCount = 0;
-        sources.clear();
-        minimumVersion = "1.4";
-    }
-};
 
 PrinterDc::PrinterDc()
     : m_impl(std::make_unique<Impl>())
@@ -411,149 +336,6 @@ bool drawPdfPage(PrinterDc *dc, const QString &pdfPath, int pageIndex, int x, in
         return false;
     }
     return true;
-}
-
-JpegInfo inspectJpeg(const QByteArray &jpeg)
-{
-    JpegInfo info;
-    const auto byte = [&](qsizetype i) { return quint8(jpeg.at(i)); };
-    if (jpeg.size() < 4 || byte(0) != 0xFF || byte(1) != 0xD8)
-        return info;
-    qsizetype i = 2;
-    while (i + 4 <= jpeg.size()) {
-        if (byte(i) != 0xFF)
-            return info;
-        const quint8 marker = byte(i + 1);
-        if (marker == 0xFF) {
-            ++i;
-            continue;
-        }
-        const int length = (byte(i + 2) << 8) | byte(i + 3);
-        if (length < 2 || i + 2 + length > jpeg.size())
-            return info;
-        if (marker == 0xEE && length >= 12 && jpeg.mid(i + 4, 5) == "Adobe")
-            info.adobeInverted = true;
-        // Start of frame (baseline, extended, progressive): size and components.
-        if ((marker >= 0xC0 && marker <= 0xC2) && length >= 8) {
-            if (byte(i + 4) != 8)
-                return info;
-            info.height = (byte(i + 5) << 8) | byte(i + 6);
-            info.width = (byte(i + 7) << 8) | byte(i + 8);
-            info.components = byte(i + 9);
-            info.valid = info.width > 0 && info.height > 0
-                && (info.components == 1 || info.components == 3 || info.components == 4);
-            info.adobeInverted = info.adobeInverted && info.components == 4;
-            return info;
-        }
-        if (marker == 0xDA || marker == 0xD9)
-            return info;
-        i += 2 + length;
-    }
-    return info;
-}
-
-int extEscape(PrinterDc *dc, int escape, const QByteArray &input, QByteArray *output)
-{
-    if (!dc)
-        return 0;
-    if (escape == QUERYESCSUPPORT) {
-        if (input.size() < 4)
-            return 0;
-        const qint32 asked = *reinterpret_cast<const qint32 *>(input.constData());
-        return asked == CHECKJPEGFORMAT || asked == QUERYESCSUPPORT ? 1 : 0;
-    }
-    if (escape == CHECKJPEGFORMAT) {
-        const qint32 ok = inspectJpeg(input).valid ? 1 : 0;
-        if (output)
-            *output = QByteArray(reinterpret_cast<const char *>(&ok), sizeof ok);
-        return 1;
-    }
-    return 0;
-}
-
-namespace {
-
-// One image of the page: its stream, its name among the page's resources
-// and where it is drawn.
-bool placeImage(PrinterDc::Impl &d, QPDFObjectHandle image, int x, int y, int width, int height)
-{
-    const std::string name = d.addResource("Im", image);
-    const auto rect = d.toPoints(x, y, width, height);
-    d.content += QStringLiteral("q %1 0 0 %2 %3 %4 cm %5 Do Q\n")
-                     .arg(fmt(rect.urx - rect.llx), fmt(rect.ury - rect.lly), fmt(rect.llx),
-                          fmt(rect.lly), QString::fromStdString(name))
-                     .toStdString();
-    return true;
-}
-
-QPDFObjectHandle imageStream(QPDF *pdf, std::string data, const char *filter, int pixelWidth,
-                             int pixelHeight, const char *colorSpace)
-{
-    QPDFObjectHandle image = QPDFObjectHandle::newStream(pdf);
-    image.replaceStreamData(std::move(data), QPDFObjectHandle::newName(filter),
-                            QPDFObjectHandle::newNull());
-    QPDFObjectHandle dict = image.getDict();
-    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
-    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(pixelWidth));
-    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(pixelHeight));
-    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
-    dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(colorSpace));
-    return image;
-}
-
-} // namespace
-
-int stretchRgb(PrinterDc *dc, int x, int y, int width, int height, int pixelWidth,
-               int pixelHeight, const QByteArray &rgb)
-{
-    if (!dc || !dc->impl()->pageOpen || pixelWidth < 1 || pixelHeight < 1
-        || rgb.size() != qsizetype(pixelWidth) * pixelHeight * 3)
-        return 0;
-    // Deflated here: a page of pixels is large, and the spool is kept in
-    // memory until the document ends.
-    uLongf length = compressBound(uLong(rgb.size()));
-    std::string deflated(length, '\0');
-    if (compress2(reinterpret_cast<Bytef *>(deflated.data()), &length,
-                  reinterpret_cast<const Bytef *>(rgb.constData()), uLong(rgb.size()), Z_BEST_SPEED)
-        != Z_OK)
-        return 0;
-    deflated.resize(length);
-    PrinterDc::Impl &d = *dc->impl();
-    try {
-        return placeImage(d, imageStream(d.spool.get(), std::move(deflated), "/FlateDecode",
-                                         pixelWidth, pixelHeight, "/DeviceRGB"),
-                          x, y, width, height)
-            ? 1
-            : 0;
-    } catch (const std::exception &) {
-        return 0;
-    }
-}
-
-int stretchJpeg(PrinterDc *dc, int x, int y, int width, int height, int, int,
-                const QByteArray &jpeg)
-{
-    if (!dc || !dc->impl()->pageOpen)
-        return 0;
-    const JpegInfo info = inspectJpeg(jpeg);
-    if (!info.valid)
-        return 0;
-    PrinterDc::Impl &d = *dc->impl();
-    try {
-        const char *space = info.components == 1 ? "/DeviceGray"
-            : info.components == 3               ? "/DeviceRGB"
-                                                 : "/DeviceCMYK";
-        QPDFObjectHandle image =
-            imageStream(d.spool.get(), std::string(jpeg.constData(), size_t(jpeg.size())),
-                        "/DCTDecode", info.width, info.height, space);
-        if (info.adobeInverted)
-            image.getDict().replaceKey("/Decode", QPDFObjectHandle::parse("[1 0 1 0 1 0 1 0]"));
-        placeImage(d, image, x, y, width, height);
-    } catch (const std::exception &) {
-        return 0;
-    }
-    return 1;
 }
 
 int endDoc(PrinterDc *dc)

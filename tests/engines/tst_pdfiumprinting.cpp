@@ -254,6 +254,21 @@ private Q_SLOTS:
         QVERIFY(qAbs(spool[0].placed.width() - 595.3) < 1);
     }
 
+    // Past 16 MB of image data PDFium's document is opened again to let go
+    // of what it read: no page is lost or repeated on the way.
+    void longScanPassesThroughWhole()
+    {
+        const QList<PdfFactory::Page> pages = PdfFactory::scannedPages(190, 1000, 1400);
+        const DcRun run = printToFile(pdf("long scan.pdf", pages), kRaw, m_dir.filePath("long.out"));
+        QVERIFY2(run.ok, qPrintable(run.message));
+        QCOMPARE(run.pages, 190);
+        QCOMPARE(run.passThrough, 190);
+        const QList<SpoolPage> spool = readSpool(run.output);
+        QCOMPARE(spool.size(), 190);
+        QCOMPARE(spool.last().imageBytes, PdfFactory::jpegBytes(1000, 1400));
+        QVERIFY(PdfFactory::jpegBytes(1000, 1400).size() * 190 > 16 * 1024 * 1024);
+    }
+
     void pagesThatMustBeRendered_data()
     {
         QTest::addColumn<PdfFactory::Page>("page");
