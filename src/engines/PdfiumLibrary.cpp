@@ -64,6 +64,7 @@ bool resolveGroups(QLibrary &library, int groups, Functions *f, QString *m)
     }
     if (ok && (groups & RenderGroup)) {
         ok = resolve(library, "FPDF_GetDocPermissions", &f->GetDocPermissions, m)
+            && resolve(library, "FPDF_GetPageSizeByIndex", &f->GetPageSizeByIndex, m)
             && resolve(library, "FPDFBitmap_CreateEx", &f->BitmapCreateEx, m)
             && resolve(library, "FPDFBitmap_FillRect", &f->BitmapFillRect, m)
             && resolve(library, "FPDFBitmap_GetBuffer", &f->BitmapGetBuffer, m)

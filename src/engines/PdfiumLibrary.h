@@ -78,6 +78,7 @@ struct Functions
     int (*GetAnnotCount)(Page) = nullptr;
     // Rendering and permissions
     unsigned long (*GetDocPermissions)(Document) = nullptr;
+    int (*GetPageSizeByIndex)(Document, int index, double *width, double *height) = nullptr;
     Bitmap (*BitmapCreateEx)(int width, int height, int format, void *firstScan, int stride) = nullptr;
     void (*BitmapFillRect)(Bitmap, int left, int top, int width, int height, unsigned long color) = nullptr;
     void *(*BitmapGetBuffer)(Bitmap) = nullptr;

@@ -224,6 +224,60 @@ bool renderPage(const Pdfium::Functions &fn, Pdfium::Page page, PrinterDc *dc,
     return true;
 }
 
+// One page of the document onto one printer page: its JPEG placed
+// unchanged, else the page as vector forms where the spool writer reads it
+// as PDFium does, else what PDFium draws. PDFium reads the page itself only
+// where it may go as a JPEG or must be drawn by PDFium: a page with no image
+// cannot be a JPEG page.
+bool printPage(Pdfium::Pass &pass, PdfPageView view, const QString &source, PrinterDc *dc,
+               int printableWidth, int printableHeight, bool *passedThrough, qint64 *imageBytes,
+               QString *message)
+{
+    const Pdfium::Functions &fn = pass.fn();
+    const int number = view.index + 1;
+    const auto fail = [message](const QString &text) {
+        setText(message, text);
+        return false;
+    };
+    if (!fn.GetPageSizeByIndex(pass.document(), view.index, &view.width, &view.height))
+        return fail(QStringLiteral("PDFium could not load page %1.").arg(number));
+    const double w = view.width;
+    const double h = view.height;
+    const FittedPage fit = fitPage(w, h, printableWidth, printableHeight);
+    bool mayHoldImages = true;
+    const bool placeable = canPlacePdfPage(dc, source, view, &mayHoldImages);
+    const bool needsPdfium = !placeable || mayHoldImages;
+    Pdfium::PageGuard page(fn, needsPdfium ? fn.LoadPage(pass.document(), view.index) : nullptr);
+    if (needsPdfium && !page.get())
+        return fail(QStringLiteral("PDFium could not load page %1.").arg(number));
+    JpegPage jpeg;
+    const bool qualifies = page.get() && qualifiesForJpeg(fn, page.get(), w, h, dc, &jpeg);
+    *imageBytes += jpeg.jpeg.size();
+
+    if (startPage(dc) <= 0) {
+        return fail(QStringLiteral("The printer could not start page %1 (Windows error %2).")
+                        .arg(number)
+                        .arg(lastError()));
+    }
+    QString drawError;
+    if (qualifies && drawJpeg(dc, jpeg, w, h, fit)) {
+        *passedThrough = true;
+    } else if (!(placeable
+                 && drawPdfPage(dc, source, view.index, fit.offsetX, fit.offsetY, fit.width,
+                                fit.height, &drawError))) {
+        Pdfium::PageGuard late(fn, page.get() ? nullptr : fn.LoadPage(pass.document(), view.index));
+        const Pdfium::Page drawn = page.get() ? page.get() : late.get();
+        if (!drawn || !renderPage(fn, drawn, dc, fit))
+            return fail(QStringLiteral("The printer device could not draw page %1.").arg(number));
+    }
+    if (endPage(dc) <= 0) {
+        return fail(QStringLiteral("The printer could not finish page %1 (Windows error %2).")
+                        .arg(number)
+                        .arg(lastError()));
+    }
+    return true;
+}
+
 } // namespace
 
 FittedPage fitPage(double w, double h, int printableWidth, int printableHeight)
@@ -286,42 +340,11 @@ bool printPdfToDc(const QString &pdfPath, PrinterDc *dc, int printableWidth, int
                 }
                 imageBytesRead = 0;
             }
-            Pdfium::PageGuard page(fn, fn.LoadPage(pass.document(), i));
-            if (!page.get()) {
-                setText(&text, QStringLiteral("PDFium could not load page %1.").arg(i + 1));
+            bool passedThrough = false;
+            if (!printPage(pass, {i, pageCount, 0, 0}, source, dc, printableWidth, printableHeight,
+                           &passedThrough, &imageBytesRead, &text))
                 break;
-            }
-            const double w = fn.GetPageWidth(page.get());
-            const double h = fn.GetPageHeight(page.get());
-            const FittedPage fit = fitPage(w, h, printableWidth, printableHeight);
-            JpegPage jpeg;
-            const bool qualifies = qualifiesForJpeg(fn, page.get(), w, h, dc, &jpeg);
-
-            if (startPage(dc) <= 0) {
-                setText(&text, QStringLiteral("The printer could not start page %1 (Windows error %2).")
-                                   .arg(i + 1)
-                                   .arg(lastError()));
-                break;
-            }
-            // A page goes as vector forms only where the spool writer reads
-            // it as PDFium does; otherwise it goes as what PDFium draws.
-            QString drawError;
-            imageBytesRead += jpeg.jpeg.size();
-            if (qualifies && drawJpeg(dc, jpeg, w, h, fit)) {
-                ++passThrough;
-            } else if (!(canPlacePdfPage(dc, source, {i, pageCount, w, h})
-                         && drawPdfPage(dc, source, i, fit.offsetX, fit.offsetY, fit.width,
-                                        fit.height, &drawError))
-                       && !renderPage(fn, page.get(), dc, fit)) {
-                setText(&text, QStringLiteral("The printer device could not draw page %1.").arg(i + 1));
-                break;
-            }
-            if (endPage(dc) <= 0) {
-                setText(&text, QStringLiteral("The printer could not finish page %1 (Windows error %2).")
-                                   .arg(i + 1)
-                                   .arg(lastError()));
-                break;
-            }
+            passThrough += passedThrough ? 1 : 0;
             printed = i + 1;
         }
     }

@@ -21,6 +21,7 @@
 #include <QTemporaryFile>
 
 #include <cmath>
+#include <cstring>
 #include <map>
 
 #include <sys/stat.h>
@@ -70,12 +71,46 @@ SourcePdf readSource(const QString &pdfPath)
         }
         QPDFPageDocumentHelper(*pdf).flattenAnnotations(an_print, an_invisible | an_hidden);
         source.placeable.assign(source.pages.size(), -1);
+        source.mayHoldImages.assign(source.pages.size(), true);
         source.pdf = pdf;
     } catch (const std::exception &) {
         return SourcePdf();
     }
     return source;
 }
+
+// Reads a page's contents to their end, noting whether an inline image
+// ("BI" as an operator) may be among them. Erring towards yes is harmless.
+class InlineImageWatch : public Pipeline
+{
+public:
+    InlineImageWatch()
+        : Pipeline("inline image watch", nullptr)
+    {
+    }
+    void write(unsigned char const *data, size_t length) override
+    {
+        for (size_t i = 0; i < length; ++i)
+            step(data[i]);
+    }
+    void finish() override { step(' '); }
+    bool found = false;
+
+private:
+    static bool isDelimiter(unsigned char c)
+    {
+        return std::strchr(" \t\r\n\f()<>[]{}/%", c) != nullptr || c == 0;
+    }
+    void step(unsigned char c)
+    {
+        found = found || (isDelimiter(c) && m_last[1] == 'I' && m_last[0] == 'B' && m_beforeB);
+        m_beforeB = isDelimiter(m_last[0]);
+        m_last[0] = m_last[1];
+        m_last[1] = c;
+    }
+    unsigned char m_last[2] = {' ', ' '};
+    bool m_beforeB = true;
+};
 
 bool sameSize(double width, double height, const QPDFObjectHandle::Rectangle &box, int rotate)
 {
@@ -104,8 +139,9 @@ bool checkPage(SourcePdf &source, const PdfPageView &view)
     const int degrees = rotate.isInteger() ? int(rotate.getIntValue() % 360) : 0;
     if (!sameSize(view.width, view.height, cropBox.getArrayAsRectangle(), degrees))
         return false;
-    Pl_Discard discard;
-    page.pipeContents(&discard);
+    InlineImageWatch contents;
+    page.pipeContents(&contents);
+    source.mayHoldImages.at(size_t(view.index)) = contents.found || !page.getImages().empty();
     return pdf.numWarnings() == warningsBefore;
 }
 
@@ -275,8 +311,11 @@ SourcePdf &PrinterDc::Impl::source(const QString &pdfPath)
     return found->second;
 }
 
-bool canPlacePdfPage(PrinterDc *dc, const QString &pdfPath, const PdfPageView &view)
+bool canPlacePdfPage(PrinterDc *dc, const QString &pdfPath, const PdfPageView &view,
+                     bool *mayHoldImages)
 {
+    if (mayHoldImages)
+        *mayHoldImages = true;
     if (!dc || !dc->impl()->docStarted)
         return false;
     SourcePdf &source = dc->impl()->source(pdfPath);
@@ -291,6 +330,8 @@ bool canPlacePdfPage(PrinterDc *dc, const QString &pdfPath, const PdfPageView &v
             verdict = 0;
         }
     }
+    if (mayHoldImages && verdict == 1)
+        *mayHoldImages = source.mayHoldImages.at(size_t(view.index));
     return verdict == 1;
 }
 
@@ -321,9 +362,11 @@ bool drawPdfPage(PrinterDc *dc, const QString &pdfPath, int pageIndex, int x, in
         }
         QPDFPageObjectHelper source = pages.at(size_t(pageIndex));
         // A page whose content cannot be decoded would make the whole spool
-        // unwritable: find it here, where it can be named.
-        Pl_Discard discard;
-        source.pipeContents(&discard);
+        // unwritable: find it here, where it can be named (once per page).
+        if (found.placeable.at(size_t(pageIndex)) != 1) {
+            Pl_Discard discard;
+            source.pipeContents(&discard);
+        }
         // The form is bounded by the trim box; print what the crop box shows.
         source.getObjectHandle().replaceKey("/TrimBox", source.getCropBox());
         QPDFObjectHandle form = d.spool->copyForeignObject(source.getFormXObjectForPage(true));

@@ -87,7 +87,10 @@ struct PdfPageView
 // its own paper box, contents that decode and no printable annotation
 // without an appearance. Where it would not, the caller renders the page
 // itself and places the pixels.
-bool canPlacePdfPage(PrinterDc *dc, const QString &pdfPath, const PdfPageView &view);
+// mayHoldImages, when asked, says whether the page may hold an image (true
+// unless it is placeable and holds none).
+bool canPlacePdfPage(PrinterDc *dc, const QString &pdfPath, const PdfPageView &view,
+                     bool *mayHoldImages = nullptr);
 
 // StretchDIBits with BI_RGB: rows of 8-bit RGB pixels, top row first,
 // tightly packed, fitted into the rectangle. 0 on failure.

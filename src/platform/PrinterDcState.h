@@ -34,6 +34,9 @@ struct SourcePdf
     std::vector<bool> unflattenable;
     // Per page: -1 not checked yet, 0 must be rendered, 1 placeable.
     std::vector<int> placeable;
+    // Per page, once checked: it holds or may hold an image (an image among
+    // its resources, or an inline image in its contents).
+    std::vector<bool> mayHoldImages;
 };
 
 // Image data of the spool waits in a temporary file until the document is
