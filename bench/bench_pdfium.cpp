@@ -1,6 +1,6 @@
 // PDFium printing against lp of the same file, and the scan analysis on a
 // long document. Run one scenario per process so peak memory is its own:
-//   bench_pdfium vector|scanned|analyze|longscan
+//   bench_pdfium vector|scanned|analyze|longtext|longscan
 
 #include "PdfFactory.h"
 #include "PrivateCups.h"
@@ -144,8 +144,10 @@ int main(int argc, char *argv[])
         return printScenario("scanned", PdfFactory::scannedPages(100));
     if (scenario == QLatin1String("analyze"))
         return analyzeScenario();
+    if (scenario == QLatin1String("longtext"))
+        return printScenario("longtext", PdfFactory::textPages(1000));
     if (scenario == QLatin1String("longscan"))
         return printScenario("longscan", PdfFactory::scannedPages(1000, 1000, 1400));
-    std::fprintf(stderr, "usage: bench_pdfium vector|scanned|analyze|longscan\n");
+    std::fprintf(stderr, "usage: bench_pdfium vector|scanned|analyze|longtext|longscan\n");
     return 2;
 }

@@ -1,6 +1,7 @@
 #include "platform/PrinterDc.h"
 
 #include "platform/LastError.h"
+#include "platform/PdfFileSource.h"
 #include "platform/PrinterDcState.h"
 #include "platform/PinnedFile.h"
 #include "platform/SpoolJobs.h"
@@ -57,8 +58,10 @@ SourcePdf readSource(const QString &pdfPath)
     try {
         auto pdf = std::make_shared<QPDF>();
         pdf->setSuppressWarnings(true);
-        const QByteArray fileName = QFile::encodeName(file.path());
-        pdf->processFile(fileName.constData());
+        auto input = std::make_shared<PdfFileSource>(file.path());
+        if (!input->isOpen())
+            return SourcePdf();
+        pdf->processInputSource(input);
         source.printable = pdf->allowPrintLowRes();
         // Form fields and annotations print as they look on paper.
         QPDFAcroFormDocumentHelper(*pdf).generateAppearancesIfNeeded();

@@ -454,6 +454,24 @@ private Q_SLOTS:
         QCOMPARE(hasPixel(spool[1].rendered, highlight), yellow);
     }
 
+    // A cross-reference table that points nowhere is rebuilt by both
+    // readers alike: the pages still go as vector forms.
+    void repairedCrossReferenceStaysVector()
+    {
+        const QString whole = pdf("xref.pdf", PdfFactory::textPages(2));
+        QByteArray bytes = readFile(whole);
+        const qsizetype at = bytes.lastIndexOf("startxref");
+        QVERIFY(at > 0);
+        bytes = bytes.left(at) + "startxref\n12345\n%%EOF\n";
+        const QString file = m_dir.filePath("moved xref.pdf");
+        QVERIFY(writeFile(file, bytes));
+        int pages = 0;
+        const QList<SpoolPage> spool = readSpool(printToRaw(file, {}, &pages));
+        QCOMPARE(pages, 2);
+        QCOMPARE(spool.size(), 2);
+        QVERIFY(!spool[0].isImage && !spool[1].isImage);
+    }
+
     // The spool writer cannot read this document at all.
     void documentOnlyPdfiumReads()
     {
