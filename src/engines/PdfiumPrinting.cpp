@@ -231,7 +231,7 @@ bool renderPage(const Pdfium::Functions &fn, Pdfium::Page page, PrinterDc *dc,
 // cannot be a JPEG page.
 bool printPage(Pdfium::Pass &pass, PdfPageView view, const QString &source, PrinterDc *dc,
                int printableWidth, int printableHeight, bool *passedThrough, qint64 *imageBytes,
-               QString *message)
+               bool *pdfiumFirst, QString *message)
 {
     const Pdfium::Functions &fn = pass.fn();
     const int number = view.index + 1;
@@ -244,15 +244,31 @@ bool printPage(Pdfium::Pass &pass, PdfPageView view, const QString &source, Prin
     const double w = view.width;
     const double h = view.height;
     const FittedPage fit = fitPage(w, h, printableWidth, printableHeight);
+    // Which reader looks first follows the page before (a scan's pages are
+    // mostly JPEG pages, a text's mostly not); the outcome never depends on it.
+    bool placeable = false;
     bool mayHoldImages = true;
-    const bool placeable = canPlacePdfPage(dc, source, view, &mayHoldImages);
-    const bool needsPdfium = !placeable || mayHoldImages;
+    bool placementChecked = false;
+    const auto checkPlacement = [&] {
+        if (!placementChecked)
+            placeable = canPlacePdfPage(dc, source, view, &mayHoldImages);
+        placementChecked = true;
+    };
+    if (!*pdfiumFirst)
+        checkPlacement();
+    const bool needsPdfium = !placementChecked || !placeable || mayHoldImages;
     Pdfium::PageGuard page(fn, needsPdfium ? fn.LoadPage(pass.document(), view.index) : nullptr);
-    if (needsPdfium && !page.get())
-        return fail(QStringLiteral("PDFium could not load page %1.").arg(number));
+    if (needsPdfium && !page.get()) {
+        checkPlacement();
+        if (!placeable || mayHoldImages)
+            return fail(QStringLiteral("PDFium could not load page %1.").arg(number));
+    }
     JpegPage jpeg;
     const bool qualifies = page.get() && qualifiesForJpeg(fn, page.get(), w, h, dc, &jpeg);
     *imageBytes += jpeg.jpeg.size();
+    *pdfiumFirst = qualifies;
+    if (!qualifies)
+        checkPlacement();
 
     if (startPage(dc) <= 0) {
         return fail(QStringLiteral("The printer could not start page %1 (Windows error %2).")
@@ -330,6 +346,7 @@ bool printPdfToDc(const QString &pdfPath, PrinterDc *dc, int printableWidth, int
         const QString source = pass.sourcePath();
         pageCount = fn.GetPageCount(pass.document());
         qint64 imageBytesRead = 0;
+        bool pdfiumFirst = false;
         for (int i = 0; i < pageCount; ++i) {
             // PDFium holds what it read until the document closes: a long
             // scan would otherwise end up in memory whole.
@@ -342,7 +359,7 @@ bool printPdfToDc(const QString &pdfPath, PrinterDc *dc, int printableWidth, int
             }
             bool passedThrough = false;
             if (!printPage(pass, {i, pageCount, 0, 0}, source, dc, printableWidth, printableHeight,
-                           &passedThrough, &imageBytesRead, &text))
+                           &passedThrough, &imageBytesRead, &pdfiumFirst, &text))
                 break;
             passThrough += passedThrough ? 1 : 0;
             printed = i + 1;
