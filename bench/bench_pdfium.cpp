@@ -1,6 +1,6 @@
 // PDFium printing against lp of the same file, and the scan analysis on a
 // long document. Run one scenario per process so peak memory is its own:
-//   bench_pdfium vector|scanned|analyze|longtext|longscan
+//   bench_pdfium vector|ghostscript|scanned|analyze|longtext|longscan
 
 #include "PdfFactory.h"
 #include "PrivateCups.h"
@@ -13,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <sys/resource.h>
@@ -68,14 +69,43 @@ bool writeElsewhere(const QString &path, const QList<PdfFactory::Page> &pages)
         && WEXITSTATUS(status) == 0;
 }
 
+int printFile(const QString &name, const QString &pdf, int count);
+
+// A PDF as Ghostscript makes one (ps2pdf, fonts embedded): text pages of
+// a real producer, not the test factory's.
+bool writeWithGhostscript(const QString &path, int pages)
+{
+    QByteArray program = "%!PS\n/Helvetica findfont 11 scalefont setfont\n";
+    for (int page = 1; page <= pages; ++page) {
+        for (int line = 0; line < 50; ++line) {
+            program += "72 " + QByteArray::number(760 - line * 13) + " moveto (Page "
+                + QByteArray::number(page) + ", line " + QByteArray::number(line + 1)
+                + ": the quick brown fox jumps over the lazy dog 0123456789) show\n";
+        }
+        program += "showpage\n";
+    }
+    const QString ps = path + QStringLiteral(".ps");
+    QFile file(ps);
+    if (!file.open(QIODevice::WriteOnly) || file.write(program) != program.size())
+        return false;
+    file.close();
+    QProcess ps2pdf;
+    ps2pdf.start(QStringLiteral("ps2pdf"), {QStringLiteral("-dPDFSETTINGS=/prepress"), ps, path});
+    return ps2pdf.waitForFinished(120000) && ps2pdf.exitCode() == 0 && QFileInfo::exists(path);
+}
+
 int printScenario(const QString &name, const QList<PdfFactory::Page> &pages)
 {
     QTemporaryDir dir;
     const QString pdf = dir.filePath(name + ".pdf");
     if (!writeElsewhere(pdf, pages))
         return 1;
+    return printFile(name, pdf, int(pages.size()));
+}
+
+int printFile(const QString &name, const QString &pdf, int count)
+{
     const qint64 source = QFileInfo(pdf).size();
-    const int count = int(pages.size());
 
     // As dispatch prints a PDF: the scan analysis, then the print. The first
     // run of a process also loads PDFium; the others are what a batch meets.
@@ -144,10 +174,15 @@ int main(int argc, char *argv[])
         return printScenario("scanned", PdfFactory::scannedPages(100));
     if (scenario == QLatin1String("analyze"))
         return analyzeScenario();
+    if (scenario == QLatin1String("ghostscript")) {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("ghostscript.pdf"));
+        return writeWithGhostscript(pdf, 100) ? printFile("ghostscript", pdf, 100) : 1;
+    }
     if (scenario == QLatin1String("longtext"))
         return printScenario("longtext", PdfFactory::textPages(1000));
     if (scenario == QLatin1String("longscan"))
         return printScenario("longscan", PdfFactory::scannedPages(1000, 1000, 1400));
-    std::fprintf(stderr, "usage: bench_pdfium vector|scanned|analyze|longtext|longscan\n");
+    std::fprintf(stderr, "usage: bench_pdfium vector|ghostscript|scanned|analyze|longtext|longscan\n");
     return 2;
 }

@@ -18,6 +18,6 @@ echo "== queue"
 echo "== batch"
 "$build/bin/bench_batch"
 echo "== pdfium"
-for scenario in vector longtext scanned longscan analyze; do
+for scenario in vector ghostscript longtext scanned longscan analyze; do
   "$build/bin/bench_pdfium" "$scenario"
 done
