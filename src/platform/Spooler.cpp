@@ -294,6 +294,22 @@ int stopWaiting(http_t *, void *)
     return 0;
 }
 
+bool schedulerAnswers(http_t *http)
+{
+    ipp_t *request = ippNewRequest(IPP_OP_CUPS_GET_DEFAULT);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
+                 "printer-name");
+    // Any answer will do ("no default printer" included); none means the
+    // scheduler is down or stuck.
+    ipp_t *response = cupsDoRequest(http, request, "/");
+    if (!response) {
+        setLastError(ErrorServerUnavailable);
+        return false;
+    }
+    ippDelete(response);
+    return true;
+}
+
 } // namespace
 
 void setSchedulerTimeout(int milliseconds)
@@ -313,23 +329,13 @@ http_t *connectToScheduler()
     // stuck) must not hold a print for minutes.
     httpSetTimeout(http, s_schedulerTimeoutMs / 1000.0, stopWaiting, nullptr);
     httpBlocking(http, 1);
-    return http;
-}
-
-bool schedulerAnswers(http_t *http)
-{
-    ipp_t *request = ippNewRequest(IPP_OP_CUPS_GET_DEFAULT);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", nullptr,
-                 "printer-name");
-    // Any answer will do ("no default printer" included); none means the
-    // scheduler is down or stuck.
-    ipp_t *response = cupsDoRequest(http, request, "/");
-    if (!response) {
-        setLastError(ErrorServerUnavailable);
-        return false;
+    // libcups looks names it cannot find up again over connections of its
+    // own, which nothing bounds: hand out only a scheduler that answers.
+    if (!schedulerAnswers(http)) {
+        httpClose(http);
+        return nullptr;
     }
-    ippDelete(response);
-    return true;
+    return http;
 }
 
 bool openPrinter(const QString &name, PrinterHandle *handle)
@@ -343,9 +349,7 @@ bool openPrinter(const QString &name, PrinterHandle *handle)
     auto state = std::make_unique<PrinterHandle::State>();
     state->name = name;
     state->http = connectToScheduler();
-    // libcups looks a name it cannot find up again over connections of its
-    // own, which nothing bounds: ask only a scheduler that answers.
-    if (!state->http || !schedulerAnswers(state->http))
+    if (!state->http)
         return false;
     // "Printer/instance", as the printer list names instances.
     const QByteArray destination = name.section(QLatin1Char('/'), 0, 0).toUtf8();
@@ -375,10 +379,6 @@ bool printerNames(QStringList *names)
     http_t *http = connectToScheduler();
     if (!http)
         return false;
-    if (!schedulerAnswers(http)) {
-        httpClose(http);
-        return false;
-    }
     cups_dest_t *dests = nullptr;
     const int count = cupsGetDests2(http, &dests);
     for (int i = 0; i < count; ++i) {

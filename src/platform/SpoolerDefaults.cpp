@@ -119,10 +119,6 @@ bool getDefaultPrinter(QString *name)
     http_t *http = connectToScheduler();
     if (!http)
         return false;
-    if (!schedulerAnswers(http)) {
-        httpClose(http);
-        return false;
-    }
     cups_dest_t *dest = cupsGetNamedDest(http, nullptr, nullptr);
     if (dest) {
         *name = QString::fromUtf8(dest->name);

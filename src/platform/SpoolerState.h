@@ -51,9 +51,8 @@ const QStringList &optionKeysFor(quint32 field);
 void setLastErrorFromCups(quint32 fallback);
 
 // A connection to the scheduler that libcups would use, on which every
-// wait for an answer is bounded.
+// wait for an answer is bounded; null (ErrorServerUnavailable) when the
+// scheduler is down or does not answer.
 http_t *connectToScheduler();
-// False (ErrorServerUnavailable) when the scheduler does not answer.
-bool schedulerAnswers(http_t *http);
 
 } // namespace Platform
