@@ -267,23 +267,25 @@ bool printPage(Pdfium::Pass &pass, PdfPageView view, const QString &source, Prin
     const bool qualifies = page.get() && qualifiesForJpeg(fn, page.get(), w, h, dc, &jpeg);
     *imageBytes += jpeg.jpeg.size();
     *pdfiumFirst = qualifies;
-    if (!qualifies)
-        checkPlacement();
 
     if (startPage(dc) <= 0) {
         return fail(QStringLiteral("The printer could not start page %1 (Windows error %2).")
                         .arg(number)
                         .arg(lastError()));
     }
-    QString drawError;
-    if (qualifies && drawJpeg(dc, jpeg, w, h, fit)) {
-        *passedThrough = true;
-    } else if (!(placeable
-                 && drawPdfPage(dc, source, view.index, fit.offsetX, fit.offsetY, fit.width,
-                                fit.height, &drawError))) {
+    bool drawn = qualifies && drawJpeg(dc, jpeg, w, h, fit);
+    *passedThrough = drawn;
+    if (!drawn) {
+        checkPlacement();
+        QString drawError;
+        drawn = placeable
+            && drawPdfPage(dc, source, view.index, fit.offsetX, fit.offsetY, fit.width, fit.height,
+                           &drawError);
+    }
+    if (!drawn) {
         Pdfium::PageGuard late(fn, page.get() ? nullptr : fn.LoadPage(pass.document(), view.index));
-        const Pdfium::Page drawn = page.get() ? page.get() : late.get();
-        if (!drawn || !renderPage(fn, drawn, dc, fit))
+        const Pdfium::Page rendered = page.get() ? page.get() : late.get();
+        if (!rendered || !renderPage(fn, rendered, dc, fit))
             return fail(QStringLiteral("The printer device could not draw page %1.").arg(number));
     }
     if (endPage(dc) <= 0) {
