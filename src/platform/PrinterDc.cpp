@@ -144,8 +144,15 @@ bool checkPage(SourcePdf &source, const PdfPageView &view)
         return false;
     InlineImageWatch contents;
     page.pipeContents(&contents);
-    source.mayHoldImages.at(size_t(view.index)) = contents.found || !page.getImages().empty();
-    return pdf.numWarnings() == warningsBefore;
+    const bool clean = pdf.numWarnings() == warningsBefore;
+    // Only whether the page may hold an image, from its resources: what
+    // qpdf says while loading them does not make the page less placeable.
+    try {
+        source.mayHoldImages.at(size_t(view.index)) = contents.found || !page.getImages().empty();
+    } catch (const std::exception &) {
+        source.mayHoldImages.at(size_t(view.index)) = true;
+    }
+    return clean;
 }
 
 } // namespace

@@ -53,17 +53,19 @@ QTableWidgetItem *numberItem(int row)
     return item;
 }
 
-// The system's icon for a file, which here follows its type: looked up
-// once per type while a list is drawn.
+// The system's icon for a file, which here follows its type and whether it
+// exists: looked up once per kind while a list is drawn.
 class FileIcons
 {
 public:
     QIcon icon(const QString &path)
     {
-        const QString type = lowerSuffix(path);
+        // A missing file may get another icon than an existing one.
+        const QFileInfo file(path);
+        const QString type = lowerSuffix(path) + (file.exists() ? u'+' : u'-');
         auto found = m_byType.constFind(type);
         if (found == m_byType.constEnd())
-            found = m_byType.insert(type, m_provider.icon(QFileInfo(path)));
+            found = m_byType.insert(type, m_provider.icon(file));
         return *found;
     }
 
@@ -255,8 +257,12 @@ void holdFittedColumns(ReorderTableWidget *table)
 {
     QHeaderView *header = table->horizontalHeader();
     for (const int column : {Status, Printer, Duplex, Color, Size, Info}) {
-        if (header->sectionResizeMode(column) == QHeaderView::ResizeToContents)
+        if (header->sectionResizeMode(column) == QHeaderView::ResizeToContents) {
+            // Fitted now: the view may not have done it yet since the rebuild.
+            if (!table->isColumnHidden(column))
+                table->resizeColumnToContents(column);
             header->setSectionResizeMode(column, QHeaderView::Fixed);
+        }
     }
 }
 
