@@ -106,6 +106,8 @@ QueueTableContext QueueController::tableContext() const
 
 void QueueController::reloadQueueTable()
 {
+    // The old rows go first: a long list is not held twice while it is read.
+    m_entries = QVariantList();
     m_entries = m_store->files(m_hotFolderId);
     QueueTable::render(m_table, m_entries, tableContext());
     Q_EMIT tableReloaded();
