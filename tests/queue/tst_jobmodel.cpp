@@ -26,6 +26,7 @@ private Q_SLOTS:
         QTest::newRow("no dot") << "README" << false;
         QTest::newRow("dot file") << ".pdf" << true;
         QTest::newRow("trailing dot") << "file." << false;
+        QTest::newRow("dot in a folder name") << "/scans.pdf/README" << false;
     }
 
     void supportedFiles()
@@ -46,15 +47,6 @@ private Q_SLOTS:
         QCOMPARE(formatFileSize(1048575), QStringLiteral("1024.0 KB"));
         QCOMPARE(formatFileSize(1048576), QStringLiteral("1.0 MB"));
         QCOMPARE(formatFileSize(2LL * 1024 * 1024 * 1024), QStringLiteral("2048.0 MB"));
-    }
-
-    void displayTexts()
-    {
-        QCOMPARE(duplexModeText(0), QStringLiteral("Simplex"));
-        QCOMPARE(duplexModeText(1), QStringLiteral("Duplex (long edge)"));
-        QCOMPARE(duplexModeText(2), QStringLiteral("Duplex (short edge)"));
-        QCOMPARE(colorText(true), QStringLiteral("Color"));
-        QCOMPARE(colorText(false), QStringLiteral("Monochrome"));
     }
 
     void hotFolderJobUsesThePresetOfNow()
