@@ -108,18 +108,6 @@ private Q_SLOTS:
         QCOMPARE(window.size(), QSize(900, 560));
     }
 
-    void statusLineColours()
-    {
-        MainWindow window;
-        auto *label = window.findChild<QLabel *>();
-        QVERIFY(label);
-        window.showStatus(QStringLiteral("PrintFailed：x"), true);
-        QCOMPARE(label->styleSheet(), QStringLiteral("color:#dc2626"));
-        window.showStatus(QStringLiteral("Done"));
-        QCOMPARE(window.statusText(), QStringLiteral("Done"));
-        QCOMPARE(label->styleSheet(), QStringLiteral("color:#374151"));
-    }
-
     void databaseFailureIsShownOnceAndStartupGoesOn()
     {
         QTemporaryDir dir;

@@ -135,17 +135,6 @@ private Q_SLOTS:
         }
     }
 
-    void printerThatVanished()
-    {
-        const QString path = m_dir.filePath("b.pdf");
-        QVERIFY(PdfFactory::write(path, PdfFactory::textPages(1)));
-        const PrintResult result = dispatchPrintJob(jobFor(path, QStringLiteral("Gone_Printer")));
-        QVERIFY(!result.success);
-        QCOMPARE(result.message,
-                 QStringLiteral("Unable to open printer: Gone_Printer (no such printer is installed)"));
-        QCOMPARE(result.pages, 0);
-    }
-
     void otherTypesNameWhatToInstall_data()
     {
         QTest::addColumn<QString>("name");

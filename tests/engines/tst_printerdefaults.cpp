@@ -314,17 +314,6 @@ private Q_SLOTS:
         QCOMPARE(now.paperKey, QStringLiteral("win:1:US Letter"));
     }
 
-    void zeroCopiesBecomeOne()
-    {
-        PrinterDefaultsOverride override;
-        QString message;
-        QVERIFY(overridePrinterDefaults(kPs, {0, 0, false, "A4", false}, OverrideMessages::Office,
-                                        &override, &message));
-        PrinterDefaults now;
-        QVERIFY(readPrinterDefaults(kPs, &now, &message));
-        QCOMPARE(now.copies, 1);
-    }
-
     void failuresLeaveTheOptionsAlone_data()
     {
         QTest::addColumn<QString>("printer");

@@ -220,28 +220,6 @@ private Q_SLOTS:
         QCOMPARE(now.bytes, QByteArray("Dest Lab copies=9\nDest Office copies=4\n"));
     }
 
-    void fileSnapshots()
-    {
-        LpOptionsSnapshot missing;
-        QVERIFY(readLpOptions(&missing));
-        QVERIFY(!missing.existed);
-
-        QVERIFY(writeLpOptions("Dest Lab copies=2\n"));
-        QVERIFY(restoreLpOptions(missing));
-        QVERIFY(!QFile::exists(userLpOptionsPath()));
-
-        writeUserFile(kUserFile);
-        LpOptionsSnapshot saved;
-        QVERIFY(readLpOptions(&saved));
-        QVERIFY(saved.existed);
-        QCOMPARE(saved.bytes, kUserFile);
-        QVERIFY(writeLpOptions("changed"));
-        QVERIFY(restoreLpOptions(saved));
-        QFile file(userLpOptionsPath());
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), kUserFile);
-    }
-
     void unusableFilesAreRefused()
     {
         writeUserFile(QByteArray(kLpOptionsMaxBytes + 1, '#'));

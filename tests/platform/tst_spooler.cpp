@@ -166,6 +166,26 @@ private Q_SLOTS:
         QVERIFY(PrivateCups::jobInfo(kRaw, job).startsWith("title=Report 2026  draft.pdf\n"));
     }
 
+    // The printer list as the program has it, instances the user defined
+    // included, and each name of it opens.
+    void printerListAndInstances()
+    {
+        setUserOptions("Dest Dunmarrow_PS/draft copies=2\n");
+        QStringList names;
+        QVERIFY(printerNames(&names));
+        for (const QString name : {kRaw, kPs, QStringLiteral("Dunmarrow_PS/draft")}) {
+            QVERIFY2(names.contains(name), qPrintable(names.join(',')));
+            PrinterHandle handle;
+            QVERIFY(openPrinter(name, &handle));
+        }
+        PrinterHandle draft;
+        QVERIFY(openPrinter("Dunmarrow_PS/draft", &draft));
+        DeviceMode dm;
+        QCOMPARE(documentPropertiesRead(draft, &dm), IDOK);
+        QCOMPARE(dm.dmCopies, short(2));
+        QVERIFY(!openPrinter("Dunmarrow_PS/final", &draft));
+    }
+
     void printerDeletedAfterOpen()
     {
         const QString name = QStringLiteral("Dunmarrow_Vanishing");
@@ -181,19 +201,6 @@ private Q_SLOTS:
         QCOMPARE(documentPropertiesRead(handle, &dm), -1);
         QList<quint16> codes;
         QCOMPARE(deviceCapabilitiesPapers(name, &codes), -1);
-    }
-
-    void defaultsOfThePostScriptQueue()
-    {
-        const DeviceMode dm = readDeviceMode(kPs);
-        QCOMPARE(dm.dmDeviceName, kPs);
-        QCOMPARE(dm.dmCopies, short(1));
-        QCOMPARE(dm.dmDuplex, DMDUP_SIMPLEX);
-        QCOMPARE(dm.dmColor, DMCOLOR_COLOR);
-        QCOMPARE(dm.dmPaperSize, DMPAPER_LETTER);
-        QVERIFY(dm.has(DM_PRINTQUALITY));
-        QCOMPARE(dm.dmPrintQuality, short(300));
-        QVERIFY(dm.options.isEmpty());
     }
 
     void userOptionsOverlayTheDefaults()
