@@ -2,6 +2,7 @@
 // to a queue until the last job's data reached the backend, against one `lp`
 // per file in the same run (medians of interleaved runs).
 
+#include "BenchSupport.h"
 #include "PdfFactory.h"
 #include "PrivateCups.h"
 #include "TestProfile.h"
@@ -28,24 +29,12 @@ namespace {
 const QString kRaw = QString::fromLatin1(PrivateCups::kRawQueue);
 constexpr int kFiles = 200;
 
-qint64 median(QList<qint64> values)
+qint64 batchRun(const QStringList &files)
 {
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
-
-qint64 batchRun(const QStringList &files, int round)
-{
-    QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)).removeRecursively();
-    LocalStore store;
-    store.open();
-    ReorderTableWidget table;
-    QueueTable::setup(&table);
-    table.resize(1300, 700);
-    table.show();
-    QueueController queue(&store, &table);
+    ShownList list;
+    QueueController &queue = list.queue;
     queue.addFiles(files);
-    BatchPrinter batch(&store, &queue);
+    BatchPrinter batch(&list.store, &queue);
     QObject::connect(&batch, &BatchPrinter::stateChanged, &queue,
                      [&] { queue.setBatchRunning(batch.isRunning()); });
 
@@ -63,9 +52,7 @@ qint64 batchRun(const QStringList &files, int round)
         loop.exec();
     PrivateCups::waitForJobAfter(kRaw, before + kFiles - 1, QFileInfo(files.last()).fileName(),
                                  600000);
-    const qint64 elapsed = timer.elapsed();
-    Q_UNUSED(round);
-    return elapsed;
+    return timer.elapsed();
 }
 
 qint64 lpRun(const QStringList &files)
@@ -102,7 +89,7 @@ int main(int argc, char *argv[])
     QList<qint64> ours;
     QList<qint64> lp;
     for (int round = 0; round < 3; ++round) {
-        ours << batchRun(files, round);
+        ours << batchRun(files);
         lp << lpRun(files);
     }
     const qint64 oursMs = median(ours);

@@ -2,6 +2,7 @@
 // long document. Run one scenario per process so peak memory is its own:
 //   bench_pdfium vector|ghostscript|scanned|analyze|longtext|longscan
 
+#include "BenchSupport.h"
 #include "PdfFactory.h"
 #include "PrivateCups.h"
 #include "TestProfile.h"
@@ -26,19 +27,6 @@
 namespace {
 
 const QString kRaw = QString::fromLatin1(PrivateCups::kRawQueue);
-
-qint64 median(QList<qint64> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.at(values.size() / 2);
-}
-
-long peakMemoryMb()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
-}
 
 // Milliseconds until the queue has the job's data, and its size.
 qint64 timed(const std::function<bool()> &submit, const QString &title, qint64 *bytes)

@@ -3,6 +3,7 @@
 // of the same rows in the same run.
 //   bench_queue [rows...]      (default: 1000 10000)
 
+#include "BenchSupport.h"
 #include "TestProfile.h"
 #include "app/AppIdentity.h"
 #include "queue/QueueController.h"
@@ -24,13 +25,6 @@
 #include <cstdio>
 
 namespace {
-
-long peakMemoryMb()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024;
-}
 
 QStringList makeFiles(const QTemporaryDir &dir, int count)
 {
@@ -77,14 +71,9 @@ void run(int count)
     // The baseline first: its memory is free again before the list's own
     // is measured.
     const qint64 plainMs = plainTable(count);
-    QDir(QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation)).removeRecursively();
-    LocalStore store;
-    store.open();
-    ReorderTableWidget table;
-    QueueTable::setup(&table);
-    table.resize(1300, 700);
-    table.show();
-    QueueController queue(&store, &table);
+    ShownList list;
+    ReorderTableWidget &table = list.table;
+    QueueController &queue = list.queue;
     QTemporaryDir dir;
     const QStringList paths = makeFiles(dir, count);
 

@@ -21,12 +21,6 @@ const char kAcrobatMissing[] = "This computer does not have  Adobe Acrobat  inst
 
 const char kNotRegular[] = "The file is not a regular file and cannot be printed";
 
-bool isImageSuffix(const QString &suffix)
-{
-    static const QStringList images = {"jpg", "jpeg", "png", "bmp", "gif", "tif", "tiff", "webp"};
-    return images.contains(suffix);
-}
-
 PrintSettings settingsOf(const PrintJob &job)
 {
     PrintSettings settings;
@@ -111,7 +105,7 @@ PrintResult dispatchPrintJob(const PrintJob &job)
             // Acrobat's automation exists only where Acrobat is installed.
             message = QString::fromUtf8(kAcrobatMissing);
         }
-    } else if (isImageSuffix(suffix)) {
+    } else if (isImageFile(job.path)) {
         ok = printImageWithQt(job, &pages, &message);
     } else {
         // The office suites and the file types' own applications are reached

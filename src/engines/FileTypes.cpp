@@ -28,3 +28,9 @@ bool isSupportedFile(const QString &path)
     const QString suffix = lowerSuffix(path);
     return !suffix.isEmpty() && supportedExtensions().contains(suffix);
 }
+
+bool isImageFile(const QString &path)
+{
+    static const QStringList images = {"jpg", "jpeg", "png", "bmp", "gif", "tif", "tiff", "webp"};
+    return images.contains(lowerSuffix(path));
+}

@@ -11,3 +11,5 @@ const QStringList &supportedExtensions();
 QString lowerSuffix(const QString &path);
 // By the name's last suffix only; existence is the caller's business.
 bool isSupportedFile(const QString &path);
+// The supported types that print as images.
+bool isImageFile(const QString &path);

@@ -86,7 +86,7 @@ QString QueueController::pathOfRow(int row) const
     return m_entries.at(row).toMap().value(QStringLiteral("path")).toString();
 }
 
-QueueTableContext QueueController::tableContext() const
+QueueTableContext QueueController::tableContext()
 {
     const HotFolder folder = currentHotFolder();
     QueueTableContext context;
@@ -97,10 +97,9 @@ QueueTableContext QueueController::tableContext() const
             return lookup(row.value(QStringLiteral("path")).toString(), settings);
         };
     }
-    auto *self = const_cast<QueueController *>(this);
-    context.printRow = [self](int row) { Q_EMIT self->printRequested(row); };
-    context.removeRow = [self](int row) { self->removeRow(row); };
-    context.copiesChanged = [self](int row, int copies) { self->onCopiesChanged(row, copies); };
+    context.printRow = [this](int row) { Q_EMIT printRequested(row); };
+    context.removeRow = [this](int row) { removeRow(row); };
+    context.copiesChanged = [this](int row, int copies) { onCopiesChanged(row, copies); };
     return context;
 }
 

@@ -70,7 +70,7 @@ Q_SIGNALS:
 private:
     bool refuseWhileBatchRuns();
     HotFolder currentHotFolder() const;
-    QueueTableContext tableContext() const;
+    QueueTableContext tableContext();
     void onCopiesChanged(int row, int copies);
     void onSelectionCountChanged(int count);
 
