@@ -7,7 +7,6 @@
 #include <stdexcept>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,21 +21,9 @@ constexpr qsizetype kWindow = 64 * 1024;
 PdfFileSource::PdfFileSource(const QString &path)
     : m_name(QFile::encodeName(path).toStdString())
 {
-    m_fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat info{};
-    if (m_fd >= 0 && ::fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode)) {
+    if (m_file.open(path) && ::fstat(m_file.descriptor(), &info) == 0)
         m_size = info.st_size;
-        return;
-    }
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
-}
-
-PdfFileSource::~PdfFileSource()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
 }
 
 void PdfFileSource::seek(qpdf_offset_t offset, int whence)
@@ -56,7 +43,7 @@ bool PdfFileSource::fill(qpdf_offset_t offset)
     m_window.resize(kWindow);
     ssize_t got = -1;
     do {
-        got = ::pread(m_fd, m_window.data(), size_t(kWindow), offset);
+        got = ::pread(m_file.descriptor(), m_window.data(), size_t(kWindow), offset);
     } while (got < 0 && errno == EINTR);
     if (got < 0)
         throw std::runtime_error(m_name + ": read error");

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PinnedFile.h"
+
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/InputSource.hh>
 
@@ -15,14 +17,13 @@ namespace Platform {
 class PdfFileSource : public InputSource
 {
 public:
-    // Opens the file (without waiting: the caller has checked it is a
-    // regular file). isOpen() says whether it worked.
+    // Opens the file as a PinnedFile does (without waiting, a regular file
+    // only). isOpen() says whether it worked.
     explicit PdfFileSource(const QString &path);
-    ~PdfFileSource() override;
     PdfFileSource(const PdfFileSource &) = delete;
     PdfFileSource &operator=(const PdfFileSource &) = delete;
 
-    bool isOpen() const { return m_fd >= 0; }
+    bool isOpen() const { return m_file.isOpen(); }
 
     qpdf_offset_t findAndSkipNextEOL() override;
     std::string const &getName() const override { return m_name; }
@@ -35,7 +36,7 @@ public:
 private:
     bool fill(qpdf_offset_t offset);
 
-    int m_fd = -1;
+    PinnedFile m_file;
     std::string m_name;
     qpdf_offset_t m_size = 0;
     qpdf_offset_t m_position = 0;

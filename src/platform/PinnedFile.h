@@ -23,6 +23,8 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     // The name for the library: the checked file itself.
     QString path() const { return m_pinnedPath; }
+    // For reading it directly; -1 when not open.
+    int descriptor() const { return m_fd; }
 
 private:
     int m_fd = -1;

@@ -3,7 +3,6 @@
 #include "platform/LastError.h"
 #include "platform/PdfFileSource.h"
 #include "platform/PrinterDcState.h"
-#include "platform/PinnedFile.h"
 #include "platform/SpoolJobs.h"
 #include "platform/SpoolerState.h"
 
@@ -52,15 +51,12 @@ SourcePdf readSource(const QString &pdfPath)
 {
     SourcePdf source;
     // Opened without waiting, and only a regular file.
-    PinnedFile file;
-    if (!file.open(pdfPath))
+    auto input = std::make_shared<PdfFileSource>(pdfPath);
+    if (!input->isOpen())
         return source;
     try {
         auto pdf = std::make_shared<QPDF>();
         pdf->setSuppressWarnings(true);
-        auto input = std::make_shared<PdfFileSource>(file.path());
-        if (!input->isOpen())
-            return SourcePdf();
         pdf->processInputSource(input);
         source.printable = pdf->allowPrintLowRes();
         // Form fields and annotations print as they look on paper.
