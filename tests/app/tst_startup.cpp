@@ -73,7 +73,6 @@ private Q_SLOTS:
         QTest::addColumn<QSize>("expected");
         QTest::newRow("large") << QSize(1920, 1040) << QSize(1328, 760);
         QTest::newRow("720p") << QSize(1280, 720) << QSize(1280, 720);
-        QTest::newRow("netbook") << QSize(1024, 600) << QSize(1024, 600);
         QTest::newRow("wide but short") << QSize(2560, 700) << QSize(1328, 700);
     }
 

@@ -74,7 +74,6 @@ private Q_SLOTS:
         const QString port = inCache(QStringLiteral("abc.prn.tmp"));
 
         QTest::newRow("no switch") << QStringList{program, "add"} << 10;
-        QTest::newRow("nothing after switch") << QStringList{program, "--native-port-helper"} << 10;
         QTest::newRow("one argument after switch")
             << QStringList{program, "--native-port-helper", "add"} << 10;
         QTest::newRow("empty port") << QStringList{program, "--native-port-helper", "add", ""} << 11;

@@ -18,8 +18,6 @@ private Q_SLOTS:
         QTest::newRow("lower case") << "a4" << 9;
         QTest::newRow("blanks") << "  Letter " << 1;
         QTest::newRow("upper case") << "LEDGER" << 4;
-        QTest::newRow("tabloid") << "Tabloid" << 3;
-        QTest::newRow("each name") << "b5" << 13;
         QTest::newRow("unknown name") << "Folio" << 9;
         QTest::newRow("empty") << "" << 9;
         QTest::newRow("driver default") << "driver-default" << 0;

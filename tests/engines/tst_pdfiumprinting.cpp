@@ -269,61 +269,46 @@ private Q_SLOTS:
         QVERIFY(PdfFactory::jpegBytes(1000, 1400).size() * 190 > 16 * 1024 * 1024);
     }
 
-    void pagesThatMustBeRendered_data()
+    // Which scanned pages go as their JPEG and which as the page itself.
+    void scannedPageRules_data()
     {
         QTest::addColumn<PdfFactory::Page>("page");
+        QTest::addColumn<bool>("passesThrough");
         PdfFactory::Page base = PdfFactory::scannedPages(1, 1240, 1754).first();
+        PdfFactory::Page larger = base;
+        larger.images[0].rect = QRectF(-10, -10, 595 * 1.05, 842);
+        QTest::newRow("slightly larger than the page") << larger << true;
         PdfFactory::Page visible = base;
         visible.visibleText = "Stamped";
-        QTest::newRow("visible text") << visible;
+        QTest::newRow("visible text") << visible << false;
         PdfFactory::Page annotated = base;
         annotated.annotation = true;
-        QTest::newRow("annotation") << annotated;
+        QTest::newRow("annotation") << annotated << false;
         PdfFactory::Page rotated = base;
         rotated.rotate = 90;
-        QTest::newRow("rotated") << rotated;
+        QTest::newRow("rotated") << rotated << false;
         PdfFactory::Page small = base;
         small.images[0].rect = QRectF(0, 0, 595 * 0.89, 842);
-        QTest::newRow("89% of the page") << small;
+        QTest::newRow("89% of the page") << small << false;
         PdfFactory::Page lowRes = base;
         lowRes.images[0].pixelWidth = 799;
-        QTest::newRow("799 pixels") << lowRes;
+        QTest::newRow("799 pixels") << lowRes << false;
         PdfFactory::Page two = base;
         two.images << two.images.first();
-        QTest::newRow("two images") << two;
+        QTest::newRow("two images") << two << false;
         PdfFactory::Page lab = base;
         lab.images[0].colorSpace = "[/Lab << /WhitePoint [0.9505 1 1.089] >>]";
-        QTest::newRow("Lab colours") << lab;
+        QTest::newRow("Lab colours") << lab << false;
     }
 
-    void pagesThatMustBeRendered()
+    void scannedPageRules()
     {
         QFETCH(PdfFactory::Page, page);
+        QFETCH(bool, passesThrough);
         const DcRun run = printToFile(pdf("render.pdf", {page}), kRaw, m_dir.filePath("render.out"));
         QVERIFY2(run.ok, qPrintable(run.message));
-        QCOMPARE(run.passThrough, 0);
-        QVERIFY(!readSpool(run.output).first().isImage);
-    }
-
-    void slightlyLargerImageQualifies()
-    {
-        PdfFactory::Page page = PdfFactory::scannedPages(1, 1240, 1754).first();
-        page.images[0].rect = QRectF(-10, -10, 595 * 1.05, 842);
-        const DcRun run = printToFile(pdf("big.pdf", {page}), kRaw, m_dir.filePath("big.out"));
-        QVERIFY2(run.ok, qPrintable(run.message));
-        QCOMPARE(run.passThrough, 1);
-    }
-
-    void copiesAreClampedAndSentOnce()
-    {
-        const QString file = pdf("copies.pdf", PdfFactory::textPages(2));
-        PdfiumPrintRequest request;
-        request.copies = 0;
-        QVERIFY(!printToRaw(file, request).isEmpty());
-        QVERIFY(jobInfo(kRaw, m_lastRawJob).contains("copies=1\n"));
-        request.copies = 12000;
-        QVERIFY(!printToRaw(file, request).isEmpty());
-        QVERIFY(jobInfo(kRaw, m_lastRawJob).contains("copies=9999\n"));
+        QCOMPARE(run.passThrough, passesThrough ? 1 : 0);
+        QCOMPARE(readSpool(run.output).first().isImage, passesThrough);
     }
 
     void postScriptQueueShowsCopiesAndDuplex()

@@ -295,20 +295,6 @@ private Q_SLOTS:
         QCOMPARE(fileDigest(path), before);
     }
 
-    void pathsAndTimestamps()
-    {
-        QCOMPARE(LocalStore::normalizedPath(QStringLiteral("/a/b/../c.pdf")),
-                 QStringLiteral("/a/c.pdf"));
-        QCOMPARE(LocalStore::normalizedPath(QStringLiteral("rel/x y.pdf")),
-                 QDir::current().absoluteFilePath(QStringLiteral("rel/x y.pdf")));
-
-        const QString stamp = LocalStore::timestamp();
-        QVERIFY2(QRegularExpression(QStringLiteral(
-                     "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}$"))
-                     .match(stamp)
-                     .hasMatch(),
-                 qPrintable(stamp));
-    }
 };
 
 DUNMARROW_TEST_MAIN(TestLocalStore)
