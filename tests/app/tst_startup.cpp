@@ -1,4 +1,5 @@
 #include "StandIns.h"
+#include "ModalAnswerer.h"
 #include "TestMain.h"
 
 #include "app/MainWindow.h"
@@ -13,32 +14,6 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTimer>
-
-namespace {
-
-// Closes the next modal message box and reports its title and text.
-struct MessageBoxCatcher
-{
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-
-    void arm()
-    {
-        QTimer::singleShot(0, [this] {
-            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-            if (!box)
-                return arm();
-            title = box->windowTitle();
-            text = box->text();
-            icon = box->icon();
-            box->accept();
-        });
-    }
-};
-
-} // namespace
 
 class TestStartup : public QObject
 {
@@ -114,18 +89,16 @@ private Q_SLOTS:
         QVERIFY(writeFile(blocker));
         ScopedEnv env("XDG_DATA_HOME", QFile::encodeName(blocker));
 
-        MessageBoxCatcher catcher;
-        catcher.arm();
+        ModalAnswerer boxes;
         MainWindow window;
-        QTRY_VERIFY(!catcher.title.isEmpty());
+        QTRY_VERIFY(!boxes.seen.isEmpty());
 
-        QCOMPARE(catcher.title, QStringLiteral("Local database"));
-        QCOMPARE(catcher.icon, QMessageBox::Critical);
+        QCOMPARE(boxes.icons.first(), QMessageBox::Critical);
         const QString dataDir =
             QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-        QCOMPARE(catcher.text, QStringLiteral("Initialization failed：Unable to create the local "
-                                              "data directory: ")
-                                   + dataDir);
+        QCOMPARE(boxes.seen.first(), QStringLiteral("Local database / Initialization failed："
+                                                    "Unable to create the local data directory: ")
+                                         + dataDir);
         QVERIFY(!window.store().isOpen());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

@@ -1,3 +1,4 @@
+#include "ModalAnswerer.h"
 #include "PdfFactory.h"
 #include "QueueFixture.h"
 #include "StandIns.h"
@@ -14,7 +15,6 @@
 #include <QSpinBox>
 #include <QSettings>
 #include <QSignalSpy>
-#include <QTimer>
 
 #include <memory>
 
@@ -323,26 +323,17 @@ private Q_SLOTS:
 
         MainWindow window;
         window.addFiles({path});
-        QString summaryTitle;
-        QTimer closer;
-        connect(&closer, &QTimer::timeout, this, [&] {
-            if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
-                summaryTitle = dialog->windowTitle();
-                dialog->reject();
-            }
-        });
-        closer.start(20);
+        ModalAnswerer dialogs;
         auto *print = window.queueTable()
                           ->cellWidget(0, QueueTable::Actions)
                           ->findChild<QPushButton *>("RowPrintButton");
         QTest::mouseClick(print, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(summaryTitle, QStringLiteral("Print complete"), 60000);
+        QTRY_VERIFY_WITH_TIMEOUT(dialogs.seen.contains("Print complete"), 60000);
         QCOMPARE(window.statusText(), QStringLiteral("Sent to Dunmarrow_Raw: window.pdf"));
         QCOMPARE(window.queueTable()->item(0, QueueTable::Status)->text(), QStringLiteral("Printed"));
 
-        summaryTitle.clear();
         window.showHistory();
-        QCOMPARE(summaryTitle, QStringLiteral("Print history"));
+        QCOMPARE(dialogs.seen.last(), QStringLiteral("Print history"));
         init();
     }
 };

@@ -1,4 +1,5 @@
 #include "QueueFixture.h"
+#include "ModalAnswerer.h"
 #include "TestMain.h"
 
 #include "queue/HistoryDialog.h"
@@ -11,29 +12,10 @@
 #include <QStandardPaths>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <memory>
 
 // Answers every modal box as it appears and remembers what it said.
-class BoxAnswerer
-{
-public:
-    BoxAnswerer()
-    {
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                texts << box->windowTitle() + " / " + box->text();
-                box->accept();
-            }
-        });
-        m_timer.start(10);
-    }
-    QStringList texts;
-
-private:
-    QTimer m_timer;
-};
 
 class TestHistoryDialog : public QObject
 {
@@ -68,10 +50,10 @@ private Q_SLOTS:
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Print history"));
         QCOMPARE(dialog.table()->rowCount(), 0);
         QVERIFY(dialog.findChild<QLabel *>()->text().contains("0 print jobs · 0 document pages · 0 pages printed"));
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         QVERIFY(dialog.exportTo(m_dir.filePath("empty")));
         QVERIFY(QFile::exists(m_dir.filePath("empty.db")));
-        QCOMPARE(boxes.texts, QStringList{"Export complete / Exported 0 print history records."});
+        QCOMPARE(boxes.seen, QStringList{"Export complete / Exported 0 print history records."});
     }
 
     void rowsTotalsAndNumericSorting()
@@ -101,14 +83,14 @@ private Q_SLOTS:
         m_store.reset();
         m_store = freshLocalStore();
 
-        BoxAnswerer boxes;
+        ModalAnswerer boxes;
         HistoryDialog dialog(m_store.get());
         QVERIFY(!dialog.importFrom(m_dir.filePath("missing.db")));
         QVERIFY(!dialog.imported());
         QVERIFY(dialog.importFrom(backup));
         QVERIFY(dialog.imported());
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(boxes.texts,
+        QCOMPARE(boxes.seen,
                  (QStringList{"Import failed / The selected database file does not exist.",
                               "Import complete / Imported 1 records and skipped 0 duplicates."}));
         HistoryDialog fresh(m_store.get());

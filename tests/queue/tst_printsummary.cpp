@@ -1,3 +1,4 @@
+#include "ModalAnswerer.h"
 #include "TestMain.h"
 
 #include "queue/PrintSummaryDialog.h"
@@ -6,7 +7,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTimer>
 
 class TestPrintSummary : public QObject
 {
@@ -45,15 +45,7 @@ private Q_SLOTS:
 
     void clearingTheList()
     {
-        QString warning;
-        QTimer answer;
-        connect(&answer, &QTimer::timeout, this, [&] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                warning = box->windowTitle() + " / " + box->text();
-                box->accept();
-            }
-        });
-        answer.start(10);
+        ModalAnswerer boxes;
 
         PrintSummaryDialog failing(m_results, [](QString *error) {
             *error = QStringLiteral("database is locked");
@@ -61,7 +53,7 @@ private Q_SLOTS:
         });
         failing.show();
         QTest::mouseClick(failing.clearButton(), Qt::LeftButton);
-        QCOMPARE(warning, QStringLiteral("ClearFailed / database is locked"));
+        QCOMPARE(boxes.seen, QStringList{"ClearFailed / database is locked"});
         QVERIFY(failing.isVisible());
 
         bool cleared = false;
