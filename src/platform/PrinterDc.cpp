@@ -151,6 +151,37 @@ bool checkPage(SourcePdf &source, const PdfPageView &view)
     return clean;
 }
 
+// The page as a form XObject of the spool. One content stream goes in as
+// it is stored, still encoded: decoding and deflating it again would cost
+// more than the rest of the page. Several are joined and deflated once here,
+// their bytes waiting in the spool's image file. Null when they cannot be
+// stored.
+QPDFObjectHandle spoolForm(PrinterDc::Impl &d, QPDFPageObjectHelper &page)
+{
+    QPDFObjectHandle form = page.getFormXObjectForPage(true);
+    QPDFObjectHandle contents = page.getObjectHandle().getKey("/Contents");
+    if (contents.isArray() && contents.getArrayNItems() == 1)
+        contents = contents.getArrayItem(0);
+    if (contents.isStream() && !contents.getDict().hasKey("/F")) {
+        QPDFObjectHandle stored = contents.copyStream();
+        QPDFObjectHandle formDict = form.getDict();
+        for (const std::string &key : formDict.getKeys())
+            stored.getDict().replaceKey(key, formDict.getKey(key));
+        return d.spool->copyForeignObject(stored);
+    }
+    const std::shared_ptr<Buffer> joined = form.getStreamData(qpdf_dl_generalized);
+    uLongf length = compressBound(uLong(joined->getSize()));
+    std::string deflated(length, '\0');
+    if (compress2(reinterpret_cast<Bytef *>(deflated.data()), &length, joined->getBuffer(),
+                  uLong(joined->getSize()), Z_BEST_SPEED)
+        != Z_OK)
+        return QPDFObjectHandle();
+    QPDFObjectHandle copy = d.spool->copyForeignObject(form);
+    if (!d.storeStreamData(copy, deflated.data(), qint64(length), "/FlateDecode"))
+        return QPDFObjectHandle();
+    return copy;
+}
+
 } // namespace
 
 PrinterDc::PrinterDc()
@@ -375,7 +406,11 @@ bool drawPdfPage(PrinterDc *dc, const QString &pdfPath, int pageIndex, int x, in
         }
         // The form is bounded by the trim box; print what the crop box shows.
         source.getObjectHandle().replaceKey("/TrimBox", source.getCropBox());
-        QPDFObjectHandle form = d.spool->copyForeignObject(source.getFormXObjectForPage(true));
+        QPDFObjectHandle form = spoolForm(d, source);
+        if (!form.isStream()) {
+            *message = QStringLiteral("The printer device could not draw page %1.").arg(pageIndex + 1);
+            return false;
+        }
         const std::string name = d.addResource("Fx", form);
         d.content += QPDFPageObjectHelper(d.page).placeFormXObject(
             form, name, d.toPoints(x, y, width, height), true, true, true);
@@ -418,8 +453,11 @@ int endDoc(PrinterDc *dc)
         QPDFWriter writer(*d.spool, fileName.constData());
         writer.setMinimumPDFVersion(d.minimumVersion);
         // Streams go as they are: pages were checked as they were placed,
-        // and rendered pixels are deflated already.
+        // contents keep the encoding they were stored with, rendered pixels
+        // are deflated already, and what is left is each page's few
+        // drawing operators.
         writer.setDecodeLevel(qpdf_dl_none);
+        writer.setCompressStreams(false);
         writer.write();
     } catch (const std::exception &) {
         d.resetDocument();

@@ -103,6 +103,23 @@ int extEscape(PrinterDc *dc, int escape, const QByteArray &input, QByteArray *ou
     return 0;
 }
 
+bool PrinterDc::Impl::storeStreamData(QPDFObjectHandle stream, const char *data, qint64 size,
+                                      const char *filter)
+{
+    if (!imageData)
+        imageData = std::make_shared<SpoolImageData>();
+    qint64 offset = 0;
+    if (!imageData->append(data, size, &offset))
+        return false;
+    const std::shared_ptr<SpoolImageData> store = imageData;
+    stream.replaceStreamData(
+        std::function<void(Pipeline *)>([store, offset, size](Pipeline *pipeline) {
+            store->copyTo(offset, size, pipeline);
+        }),
+        QPDFObjectHandle::newName(filter), QPDFObjectHandle::newNull());
+    return true;
+}
+
 namespace {
 
 // One image of the page: its stream, its name among the page's resources
@@ -123,18 +140,9 @@ bool placeImage(PrinterDc::Impl &d, QPDFObjectHandle image, int x, int y, int wi
 QPDFObjectHandle imageStream(PrinterDc::Impl &d, const char *data, qint64 size, const char *filter,
                              int pixelWidth, int pixelHeight, const char *colorSpace)
 {
-    if (!d.imageData)
-        d.imageData = std::make_shared<SpoolImageData>();
-    qint64 offset = 0;
-    if (!d.imageData->append(data, size, &offset))
-        return QPDFObjectHandle();
     QPDFObjectHandle image = QPDFObjectHandle::newStream(d.spool.get());
-    const std::shared_ptr<SpoolImageData> store = d.imageData;
-    image.replaceStreamData(
-        std::function<void(Pipeline *)>([store, offset, size](Pipeline *pipeline) {
-            store->copyTo(offset, size, pipeline);
-        }),
-        QPDFObjectHandle::newName(filter), QPDFObjectHandle::newNull());
+    if (!d.storeStreamData(image, data, size, filter))
+        return QPDFObjectHandle();
     QPDFObjectHandle dict = image.getDict();
     dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
     dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));

@@ -4,6 +4,7 @@
 // shared by its files.
 
 #include "platform/PrinterDc.h"
+#include "platform/ReleaseAside.h"
 #include "platform/SpoolerState.h"
 
 #define POINTERHOLDER_TRANSITION 4
@@ -49,6 +50,8 @@ public:
     // Writes the bytes stored at offset into the pipeline; throws when they
     // cannot be read back (the document then fails as a whole).
     void copyTo(qint64 offset, qint64 size, Pipeline *pipeline);
+    // Removes the file; reading from it throws from then on.
+    void discard() { m_file.reset(); }
 
 private:
     std::unique_ptr<QTemporaryFile> m_file;
@@ -103,16 +106,27 @@ struct PrinterDc::Impl
 
     SourcePdf &source(const QString &pdfPath);
 
+    // Gives the stream these encoded bytes, kept in the spool's image file
+    // until the document is written. False when the file cannot take them.
+    bool storeStreamData(QPDFObjectHandle stream, const char *data, qint64 size,
+                         const char *filter);
+
     void resetDocument()
     {
         docStarted = false;
         pageOpen = false;
-        spool.reset();
+        // The image file goes now; the spool's streams that read it are
+        // never written after this.
+        if (imageData)
+            imageData->discard();
+        imageData.reset();
         page = QPDFObjectHandle();
+        if (spool || !sources.empty())
+            releaseAside(std::move(spool), std::move(sources));
+        spool.reset();
+        sources.clear();
         content.clear();
         pageCount = 0;
-        sources.clear();
-        imageData.reset();
         minimumVersion = "1.4";
     }
 };

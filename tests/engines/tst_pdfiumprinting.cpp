@@ -97,8 +97,8 @@ QList<SpoolPage> readSpool(const QByteArray &pdfBytes)
             out.placed = transformed(unit, m);
         }
         for (auto &[name, object] : page.getObjectHandle().getKey("/Resources").getKey("/XObject").ditems()) {
-            if (object.getDict().getKey("/Filter").isName()
-                && object.getDict().getKey("/Filter").getName() == "/FlateDecode") {
+            if (object.getDict().getKey("/Subtype").isNameAndEquals("/Image")
+                && object.getDict().getKey("/Filter").isNameAndEquals("/FlateDecode")) {
                 auto data = object.getStreamData(qpdf_dl_generalized);
                 out.rendered.append(reinterpret_cast<const char *>(data->getBuffer()),
                                     qsizetype(data->getSize()));
@@ -455,6 +455,32 @@ private Q_SLOTS:
         QCOMPARE(pages, 2);
         QCOMPARE(spool.size(), 2);
         QVERIFY(!spool[0].isImage && !spool[1].isImage);
+    }
+
+    // Contents go into the spool as they are stored, deflated or split
+    // over several streams, and still read as the page's text.
+    void contentsArriveAsStored()
+    {
+        QList<PdfFactory::Page> pages = PdfFactory::textPages(3);
+        pages[0].visibleText = QStringLiteral("deflated contents");
+        pages[0].deflatedContent = true;
+        pages[1].visibleText = QStringLiteral("split contents");
+        pages[1].splitContent = true;
+        pages[2].visibleText = QStringLiteral("plain contents");
+        const QString file = pdf("stored.pdf", pages);
+        const QList<SpoolPage> spool = readSpool(printToRaw(file, {}));
+        QCOMPARE(spool.size(), 3);
+        for (const SpoolPage &page : spool)
+            QVERIFY(!page.isImage && page.rendered.isEmpty() && page.placed.width() > 500);
+        QProcess text;
+        text.start(QStringLiteral("pdftotext"),
+                   {PrivateCups::outputFolder(kRaw) + QStringLiteral("/%1.prn").arg(m_lastRawJob),
+                    QStringLiteral("-")});
+        QVERIFY(text.waitForFinished());
+        const QByteArray words = text.readAllStandardOutput();
+        QVERIFY2(words.contains("deflated contents") && words.contains("split contents")
+                     && words.contains("plain contents"),
+                 words.constData());
     }
 
     // The spool writer cannot read this document at all.

@@ -98,6 +98,19 @@ void addPage(QPDF &pdf, const Page &spec)
                 + num(spec.size.height()) + "] >>");
     page.replaceKey("/Resources", resources);
     QPDFObjectHandle contents = QPDFObjectHandle::newStream(&pdf, content);
+    if (spec.deflatedContent) {
+        const QByteArray packed = deflate(QByteArray::fromStdString(content));
+        contents.replaceStreamData(packed.toStdString(), QPDFObjectHandle::newName("/FlateDecode"),
+                                   QPDFObjectHandle::newNull());
+    }
+    if (spec.splitContent) {
+        // Streams may only be divided between tokens.
+        const size_t half = content.rfind(" (") + 1;
+        QPDFObjectHandle parts = QPDFObjectHandle::newArray();
+        parts.appendItem(QPDFObjectHandle::newStream(&pdf, content.substr(0, half)));
+        parts.appendItem(QPDFObjectHandle::newStream(&pdf, content.substr(half)));
+        contents = parts;
+    }
     if (spec.damagedContent) {
         // Claims to be deflated but is not: readers that decode it fail.
         contents.replaceStreamData("BT /F1 14 Tf (not deflate data at all) Tj ET",

@@ -32,6 +32,8 @@ struct Page
     QList<Image> images;
     bool annotation = false;                     // a square annotation with an appearance
     bool damagedContent = false;                 // a content stream whose compression is broken
+    bool deflatedContent = false;                // contents stored deflated, as most producers do
+    bool splitContent = false;                   // contents split over two streams
     bool noMediaBox = false;                     // damaged: the page has no paper box at all
     bool highlightWithoutAppearance = false;     // a printable highlight readers must draw themselves
 };
