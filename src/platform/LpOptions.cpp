@@ -111,10 +111,9 @@ QByteArray destLineText(bool isDefault, const QString &destination, const QByteA
 
 // The line with its keyword turned into "Default" or "Dest"; everything
 // else, the line ending included, stays as it was.
-QByteArray withKeyword(const QByteArray &raw, bool isDefault)
+// The line with its first word replaced by "Default" or "Dest".
+QByteArray replacedKeyword(const QByteArray &raw, bool isDefault)
 {
-    if (parseLine(raw).isDefault == isDefault)
-        return raw;
     qsizetype start = 0;
     while (start < raw.size() && (raw.at(start) == ' ' || raw.at(start) == '\t'))
         ++start;
@@ -123,6 +122,12 @@ QByteArray withKeyword(const QByteArray &raw, bool isDefault)
            && raw.at(end) != '\r')
         ++end;
     return raw.left(start) + (isDefault ? "Default" : "Dest") + raw.mid(end);
+}
+
+// The line as it is when it already says the same, else with the keyword.
+QByteArray withKeyword(const QByteArray &raw, bool isDefault)
+{
+    return parseLine(raw).isDefault == isDefault ? raw : replacedKeyword(raw, isDefault);
 }
 
 QByteArray withLineEnding(QByteArray line)
@@ -421,7 +426,9 @@ bool sameDestinationOptions(const QList<QByteArray> &a, const QList<QByteArray> 
     if (a.size() != b.size())
         return false;
     for (qsizetype i = 0; i < a.size(); ++i) {
-        if (withLineEnding(withKeyword(a.at(i), false)) != withLineEnding(withKeyword(b.at(i), false)))
+        // Keywords are read without regard to case ("dest" is "Dest").
+        if (withLineEnding(replacedKeyword(a.at(i), false))
+            != withLineEnding(replacedKeyword(b.at(i), false)))
             return false;
     }
     return true;
