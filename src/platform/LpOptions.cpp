@@ -11,6 +11,8 @@
 
 #include <cups/cups.h>
 
+#include <algorithm>
+
 namespace Platform {
 
 namespace {
@@ -23,6 +25,12 @@ struct DestLine
     QString name;     // destination, "Printer" or "Printer/instance"
     QByteArray options;
 };
+
+// White space as libcups reads options.
+bool isCupsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
 
 // libcups ends a line at the first unescaped '#'.
 QByteArray withoutComment(const QByteArray &line)
@@ -41,7 +49,7 @@ QByteArray withoutComment(const QByteArray &line)
 qsizetype firstBlank(const QByteArray &text)
 {
     qsizetype i = 0;
-    while (i < text.size() && text.at(i) != ' ' && text.at(i) != '\t')
+    while (i < text.size() && !isCupsSpace(text.at(i)))
         ++i;
     return i;
 }
@@ -266,16 +274,18 @@ QByteArray formatCupsOptions(const OptionList &options)
     QByteArray out;
     for (const auto &[name, value] : options) {
         const QByteArray key = name.toUtf8();
-        // A name cannot hold blanks, quotes or '=': such a pair cannot be written.
-        if (key.isEmpty() || key.contains(' ') || key.contains('\t') || key.contains('=')
-            || key.contains('"') || key.contains('\'') || key.contains('\\')
-            || key.contains('#') || key.contains('\n'))
+        // A name cannot hold white space, quotes or '=': such a pair cannot be written.
+        if (key.isEmpty() || std::any_of(key.begin(), key.end(), [](char c) {
+                return isCupsSpace(c) || c == '=' || c == '"' || c == '\'' || c == '\\'
+                    || c == '#';
+            }))
             continue;
         QByteArray escaped;
         for (const char c : value.toUtf8()) {
             if (c == '\n' || c == '\r')
                 continue;
-            if (c == ' ' || c == '\t' || c == '\\' || c == '\'' || c == '"' || c == '#')
+            // libcups ends a value at any white space, not only at blanks.
+            if (isCupsSpace(c) || c == '\\' || c == '\'' || c == '"' || c == '#')
                 escaped += '\\';
             escaped += c;
         }
