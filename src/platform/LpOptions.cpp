@@ -123,12 +123,9 @@ QByteArray destLineText(bool isDefault, const QString &destination, const QByteA
 QByteArray replacedKeyword(const QByteArray &raw, bool isDefault)
 {
     qsizetype start = 0;
-    while (start < raw.size() && (raw.at(start) == ' ' || raw.at(start) == '\t'))
+    while (start < raw.size() && isCupsSpace(raw.at(start)))
         ++start;
-    qsizetype end = start;
-    while (end < raw.size() && raw.at(end) != ' ' && raw.at(end) != '\t' && raw.at(end) != '\n'
-           && raw.at(end) != '\r')
-        ++end;
+    const qsizetype end = start + firstBlank(raw.mid(start));
     return raw.left(start) + (isDefault ? "Default" : "Dest") + raw.mid(end);
 }
 
