@@ -3,11 +3,15 @@
 // What every benchmark needs: medians, the process's peak memory, and a
 // print list as the window shows it.
 
+#include "PrivateCups.h"
+#include "TestProfile.h"
+#include "app/AppIdentity.h"
 #include "queue/QueueController.h"
 #include "queue/QueueTable.h"
 #include "queue/ReorderTableWidget.h"
 #include "store/LocalStore.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QList>
 #include <QStandardPaths>
@@ -15,6 +19,30 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+
+// A benchmark process: its own profile, an offscreen display, the private
+// scheduler when one is set up, and the application object, in that order.
+struct BenchProcess
+{
+    BenchProcess(int &argc, char **argv)
+        : ready(prepare())
+        , app(argc, argv)
+    {
+        applyApplicationIdentity(app);
+    }
+
+    TestProfile profile;
+    bool ready;
+    QApplication app;
+
+private:
+    static bool prepare()
+    {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        PrivateCups::connectFromEnvironment();
+        return true;
+    }
+};
 
 inline qint64 median(QList<qint64> values)
 {

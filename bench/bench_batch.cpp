@@ -71,11 +71,7 @@ qint64 lpRun(const QStringList &files)
 
 int main(int argc, char *argv[])
 {
-    TestProfile profile;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    PrivateCups::connectFromEnvironment();
-    QApplication app(argc, argv);
-    applyApplicationIdentity(app);
+    BenchProcess process(argc, argv);
     QSettings().setValue("defaultPrinter", kRaw);
     QSettings().setValue("pdfEngine", "pdfium");
 

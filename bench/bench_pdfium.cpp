@@ -150,11 +150,7 @@ int analyzeScenario()
 
 int main(int argc, char *argv[])
 {
-    TestProfile profile;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    PrivateCups::connectFromEnvironment();
-    QApplication app(argc, argv);
-    applyApplicationIdentity(app);
+    BenchProcess process(argc, argv);
     const QString scenario = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     if (scenario == QLatin1String("vector"))
         return printScenario("vector", PdfFactory::textPages(100));

@@ -111,10 +111,7 @@ void run(int count)
 
 int main(int argc, char *argv[])
 {
-    TestProfile profile;
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    applyApplicationIdentity(app);
+    BenchProcess process(argc, argv);
     QList<int> counts;
     for (int i = 1; i < argc; ++i)
         counts << QString::fromLocal8Bit(argv[i]).toInt();
