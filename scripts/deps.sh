@@ -11,6 +11,7 @@ packages=(
   cups cups-client cups-bsd cups-filters ghostscript
   poppler-utils qpdf
   fonts-dejavu-core fonts-wqy-microhei xvfb xauth
+  xdg-utils file dbus-daemon
 )
 
 missing=()

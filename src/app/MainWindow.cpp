@@ -1,29 +1,31 @@
 #include "app/MainWindow.h"
 
 #include "app/AppIdentity.h"
+#include "app/SummaryCard.h"
 #include "app/WindowGeometry.h"
 
 #include "cache/CacheStore.h"
 #include "engines/PrinterDefaults.h"
 #include "queue/BatchPrinter.h"
+#include "queue/ColoredTabBar.h"
 #include "queue/HistoryDialog.h"
+#include "queue/HotFolderTabs.h"
 #include "queue/PrintSummaryDialog.h"
 #include "queue/PrinterList.h"
+#include "queue/QueueActions.h"
 #include "queue/QueueController.h"
 #include "queue/QueueTable.h"
 #include "queue/ReorderTableWidget.h"
 
+#include <QComboBox>
 #include <QDragEnterEvent>
-#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSettings>
-#include <QToolButton>
-#include <QLabel>
-#include <QMimeData>
-#include <QMessageBox>
-#include <QStatusBar>
 #include <QTimer>
-#include <QVBoxLayout>
+#include <QToolButton>
 
 MainWindow::MainWindow(QWidget *parent)
     : QMainWindow(parent)
@@ -35,10 +37,12 @@ MainWindow::MainWindow(QWidget *parent)
     setAcceptDrops(true);
 
     setupUi();
+    connectControls();
     openLocalStore();
     // A print that was killed may have left a printer's settings changed.
     restoreAbandonedPrinterDefaults();
     refreshPrinters();
+    loadHotFolderTabs(0);
 
     // Runs once the event loop has started and the window is visible.
     QTimer::singleShot(0, this, &MainWindow::runDependencyCheck);
@@ -46,44 +50,19 @@ MainWindow::MainWindow(QWidget *parent)
 
 MainWindow::~MainWindow() = default;
 
-void MainWindow::setupUi()
+void MainWindow::connectControls()
 {
-    auto *central = new QWidget(this);
-    auto *layout = new QVBoxLayout(central);
-    layout->setContentsMargins(20, 20, 20, 16);
-    layout->setSpacing(14);
-
-    auto *actions = new QHBoxLayout;
-    actions->setSpacing(8);
-    m_historyButton = new QPushButton(QStringLiteral("History"), central);
-    m_historyButton->setObjectName(QStringLiteral("SecondaryButton"));
-    m_historyButton->setToolTip(QStringLiteral("Open print history"));
-    m_stopButton = new QPushButton(QStringLiteral("Stop remaining jobs"), central);
-    m_stopButton->setObjectName(QStringLiteral("StopBatchButton"));
-    m_stopButton->setToolTip(QStringLiteral("The current file will finish. Remaining files will not "
-                                            "be sent to the printer."));
-    m_stopButton->hide();
-    m_printAllButton = new QPushButton(QStringLiteral("Print all"), central);
-    m_printAllButton->setObjectName(QStringLiteral("PrimaryButton"));
-    actions->addWidget(m_historyButton);
-    actions->addStretch(1);
-    actions->addWidget(m_stopButton);
-    actions->addWidget(m_printAllButton);
-    layout->addLayout(actions);
-
-    m_table = new ReorderTableWidget(central);
-    QueueTable::setup(m_table);
-    layout->addWidget(m_table, 1);
-    setCentralWidget(central);
-    for (QPushButton *button : central->findChildren<QPushButton *>())
-        button->setCursor(Qt::PointingHandCursor);
-
-    m_queue = new QueueController(&m_store, m_table, this);
+    m_queue = new QueueController(&m_store, m_ui.table, this);
     connect(m_queue, &QueueController::statusMessage, this, &MainWindow::showStatus);
     connect(m_queue, &QueueController::tableReloaded, this, &MainWindow::updateBatchControls);
     m_queue->setCacheLookup([](const QString &path, const PrintSettings &settings) {
         return findCache(path, settings);
     });
+    m_queue->setEngineSources([this] { return m_ui.pdfEngine->currentData().toString(); },
+                              [this] { return m_ui.officeEngine->currentData().toString(); });
+
+    m_actions = new QueueActions(m_queue, m_ui.table, this);
+    connect(m_actions, &QueueActions::statusMessage, this, &MainWindow::showStatus);
 
     m_batch = new BatchPrinter(&m_store, m_queue, this);
     connect(m_queue, &QueueController::printRequested, this,
@@ -94,13 +73,16 @@ void MainWindow::setupUi()
     connect(m_batch, &BatchPrinter::printFailed, this, [this](const QString &message) {
         QMessageBox::warning(this, QStringLiteral("PrintFailed"), message);
     });
-    connect(m_printAllButton, &QPushButton::clicked, this, &MainWindow::startBatch);
-    connect(m_stopButton, &QPushButton::clicked, this, &MainWindow::stopRemainingJobs);
-    connect(m_historyButton, &QPushButton::clicked, this, &MainWindow::showHistory);
 
-    m_statusLabel = new QLabel(this);
-    statusBar()->addWidget(m_statusLabel, 1);
-    showStatus(QStringLiteral("Ready"));
+    connect(m_ui.tabBar, &QTabBar::currentChanged, this, &MainWindow::onTabChanged);
+    connect(m_ui.printerCombo, &QComboBox::currentTextChanged, this,
+            &MainWindow::onNormalPrinterChanged);
+    connect(m_ui.historyButton, &QPushButton::clicked, this, &MainWindow::showHistory);
+    connect(m_ui.refreshButton, &QPushButton::clicked, this, &MainWindow::refreshPrinters);
+    connect(m_ui.importButton, &QPushButton::clicked, this, &MainWindow::importFiles);
+    connect(m_ui.clearButton, &QPushButton::clicked, this, &MainWindow::clearQueue);
+    connect(m_ui.printAllButton, &QPushButton::clicked, this, &MainWindow::startBatch);
+    connect(m_ui.stopButton, &QPushButton::clicked, this, &MainWindow::stopRemainingJobs);
 }
 
 void MainWindow::openLocalStore()
@@ -133,6 +115,11 @@ void MainWindow::addFiles(const QStringList &paths)
     m_queue->addFiles(paths);
 }
 
+void MainWindow::importFiles()
+{
+    m_actions->importFiles();
+}
+
 void MainWindow::removeRow(int row)
 {
     m_queue->removeRow(row);
@@ -148,35 +135,130 @@ void MainWindow::moveRows(const QList<int> &rows, int target)
     m_queue->moveRows(rows, target);
 }
 
+void MainWindow::moveToTop(int row)
+{
+    m_queue->moveToTop(row);
+}
+
+void MainWindow::sortByName()
+{
+    m_actions->sortByName();
+}
+
+void MainWindow::clearQueue()
+{
+    m_actions->clearQueue();
+}
+
+void MainWindow::setCopiesForAll()
+{
+    m_actions->setCopiesForAll();
+}
+
+void MainWindow::openRowFile(int row, int column)
+{
+    m_actions->openRowFile(row, column);
+}
+
+void MainWindow::locateRowFile(int row)
+{
+    m_actions->locateRowFile(row);
+}
+
 void MainWindow::updateBatchControls()
 {
     const bool running = m_batch->isRunning();
     const bool stopping = m_batch->isStopRequested();
     m_queue->setBatchRunning(running);
-    m_printAllButton->setEnabled(!m_queue->entries().isEmpty() && !m_printers.isEmpty() && !running);
-    m_printAllButton->setToolTip(QString());
-    m_stopButton->setVisible(running);
-    m_stopButton->setEnabled(running && !stopping);
-    m_stopButton->setText(stopping ? QStringLiteral("Stopping after current file…")
-                                   : QStringLiteral("Stop remaining jobs"));
-    m_table->setEnabled(!running);
-    for (QToolButton *button : {QueueTable::sortButton(m_table), QueueTable::copiesButton(m_table)}) {
-        if (button)
-            button->setEnabled(!running);
+
+    const QVariantList &rows = m_queue->entries();
+    int printed = 0;
+    for (const QVariant &row : rows)
+        printed += row.toMap().value(QStringLiteral("status")).toString() == QLatin1String("printed");
+    setSummaryCardNumber(m_ui.queueCard, int(rows.size()));
+    setSummaryCardNumber(m_ui.printerCard, int(m_printers.size()));
+    setSummaryCardNumber(m_ui.printedCard, printed);
+
+    m_ui.printAllButton->setEnabled(!rows.isEmpty() && !m_printers.isEmpty() && !running);
+    m_ui.printAllButton->setToolTip(QString());
+    m_ui.stopButton->setVisible(running);
+    m_ui.stopButton->setEnabled(running && !stopping);
+    m_ui.stopButton->setText(stopping ? QStringLiteral("Stopping after current file…")
+                                      : QStringLiteral("Stop remaining jobs"));
+
+    const QList<QWidget *> locked = {
+        m_ui.table, m_ui.importButton, m_ui.refreshButton, m_ui.clearButton,
+        m_ui.printerCombo, m_ui.pdfEngine, m_ui.officeEngine, m_ui.tabBar,
+        QueueTable::sortButton(m_ui.table), QueueTable::copiesButton(m_ui.table)};
+    for (QWidget *control : locked) {
+        if (control)
+            control->setEnabled(!running);
     }
+    // Their windows are not part of the program yet: shown, never enabled.
+    for (QWidget *control : {m_ui.formsButton, m_ui.newHotFolderButton, m_ui.imageLayoutButton,
+                             m_ui.propertiesButton})
+        control->setEnabled(false);
+    updateHotFolderLine();
+}
+
+void MainWindow::loadHotFolderTabs(int selectId)
+{
+    HotFolderTabs::fill(m_ui.tabBar, m_store.hotFolders(), selectId);
+    onTabChanged(m_ui.tabBar->currentIndex());
+}
+
+void MainWindow::onTabChanged(int index)
+{
+    m_queue->setCurrentTab(m_ui.tabBar->tabData(index).toInt(), m_ui.tabBar->tabText(index));
+    updateHotFolderLine();
+    reloadQueueTable();
+}
+
+void MainWindow::updateHotFolderLine()
+{
+    const int id = m_queue->currentHotFolderId();
+    const HotFolder folder = id >= 1 ? m_store.hotFolder(id) : HotFolder();
+    m_ui.hotFolderHint->setText(HotFolderTabs::hintLine(folder));
+    // The cache manager is not part of the program yet, so the button stays off.
+    m_ui.cacheButton->setEnabled(false);
+    m_ui.cacheButton->setToolTip(folder.isEmpty()
+                                     ? QStringLiteral("Select a configured hot folder first")
+                                     : QStringLiteral("Manage print cache for the current hot folder"));
 }
 
 void MainWindow::refreshPrinters()
 {
     m_printers = installedPrinters();
-    QSettings settings;
-    const QString chosen = normalQueuePrinter(
-        m_printers, QString(), settings.value(QStringLiteral("defaultPrinter")).toString(),
-        systemDefaultPrinter());
-    if (!chosen.isEmpty())
-        settings.setValue(QStringLiteral("defaultPrinter"), chosen);
-    reloadQueueTable();
+    QString wanted = m_ui.printerCombo->currentText();
+    if (wanted.isEmpty())
+        wanted = QSettings().value(QStringLiteral("defaultPrinter")).toString();
+    if (wanted.isEmpty())
+        wanted = systemDefaultPrinter();
+    {
+        const QSignalBlocker quiet(m_ui.printerCombo);
+        m_ui.printerCombo->clear();
+        m_ui.printerCombo->addItems(m_printers);
+        const int index = m_ui.printerCombo->findText(wanted, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (index >= 0)
+            m_ui.printerCombo->setCurrentIndex(index);
+    }
+    if (!m_ui.printerCombo->currentText().isEmpty())
+        QSettings().setValue(QStringLiteral("defaultPrinter"), m_ui.printerCombo->currentText());
+    if (m_ui.table->realRowCount() > 0)
+        reloadQueueTable();
+    else
+        updateBatchControls();
     showStatus(QStringLiteral("Found %1 printers").arg(m_printers.size()));
+}
+
+void MainWindow::onNormalPrinterChanged(const QString &name)
+{
+    if (name.isEmpty())
+        return;
+    if (m_ui.tabBar->currentIndex() != 0)
+        m_ui.tabBar->setCurrentIndex(0);
+    QSettings().setValue(QStringLiteral("defaultPrinter"), name);
+    showStatus(QStringLiteral("Normal queuePrinter：") + name);
 }
 
 void MainWindow::startPrint(int row, bool batch)
@@ -260,12 +342,12 @@ void MainWindow::dropEvent(QDropEvent *event)
 
 void MainWindow::showStatus(const QString &text, bool error)
 {
-    m_statusLabel->setText(text);
-    m_statusLabel->setStyleSheet(error ? QStringLiteral("color:#dc2626")
-                                       : QStringLiteral("color:#374151"));
+    m_ui.statusLabel->setText(text);
+    m_ui.statusLabel->setStyleSheet(error ? QStringLiteral("color:#dc2626")
+                                          : QStringLiteral("color:#374151"));
 }
 
 QString MainWindow::statusText() const
 {
-    return m_statusLabel->text();
+    return m_ui.statusLabel->text();
 }

@@ -6,8 +6,11 @@
 #include <QMainWindow>
 
 class BatchPrinter;
+class ColoredTabBar;
+class QComboBox;
 class QLabel;
 class QPushButton;
+class QueueActions;
 class QueueController;
 class ReorderTableWidget;
 
@@ -25,15 +28,24 @@ public:
 
     LocalStore &store() { return m_store; }
     QueueController *queue() const { return m_queue; }
-    ReorderTableWidget *queueTable() const { return m_table; }
+    QueueActions *queueActions() const { return m_actions; }
+    ReorderTableWidget *queueTable() const { return m_ui.table; }
+    BatchPrinter *batch() const { return m_batch; }
 
     // The print list of the current tab.
     void reloadQueueTable();
     int rowForPath(const QString &path) const;
     void addFiles(const QStringList &paths);
+    void importFiles();
     void removeRow(int row);
     void removeRows(const QList<int> &rows);
     void moveRows(const QList<int> &rows, int target);
+    void moveToTop(int row);
+    void sortByName();
+    void clearQueue();
+    void setCopiesForAll();
+    void openRowFile(int row, int column);
+    void locateRowFile(int row);
     void updateBatchControls();
 
     // Printing: one row, or the whole list one file after another.
@@ -44,10 +56,13 @@ public:
     void showPrintSummary(const QList<QVariantMap> &results);
     void showHistory();
 
+    // The hot-folder tabs; the one whose id is given becomes current.
+    void loadHotFolderTabs(int selectId);
+    void updateHotFolderLine();
+
     // The installed printers and the normal queue's printer.
     void refreshPrinters();
     const QStringList &printers() const { return m_printers; }
-    BatchPrinter *batch() const { return m_batch; }
 
     // The single status line: errors in red, everything else in grey.
     void showStatus(const QString &text, bool error = false);
@@ -60,16 +75,44 @@ protected:
 
 private:
     void setupUi();
+    QWidget *buildSidebar();
+    QWidget *buildMainArea();
+    void connectControls();
     void openLocalStore();
     void runDependencyCheck();
+    void onTabChanged(int index);
+    void onNormalPrinterChanged(const QString &name);
+
+    // Every widget the window talks to after building it.
+    struct Widgets
+    {
+        QPushButton *formsButton = nullptr;
+        QPushButton *newHotFolderButton = nullptr;
+        ColoredTabBar *tabBar = nullptr;
+        QComboBox *printerCombo = nullptr;
+        QPushButton *propertiesButton = nullptr;
+        QLabel *queueCard = nullptr;
+        QLabel *printerCard = nullptr;
+        QLabel *printedCard = nullptr;
+        QComboBox *pdfEngine = nullptr;
+        QComboBox *officeEngine = nullptr;
+        QPushButton *historyButton = nullptr;
+        QPushButton *refreshButton = nullptr;
+        QPushButton *cacheButton = nullptr;
+        QLabel *hotFolderHint = nullptr;
+        QPushButton *importButton = nullptr;
+        QPushButton *imageLayoutButton = nullptr;
+        QPushButton *clearButton = nullptr;
+        QPushButton *stopButton = nullptr;
+        QPushButton *printAllButton = nullptr;
+        ReorderTableWidget *table = nullptr;
+        QLabel *statusLabel = nullptr;
+    };
 
     LocalStore m_store;
-    QLabel *m_statusLabel = nullptr;
-    ReorderTableWidget *m_table = nullptr;
+    Widgets m_ui;
     QueueController *m_queue = nullptr;
+    QueueActions *m_actions = nullptr;
     BatchPrinter *m_batch = nullptr;
-    QPushButton *m_historyButton = nullptr;
-    QPushButton *m_printAllButton = nullptr;
-    QPushButton *m_stopButton = nullptr;
     QStringList m_printers;
 };

@@ -281,8 +281,12 @@ QByteArray formatCupsOptions(const OptionList &options)
         for (const char c : value.toUtf8()) {
             if (c == '\n' || c == '\r')
                 continue;
-            // libcups ends a value at any white space, not only at blanks.
-            if (isCupsSpace(c) || c == '\\' || c == '\'' || c == '"' || c == '#')
+            // libcups ends a value at any white space, not only at blanks,
+            // and reads one that starts with a brace up to its matching
+            // brace: an unmatched one would swallow the options after it.
+            // Escaped, every character reads back as itself.
+            if (isCupsSpace(c) || c == '\\' || c == '\'' || c == '"' || c == '#' || c == '{'
+                || c == '}')
                 escaped += '\\';
             escaped += c;
         }

@@ -149,11 +149,11 @@ PrintJob QueueController::buildPrintJob(int row) const
     return buildPrintJobFor(m_entries.at(row).toMap(), context);
 }
 
-bool QueueController::refuseWhileBatchRuns()
+bool QueueController::refuseWhileBatchRuns(const char *message)
 {
     if (!m_batchRunning)
         return false;
-    Q_EMIT statusMessage(QLatin1String(kLockedMessage), true);
+    Q_EMIT statusMessage(QLatin1String(message ? message : kLockedMessage), true);
     return true;
 }
 
@@ -292,6 +292,82 @@ void QueueController::moveRows(const QList<int> &rows, int target)
                              .arg(move.movedCount)
                              .arg(move.insertAt + 1),
                          false);
+}
+
+void QueueController::moveToTop(int row)
+{
+    if (refuseWhileBatchRuns() || row < 0 || row >= m_entries.size())
+        return;
+    if (row == 0) {
+        m_table->setSelectedRows({0});
+        Q_EMIT statusMessage(QStringLiteral("This file is already first"), false);
+        return;
+    }
+    QStringList order;
+    for (int i = 0; i < m_entries.size(); ++i)
+        order << pathOfRow(i);
+    const QString path = order.takeAt(row);
+    order.prepend(path);
+    QString error;
+    if (!m_store->saveOrder(m_hotFolderId, order, &error)) {
+        Q_EMIT statusMessage(QStringLiteral("Failed to move to top：") + error, true);
+        return;
+    }
+    reloadQueueTable();
+    m_table->setSelectedRows({0});
+    Q_EMIT statusMessage(QStringLiteral("Moved to top: ") + QFileInfo(path).fileName(), false);
+}
+
+bool QueueController::sortByName(bool ascending)
+{
+    if (refuseWhileBatchRuns("Wait for the current file to finish or stop the remaining batch "
+                             "before sorting"))
+        return false;
+    if (m_entries.size() < 2) {
+        Q_EMIT statusMessage(QStringLiteral("There are not enough files to sort"), false);
+        return false;
+    }
+    QStringList paths;
+    QStringList names;
+    for (const QVariant &entry : std::as_const(m_entries)) {
+        const QVariantMap row = entry.toMap();
+        paths << row.value(QStringLiteral("path")).toString();
+        names << row.value(QStringLiteral("file_name")).toString();
+    }
+    QString error;
+    if (!m_store->saveOrder(m_hotFolderId, sortedByName(paths, names, ascending), &error)) {
+        Q_EMIT statusMessage(QStringLiteral("Failed to sort files: ") + error, true);
+        return false;
+    }
+    reloadQueueTable();
+    Q_EMIT statusMessage(QStringLiteral("Sorted file names in %1 order")
+                             .arg(ascending ? QStringLiteral("ascending")
+                                            : QStringLiteral("descending")),
+                         false);
+    return true;
+}
+
+bool QueueController::setCopiesForAll(int copies, QString *error)
+{
+    if (m_batchRunning) {
+        *error = QStringLiteral("Copies cannot be changed while a batch is running");
+        return false;
+    }
+    if (!m_store->setFolderCopies(m_hotFolderId, copies, error))
+        return false;
+    if (m_hotFolderId == 0)
+        QSettings().setValue(QStringLiteral("normalCopies"), copies);
+    // The boxes and rows change in place: a rebuild would lose the scroll
+    // position of a long list for nothing.
+    QueueTable::setAllCopies(m_table, copies);
+    for (QVariant &entry : m_entries) {
+        QVariantMap row = entry.toMap();
+        row.insert(QStringLiteral("copies"), copies);
+        entry = row;
+    }
+    Q_EMIT statusMessage(QStringLiteral("Set %2 copies for %1 files").arg(m_entries.size()).arg(copies),
+                         false);
+    return true;
 }
 
 void QueueController::onSelectionCountChanged(int count)

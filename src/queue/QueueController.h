@@ -58,6 +58,11 @@ public:
     void removeRow(int row);
     void removeRows(const QList<int> &rows);
     void moveRows(const QList<int> &rows, int target);
+    void moveToTop(int row);
+    // Orders the list by file name; false when refused or not stored.
+    bool sortByName(bool ascending);
+    // Every row of the list gets these copies, in the database and on screen.
+    bool setCopiesForAll(int copies, QString *error);
     // Empties the list of the current tab; refused while a batch runs.
     bool clearList(QString *error);
 
@@ -68,7 +73,7 @@ Q_SIGNALS:
     void printRequested(int row);
 
 private:
-    bool refuseWhileBatchRuns();
+    bool refuseWhileBatchRuns(const char *message = nullptr);
     HotFolder currentHotFolder() const;
     QueueTableContext tableContext();
     void onCopiesChanged(int row, int copies);

@@ -67,6 +67,17 @@ void QueueRowWidgets::setBusy(int row)
     }
 }
 
+void QueueRowWidgets::setAllCopies(int copies)
+{
+    std::fill(m_copies.begin(), m_copies.end(), copies);
+    for (const int row : std::as_const(m_shown)) {
+        if (QSpinBox *box = copiesBox(row)) {
+            const QSignalBlocker quiet(box);
+            box->setValue(copies);
+        }
+    }
+}
+
 int QueueRowWidgets::copies(int row) const
 {
     return row >= 0 && row < m_copies.size() ? m_copies.at(row) : 0;

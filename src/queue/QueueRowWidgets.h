@@ -37,6 +37,8 @@ public:
     // One row anew: its copies, not busy.
     void resetRow(int row, int copies);
     void setBusy(int row);
+    // Every row shows this number; the boxes do not report it as an edit.
+    void setAllCopies(int copies);
     // What the row's copies box shows (or would show).
     int copies(int row) const;
     QSpinBox *copiesBox(int row) const;

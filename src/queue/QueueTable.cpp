@@ -319,6 +319,12 @@ int rowCopies(const ReorderTableWidget *table, int row)
     return widgets ? widgets->copies(row) : 0;
 }
 
+void setAllCopies(ReorderTableWidget *table, int copies)
+{
+    if (QueueRowWidgets *widgets = rowWidgets(table))
+        widgets->setAllCopies(copies);
+}
+
 QToolButton *sortButton(const ReorderTableWidget *table)
 {
     return table->horizontalHeader()->findChild<QToolButton *>(QStringLiteral("HeaderFileSortButton"));

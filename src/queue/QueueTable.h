@@ -43,6 +43,8 @@ void markRowBusy(ReorderTableWidget *table, int row);
 QSpinBox *copiesBox(const ReorderTableWidget *table, int row);
 // What the row's copies box shows, in view or not; 0 for no such row.
 int rowCopies(const ReorderTableWidget *table, int row);
+// Every row's copies box shows this number (the database is the caller's).
+void setAllCopies(ReorderTableWidget *table, int copies);
 QToolButton *sortButton(const ReorderTableWidget *table);
 QToolButton *copiesButton(const ReorderTableWidget *table);
 // Puts the header buttons just after their header texts.

@@ -317,6 +317,7 @@ private Q_SLOTS:
         cleanup();
         QSettings().setValue("defaultPrinter", kRaw);
         QSettings().setValue("pdfEngine", "pdfium");
+        QSettings().setValue("acrobatDefaultRestored", true); // the stand-in Acrobat stays unused
         QueueFixture fixture;
         const QString path = fixture.files.filePath("window.pdf");
         QVERIFY(PdfFactory::write(path, PdfFactory::textPages(2)));
@@ -328,7 +329,7 @@ private Q_SLOTS:
                           ->cellWidget(0, QueueTable::Actions)
                           ->findChild<QPushButton *>("RowPrintButton");
         QTest::mouseClick(print, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(dialogs.seen.contains("Print complete"), 60000);
+        QTRY_VERIFY2_WITH_TIMEOUT(dialogs.seen.contains("Print complete"), qPrintable(window.statusText()), 60000);
         QCOMPARE(window.statusText(), QStringLiteral("Sent to Dunmarrow_Raw: window.pdf"));
         QCOMPARE(window.queueTable()->item(0, QueueTable::Status)->text(), QStringLiteral("Printed"));
 

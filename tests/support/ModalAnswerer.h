@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
 #include <QList>
@@ -7,9 +8,13 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
+
 // Answers every modal box or dialog the code under test opens, as a user
-// would (a message box is accepted, any other dialog closed), and keeps
-// what each said: "title / text" for a message box, the title for a dialog.
+// would, and keeps what each said: "title / text" for a message box, the
+// title for a dialog. A box is answered with `reply` when it offers that
+// button, else accepted; a dialog is handed to `onDialog` when set (which
+// answers it), else closed.
 class ModalAnswerer
 {
 public:
@@ -20,11 +25,17 @@ public:
             if (auto *box = qobject_cast<QMessageBox *>(modal)) {
                 seen << box->windowTitle() + QStringLiteral(" / ") + box->text();
                 icons << box->icon();
-                box->accept();
+                if (QAbstractButton *button = box->button(reply))
+                    button->click();
+                else
+                    box->accept();
             } else if (auto *dialog = qobject_cast<QDialog *>(modal)) {
                 seen << dialog->windowTitle();
                 icons << QMessageBox::NoIcon;
-                dialog->reject();
+                if (onDialog)
+                    onDialog(dialog);
+                else
+                    dialog->reject();
             }
         });
         m_timer.start(10);
@@ -32,6 +43,8 @@ public:
 
     QStringList seen;
     QList<QMessageBox::Icon> icons;
+    QMessageBox::StandardButton reply = QMessageBox::NoButton;
+    std::function<void(QDialog *)> onDialog;
 
 private:
     QTimer m_timer;

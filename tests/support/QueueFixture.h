@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TestProfile.h"
+#include "queue/QueueActions.h"
 #include "queue/QueueController.h"
 #include "queue/QueueTable.h"
 #include "queue/ReorderTableWidget.h"
@@ -74,22 +75,26 @@ struct QueueFixture
     LocalStore store;
 };
 
-// A print list as the window has it: the database, the table and the list's
-// controller, with every status line the controller writes.
+// A print list as the window has it: the database, the table, the list's
+// controller and its dialog-driven actions, with every status line written.
 struct QueueHarness : QueueFixture
 {
     QueueHarness()
     {
         QueueTable::setup(&table);
-        QObject::connect(&queue, &QueueController::statusMessage,
-                         [this](const QString &text, bool error) {
-                             statuses << qMakePair(text, error);
-                         });
+        const auto record = [this](const QString &text, bool error) {
+            statuses << qMakePair(text, error);
+        };
+        QObject::connect(&queue, &QueueController::statusMessage, record);
+        actions = new QueueActions(&queue, &table, &window);
+        QObject::connect(actions, &QueueActions::statusMessage, record);
     }
 
     QString lastStatus() const { return statuses.isEmpty() ? QString() : statuses.last().first; }
 
     RecordingTable table;
     QueueController queue{&store, &table};
+    QWidget window;
+    QueueActions *actions = nullptr; // owned by the window
     QList<QPair<QString, bool>> statuses;
 };

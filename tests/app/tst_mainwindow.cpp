@@ -1,0 +1,250 @@
+#include "ModalAnswerer.h"
+#include "PdfFactory.h"
+#include "QueueFixture.h"
+#include "StandIns.h"
+#include "TestMain.h"
+
+#include "app/MainWindow.h"
+#include "queue/BatchPrinter.h"
+#include "queue/ColoredTabBar.h"
+#include "queue/QueueController.h"
+#include "queue/QueueTable.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QSettings>
+#include <QStatusBar>
+
+namespace {
+
+QPushButton *button(const MainWindow &window, const QString &text)
+{
+    for (QPushButton *candidate : window.findChildren<QPushButton *>()) {
+        if (candidate->text() == text)
+            return candidate;
+    }
+    return nullptr;
+}
+
+QColor pixelAt(const QImage &image, const QWidget *widget, const QWidget *window, QPoint pos)
+{
+    return image.pixelColor(widget->mapTo(window, pos));
+}
+
+bool hasPixelNear(const QImage &image, const QColor &wanted)
+{
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (qAbs(c.red() - wanted.red()) < 12 && qAbs(c.green() - wanted.green()) < 12
+                && qAbs(c.blue() - wanted.blue()) < 12)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    QComboBox *engineCombo(MainWindow &window, int which)
+    {
+        return window.findChildren<QComboBox *>("PrintEngineCombo").value(which);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QSettings().clear();
+        removeLocalData();
+    }
+
+    void widgetTreeAndLook()
+    {
+        StandInPrograms programs;
+        MainWindow window;
+        window.resize(1328, 760);
+
+        auto *sidebar = window.findChild<QFrame *>("Sidebar");
+        QVERIFY(sidebar);
+        QCOMPARE(sidebar->width(), 244);
+        QStringList primary;
+        for (auto *b : window.findChildren<QPushButton *>("PrimaryButton"))
+            primary << b->text();
+        QCOMPARE(primary, (QStringList{"Forms designer", "Import files", "Print all"}));
+        for (QPushButton *b : window.findChildren<QPushButton *>())
+            QCOMPARE(b->cursor().shape(), Qt::PointingHandCursor);
+        QCOMPARE(button(window, "Forms designer")->shortcut(), QKeySequence("Ctrl+Shift+F"));
+        QVERIFY(window.findChild<QPushButton *>("StopBatchButton")->isHidden());
+        QCOMPARE(window.findChildren<QLabel *>("SummaryCard").size(), 3);
+        QCOMPARE(window.findChild<QComboBox *>("NormalPrinterCombo")->parent()->objectName(),
+                 QStringLiteral("ColoredTabBar"));
+        QCOMPARE(engineCombo(window, 0)->toolTip(),
+                 QStringLiteral("Acrobat：Print through Acrobat COM\nBuilt-in PDF：Render directly "
+                                "to the printer without converting to images\nFilecache uses "
+                                "Acrobat capture first and falls back to the built-in PDF engine "
+                                "on failure"));
+        auto *hint = window.findChild<QLabel *>("HotFolderHint");
+        QCOMPARE(hint->text(), QStringLiteral("Normal queue: printer, duplex, color, paper, and "
+                                              "other settings use the printer driver properties."));
+        // Windows of later parts are shown but cannot be clicked into nothing.
+        for (const char *text : {"Forms designer", "+ New hot folder", "Image layout", "Cache"})
+            QVERIFY2(!button(window, text)->isEnabled(), text);
+
+        window.showStatus("Something failed", true);
+        QImage image = window.grab().toImage();
+        QCOMPARE(image.pixelColor(5, 400), QColor("#12233d"));
+        auto *import = button(window, "Import files");
+        QCOMPARE(pixelAt(image, import, &window, {4, import->height() / 2}), QColor("#2563eb"));
+        QCOMPARE(pixelAt(image, hint, &window, {5, hint->height() / 2}), QColor("#eef5ff"));
+        auto *status = window.statusBar();
+        const QRect statusRect(status->mapTo(&window, QPoint(0, 0)), status->size());
+        QVERIFY(hasPixelNear(image.copy(statusRect), QColor("#dc2626")));
+        window.showStatus("All fine");
+        image = window.grab().toImage();
+        QVERIFY(!hasPixelNear(image.copy(statusRect), QColor("#dc2626")));
+        QVERIFY(hasPixelNear(image.copy(statusRect), QColor("#374151")));
+    }
+
+    void engineDefaults()
+    {
+        {
+            // No Acrobat here: the one-time switch picks the built-in engine.
+            MainWindow window;
+            QCOMPARE(engineCombo(window, 0)->currentData().toString(), QStringLiteral("pdfium"));
+            QCOMPARE(QSettings().value("acrobatDefaultRestored").toBool(), true);
+        }
+        QSettings().clear();
+        StandInPrograms programs;
+        QSettings().setValue("pdfEngine", "pdfium");
+        QSettings().setValue("officeEngine", "Unknown");
+        {
+            MainWindow window;
+            QCOMPARE(engineCombo(window, 0)->currentText(), QStringLiteral("Adobe Acrobat"));
+            QCOMPARE(engineCombo(window, 1)->currentText(), QStringLiteral("Automatic"));
+            engineCombo(window, 0)->setCurrentIndex(1);
+            engineCombo(window, 1)->setCurrentIndex(3);
+        }
+        {
+            MainWindow window;
+            QCOMPARE(engineCombo(window, 0)->currentData().toString(), QStringLiteral("pdfium"));
+            QCOMPARE(engineCombo(window, 1)->currentData().toString(), QStringLiteral("libreoffice"));
+        }
+        // Values of the wrong case or type select the first item.
+        QSettings().setValue("pdfEngine", "PDFium");
+        QSettings().setValue("officeEngine", QVariantList{1, 2});
+        {
+            MainWindow window;
+            QCOMPARE(engineCombo(window, 0)->currentIndex(), 0);
+            QCOMPARE(engineCombo(window, 1)->currentIndex(), 0);
+        }
+    }
+
+    void unreadableSettings()
+    {
+        QSettings().sync();
+        const QString file = QSettings().fileName();
+        QFile::remove(file);
+        QVERIFY(QDir().mkpath(file)); // a folder where the file should be
+        {
+            MainWindow window;
+            QCOMPARE(engineCombo(window, 1)->currentData().toString(), QStringLiteral("auto"));
+            window.addFiles({});
+        }
+        QVERIFY(QFileInfo(file).isDir());
+        QDir(file).removeRecursively();
+    }
+
+    // From "Import files" to the job at the scheduler with the built-in
+    // engine, on a profile that has never chosen an engine.
+    void importAndPrint()
+    {
+        QSettings().setValue("defaultPrinter", PrivateCups::kRawQueue);
+        QTemporaryDir files;
+        const QString pdf = files.filePath("imported “one”.pdf");
+        QVERIFY(PdfFactory::write(pdf, PdfFactory::textPages(1)));
+        MainWindow window;
+        ModalAnswerer dialogs;
+        QStringList filters;
+        dialogs.onDialog = [&](QDialog *dialog) {
+            auto *files = qobject_cast<QFileDialog *>(dialog);
+            if (!files) {
+                dialog->reject();
+                return;
+            }
+            filters = files->nameFilters();
+            QCOMPARE(files->fileMode(), QFileDialog::ExistingFiles);
+            files->selectFile(pdf);
+            QMetaObject::invokeMethod(files, "accept");
+        };
+        QTest::mouseClick(button(window, "Import files"), Qt::LeftButton);
+        QVERIFY(dialogs.seen.contains("Import printable files"));
+        QVERIFY(filters.value(0).startsWith("Printable files (*.pdf *.caj *.doc *.docx *.rtf"));
+        QCOMPARE(window.queue()->entries().size(), 1);
+
+        QTest::mouseClick(button(window, "Print all"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dialogs.seen.contains("Print complete"), 60000);
+        QCOMPARE(window.queueTable()->item(0, QueueTable::Status)->text(), QStringLiteral("Printed"));
+        QCOMPARE(window.findChildren<QLabel *>("SummaryCard").at(2)->text().contains(">1</span>"),
+                 true);
+
+        dialogs.reply = QMessageBox::No;
+        QTest::mouseClick(button(window, "Clear queue"), Qt::LeftButton);
+        QCOMPARE(window.queue()->entries().size(), 1);
+        dialogs.reply = QMessageBox::Yes;
+        QTest::mouseClick(button(window, "Clear queue"), Qt::LeftButton);
+        QCOMPARE(window.queue()->entries().size(), 0);
+        QCOMPARE(dialogs.seen.last(), QStringLiteral("ClearQueue / This clears only the print list "
+                                                     "and will not delete original files. Continue?"));
+        QCOMPARE(window.statusText(), QStringLiteral("Print list cleared; original files were not deleted"));
+        QVERIFY(QFile::exists(pdf));
+
+        QTest::mouseClick(button(window, "History"), Qt::LeftButton);
+        QCOMPARE(dialogs.seen.last(), QStringLiteral("Print history"));
+        QTest::mouseClick(button(window, "Refresh"), Qt::LeftButton);
+        QVERIFY(window.statusText().startsWith("Found "));
+    }
+
+    void hotFolderTabs()
+    {
+        QueueFixture fixture;
+        QVERIFY(fixture.store.addHotFolder({"Invoices", "Office_PS", 1, false, "A4", "#ffffff"}));
+        QVERIFY(fixture.store.addHotFolder({"Photos", "", 0, true, "driver-default", "#12233d"}));
+        QVERIFY(fixture.store.addHotFolder({"Labels", "Zebra", 2, false, "Letter", "bad"}));
+        MainWindow window;
+        auto *bar = window.findChild<ColoredTabBar *>();
+        QCOMPARE(bar->count(), 4);
+        QCOMPARE(bar->sizeHint().height(), 108 + 3 * 82);
+        bar->resize(216, bar->sizeHint().height());
+
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(100, 200));
+        QCOMPARE(bar->currentIndex(), 2);
+        QCOMPARE(window.queue()->currentTabText(), QStringLiteral("Photos"));
+        QCOMPARE(window.findChild<QLabel *>("HotFolderHint")->text(),
+                 QStringLiteral("Current hot folder: Photos　Printer：Nothing selectedPrinter　"
+                                "Simplex　Color　Printer driver default"));
+        QCOMPARE(button(window, "Cache")->toolTip(),
+                 QStringLiteral("Manage print cache for the current hot folder"));
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(100, 400));
+        QCOMPARE(bar->currentIndex(), 2);
+        QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(100, 350));
+        QCOMPARE(bar->currentIndex(), 3);
+
+        // Choosing the normal queue's printer goes back to the normal queue.
+        auto *printers = window.findChild<QComboBox *>("NormalPrinterCombo");
+        QVERIFY(printers->count() > 1);
+        printers->setCurrentIndex(printers->currentIndex() == 0 ? 1 : 0);
+        QCOMPARE(bar->currentIndex(), 0);
+        QCOMPARE(window.statusText(), QStringLiteral("Normal queuePrinter：") + printers->currentText());
+        QCOMPARE(QSettings().value("defaultPrinter").toString(), printers->currentText());
+    }
+};
+
+DUNMARROW_TEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
