@@ -100,10 +100,22 @@ void run(int count)
     settle(&table);
     const qint64 moveMs = timer.elapsed();
 
+    timer.restart();
+    queue.sortByName(false);
+    settle(&table);
+    const qint64 sortMs = timer.elapsed();
+
+    timer.restart();
+    QString error;
+    queue.clearList(&error);
+    settle(&table);
+    const qint64 clearMs = timer.elapsed();
+
     std::printf("%6d rows: addFiles %6lld ms, rebuild %6lld ms (plain table %lld ms, ratio %.1fx), "
-                "scroll step %4lld ms, move one row %6lld ms, peak memory %ld MB\n",
+                "scroll step %4lld ms, move one row %6lld ms, sort %6lld ms, clear %5lld ms, "
+                "peak memory %ld MB\n",
                 count, addMs, reloadMs, plainMs, double(reloadMs) / std::max<qint64>(plainMs, 1),
-                scrollMs, moveMs, peakMemoryMb());
+                scrollMs, moveMs, sortMs, clearMs, peakMemoryMb());
     std::fflush(stdout);
 }
 

@@ -13,6 +13,8 @@ trap 'bash "$root/scripts/cups-private.sh" stop "$cups"' EXIT
 export DUNMARROW_TEST_CUPS_DIR="$cups"
 export $(bash "$root/scripts/cups-private.sh" env "$cups")
 
+echo "== start-up"
+"$build/bin/bench_startup"
 echo "== queue"
 "$build/bin/bench_queue"
 echo "== batch"

@@ -93,12 +93,16 @@ QSpinBox *QueueRowWidgets::copiesBox(int row) const
 void QueueRowWidgets::update()
 {
     const int rows = int(m_copies.size());
-    int first = std::max(m_table->rowAt(0), 0);
-    int last = m_table->rowAt(m_table->viewport()->height() - 1);
-    if (last < 0)
-        last = rows - 1;
-    first = std::max(first - kMargin, 0);
-    last = m_table->isVisible() ? last + kMargin : std::max(last, first + kUnshownRows - 1);
+    const int first = std::max(m_table->rowAt(0) - kMargin, 0);
+    // No row at the bottom edge: in a shown table every row below fits;
+    // a table never shown has no height to go by (in a window still being
+    // built, every row would count as in view).
+    const int bottom = m_table->rowAt(m_table->viewport()->height() - 1);
+    int last = 0;
+    if (m_table->isVisible())
+        last = bottom < 0 ? rows - 1 : bottom + kMargin;
+    else
+        last = std::max(bottom, first + kUnshownRows - 1);
     last = std::min(last, rows - 1);
 
     const QSet<int> shown = m_shown;

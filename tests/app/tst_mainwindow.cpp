@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpinBox>
 #include <QStatusBar>
 
 namespace {
@@ -209,6 +210,22 @@ private Q_SLOTS:
         QCOMPARE(dialogs.seen.last(), QStringLiteral("Print history"));
         QTest::mouseClick(button(window, "Refresh"), Qt::LeftButton);
         QVERIFY(window.statusText().startsWith("Found "));
+    }
+
+    // A window still being built has no table height: only the first rows
+    // get their widgets, not every row of a long list.
+    void longListBeforeTheWindowIsShown()
+    {
+        StandInPrograms programs;
+        QueueFixture fixture;
+        for (int i = 0; i < 500; ++i)
+            QVERIFY(fixture.store.addFile(QStringLiteral("/nowhere/%1.pdf").arg(i), 0, RowSettings()));
+        MainWindow window;
+        QCOMPARE(window.queueTable()->rowCount(), 500);
+        QVERIFY(window.findChildren<QSpinBox *>().size() <= 64);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY(QueueTable::copiesBox(window.queueTable(), 0));
     }
 
     void hotFolderTabs()
