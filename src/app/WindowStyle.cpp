@@ -1,8 +1,8 @@
 #include "app/WindowStyle.h"
 
 // Rules addressed to the sidebar come last: they must win over the general
-// button rules of equal weight. Its buttons also look disabled when they are,
-// which the general disabled rule cannot show on the dark background.
+// button rules of equal weight. Buttons with a colour of their own also look
+// disabled when they are: the general disabled rule weighs less than theirs.
 QString mainWindowStyleSheet()
 {
     return QStringLiteral(R"(
@@ -20,6 +20,8 @@ QPushButton#PrimaryButton { background:#2563eb; border-color:#2563eb; color:#fff
 QPushButton#PrimaryButton:hover { background:#1d4ed8; border-color:#1d4ed8; }
 QPushButton#StopBatchButton { background:#fff7ed; color:#b54708; border-color:#fdba74; font-weight:bold; }
 QPushButton#StopBatchButton:hover { background:#ffedd5; color:#9a3412; border-color:#fb923c; }
+QPushButton#PrimaryButton:disabled, QPushButton#StopBatchButton:disabled {
+  background:#eef1f5; color:#98a2b3; border-color:#e1e6ee; }
 
 QPushButton#RowPrintButton, QPushButton#RowRemoveButton { min-width:0; min-height:0;
   padding:4px 6px; border-radius:6px; font-weight:600; }
@@ -80,5 +82,6 @@ QFrame#Sidebar { background:#12233d; color:#ffffff; }
 #Sidebar QPushButton#PrinterPropertiesButton { background:transparent; color:#e7eef8; border:none;
   padding:2px 8px; text-align:left; font-weight:600; }
 #Sidebar QPushButton#PrinterPropertiesButton:hover { background:#294a73; color:#ffffff; }
+#Sidebar QPushButton#PrinterPropertiesButton:disabled { background:transparent; color:#7f93ad; }
 )");
 }

@@ -104,6 +104,10 @@ private Q_SLOTS:
         auto *import = button(window, "Import files");
         QCOMPARE(pixelAt(image, import, &window, {4, import->height() / 2}), QColor("#2563eb"));
         QCOMPARE(pixelAt(image, hint, &window, {5, hint->height() / 2}), QColor("#eef5ff"));
+        // An empty list: "Print all" is off and looks it.
+        auto *printAll = button(window, "Print all");
+        QVERIFY(!printAll->isEnabled());
+        QCOMPARE(pixelAt(image, printAll, &window, {4, printAll->height() / 2}), QColor("#eef1f5"));
         auto *status = window.statusBar();
         const QRect statusRect(status->mapTo(&window, QPoint(0, 0)), status->size());
         QVERIFY(hasPixelNear(image.copy(statusRect), QColor("#dc2626")));

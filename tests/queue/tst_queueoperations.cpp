@@ -11,6 +11,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QInputDialog>
+#include <QMenu>
 #include <QMimeData>
 #include <QProcess>
 #include <QSettings>
@@ -282,6 +283,21 @@ private Q_SLOTS:
         QCOMPARE(m_list->table.selectedRows(), QSet<int>{0});
         m_list->queue.moveToTop(0);
         QCOMPARE(m_list->lastStatus(), QStringLiteral("This file is already first"));
+
+        // The row menu: its entries, and "Move to top" on the row clicked.
+        QStringList entries;
+        QTimer::singleShot(50, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            for (QAction *action : menu->actions())
+                entries << action->text() + (action->isEnabled() ? "" : " (off)");
+            menu->setActiveAction(menu->actions().first());
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        m_list->table.resize(800, 400);
+        m_list->actions->showRowMenu(m_list->table.visualRect(m_list->table.model()->index(2, 1)).center());
+        QCOMPARE(entries, (QStringList{"Move to top", "Cache this file (off)", "Locate file", "",
+                                       "Remove file"}));
+        QCOMPARE(listedNames(), (QStringList{"b.pdf", "c.pdf", "a.pdf"}));
 
         ModalAnswerer dialogs;
         QString label;
