@@ -9,6 +9,7 @@
 #include "queue/BatchPrinter.h"
 #include "queue/ColoredTabBar.h"
 #include "queue/HistoryDialog.h"
+#include "queue/HotFolderEditor.h"
 #include "queue/HotFolderTabs.h"
 #include "queue/PrintSummaryDialog.h"
 #include "queue/PrinterList.h"
@@ -75,6 +76,10 @@ void MainWindow::connectControls()
     });
 
     connect(m_ui.tabBar, &QTabBar::currentChanged, this, &MainWindow::onTabChanged);
+    // The clicked tab is current before either runs.
+    m_ui.tabBar->setEditCallback([this](int) { editHotFolder(); });
+    m_ui.tabBar->setDeleteCallback([this](int) { confirmDeleteHotFolder(); });
+    connect(m_ui.newHotFolderButton, &QPushButton::clicked, this, &MainWindow::createHotFolder);
     connect(m_ui.printerCombo, &QComboBox::currentTextChanged, this,
             &MainWindow::onNormalPrinterChanged);
     connect(m_ui.historyButton, &QPushButton::clicked, this, &MainWindow::showHistory);
@@ -195,8 +200,8 @@ void MainWindow::updateBatchControls()
             control->setEnabled(!running);
     }
     // Their windows are not part of the program yet: shown, never enabled.
-    for (QWidget *control : {m_ui.formsButton, m_ui.newHotFolderButton, m_ui.imageLayoutButton,
-                             m_ui.propertiesButton})
+    m_ui.newHotFolderButton->setEnabled(!running);
+    for (QWidget *control : {m_ui.formsButton, m_ui.imageLayoutButton, m_ui.propertiesButton})
         control->setEnabled(false);
     updateHotFolderLine();
 }
@@ -205,6 +210,52 @@ void MainWindow::loadHotFolderTabs(int selectId)
 {
     HotFolderTabs::fill(m_ui.tabBar, m_store.hotFolders(), selectId);
     onTabChanged(m_ui.tabBar->currentIndex());
+}
+
+void MainWindow::createHotFolder()
+{
+    HotFolderEditor editor(&m_store, m_printers, 0, this);
+    if (!editor.run())
+        return;
+    const QVariantList folders = m_store.hotFolders();
+    const int newest = folders.isEmpty() ? 0 : folders.last().toMap().value(QStringLiteral("id")).toInt();
+    loadHotFolderTabs(newest);
+    showStatus(QStringLiteral("Hot folder created. Drag files into the current tab"));
+}
+
+void MainWindow::editHotFolder()
+{
+    const int id = m_queue->currentHotFolderId();
+    if (id < 1)
+        return;
+    HotFolderEditor editor(&m_store, m_printers, id, this);
+    if (!editor.run())
+        return;
+    loadHotFolderTabs(id);
+    showStatus(QStringLiteral("Hot folder preset updated"));
+}
+
+void MainWindow::confirmDeleteHotFolder()
+{
+    const int id = m_queue->currentHotFolderId();
+    const HotFolder folder = id >= 1 ? m_store.hotFolder(id) : HotFolder();
+    if (folder.isEmpty())
+        return;
+    const auto answer = QMessageBox::question(
+        this, QStringLiteral("Delete hot folder"),
+        QStringLiteral("Delete “%1”? Its files will move back to the normal queue. Original files "
+                       "will not be deleted.")
+            .arg(folder.value(QStringLiteral("name")).toString()),
+        QMessageBox::Yes | QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
+    QString error;
+    if (!m_store.deleteHotFolder(id, &error)) {
+        QMessageBox::warning(this, QStringLiteral("Delete failed"), error);
+        return;
+    }
+    loadHotFolderTabs(0);
+    showStatus(QStringLiteral("Hot folder deleted. Files moved back to the normal queue"));
 }
 
 void MainWindow::onTabChanged(int index)
@@ -330,6 +381,13 @@ void MainWindow::dropEvent(QDropEvent *event)
     if (m_batch->isRunning()) {
         showStatus(QStringLiteral("The queue is locked while a batch is running"), true);
         return;
+    }
+    // Files dropped on a tab go into that tab's list.
+    const QPoint onBar = m_ui.tabBar->mapFrom(this, event->position().toPoint());
+    if (m_ui.tabBar->rect().contains(onBar)) {
+        const int tab = m_ui.tabBar->tabIndexAt(onBar);
+        if (tab >= 0)
+            m_ui.tabBar->setCurrentIndex(tab);
     }
     QStringList paths;
     for (const QUrl &url : event->mimeData()->urls()) {

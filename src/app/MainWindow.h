@@ -59,6 +59,9 @@ public:
     // The hot-folder tabs; the one whose id is given becomes current.
     void loadHotFolderTabs(int selectId);
     void updateHotFolderLine();
+    void createHotFolder();
+    void editHotFolder();
+    void confirmDeleteHotFolder();
 
     // The installed printers and the normal queue's printer.
     void refreshPrinters();
