@@ -95,7 +95,7 @@ private Q_SLOTS:
         QCOMPARE(hint->text(), QStringLiteral("Normal queue: printer, duplex, color, paper, and "
                                               "other settings use the printer driver properties."));
         // Windows of later parts are shown but cannot be clicked into nothing.
-        for (const char *text : {"Forms designer", "+ New hot folder", "Image layout", "Cache"})
+        for (const char *text : {"Forms designer", "Image layout", "Cache"})
             QVERIFY2(!button(window, text)->isEnabled(), text);
 
         window.showStatus("Something failed", true);
