@@ -122,6 +122,20 @@ private Q_SLOTS:
         QCOMPARE(window.statusText(), QStringLiteral("Hot folder deleted. Files moved back to the normal queue"));
     }
 
+    // A stored printer that is gone gives way to the first one installed.
+    void refreshWithAVanishedPrinter()
+    {
+        QSettings().setValue("defaultPrinter", "Vanished_Printer");
+        MainWindow window;
+        auto *combo = window.findChild<QComboBox *>("NormalPrinterCombo");
+        QCOMPARE(combo->currentIndex(), 0);
+        QCOMPARE(QSettings().value("defaultPrinter").toString(), combo->currentText());
+        combo->setCurrentIndex(combo->count() - 1);
+        QTest::mouseClick(buttonNamed(&window, "Refresh"), Qt::LeftButton);
+        QCOMPARE(combo->currentIndex(), combo->count() - 1); // the choice on screen stays
+        QCOMPARE(window.statusText(), QStringLiteral("Found %1 printers").arg(combo->count()));
+    }
+
     void papersFromTheDriver()
     {
         QueueFixture fixture;
