@@ -193,6 +193,13 @@ private Q_SLOTS:
         QVERIFY(filters.value(0).startsWith("Printable files (*.pdf *.caj *.doc *.docx *.rtf"));
         QCOMPARE(window.queue()->entries().size(), 1);
 
+        // The row's own button, then the whole list.
+        auto *rowPrint = window.queueTable()->cellWidget(0, QueueTable::Actions)
+                             ->findChild<QPushButton *>("RowPrintButton");
+        QTest::mouseClick(rowPrint, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(dialogs.seen.contains("Print complete"), 60000);
+        QCOMPARE(window.statusText(), QStringLiteral("Sent to Dunmarrow_Raw: imported “one”.pdf"));
+        dialogs.seen.clear();
         QTest::mouseClick(button(window, "Print all"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(dialogs.seen.contains("Print complete"), 60000);
         QCOMPARE(window.queueTable()->item(0, QueueTable::Status)->text(), QStringLiteral("Printed"));

@@ -96,16 +96,6 @@ private Q_SLOTS:
         QCOMPARE(message, QStringLiteral("pdfium.dll is missing function: FPDFPage_GetAnnotCount"));
     }
 
-    void errorTexts()
-    {
-        QCOMPARE(pdfiumErrorText(1), QStringLiteral("Unknown error"));
-        QCOMPARE(pdfiumErrorText(3), QStringLiteral("Invalid file format"));
-        QCOMPARE(pdfiumErrorText(4), QStringLiteral("Incorrect password"));
-        QCOMPARE(pdfiumErrorText(6), QStringLiteral("Page error"));
-        QCOMPARE(pdfiumErrorText(0), QStringLiteral("PDFium error code 0"));
-        QCOMPARE(pdfiumErrorText(7), QStringLiteral("PDFium error code 7"));
-    }
-
     void sampling()
     {
         QCOMPARE(scanSampleIndexes(1), QList<int>{0});

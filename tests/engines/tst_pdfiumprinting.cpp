@@ -507,24 +507,6 @@ private Q_SLOTS:
         QVERIFY(spool[0].rendered.size() > 2400 * 3400 * 3);
     }
 
-    void schedulerThatIsDown()
-    {
-        const QString file = pdf("down.pdf", PdfFactory::textPages(1));
-        // libcups reads the server once per thread: print from a new one.
-        ScopedEnv env("CUPS_SERVER", "127.0.0.1:9");
-        bool ok = true;
-        QString message;
-        std::thread([&] {
-            PdfiumPrintRequest request;
-            request.pdfPath = file;
-            request.printerName = kRaw;
-            ok = printPdfWithPdfium(request, nullptr, &message);
-        }).join();
-        QVERIFY(!ok);
-        QCOMPARE(message, QStringLiteral("Unable to open printer: Dunmarrow_Raw (the print service is "
-                                         "not answering)"));
-    }
-
     void failuresSendNothing_data()
     {
         QTest::addColumn<QString>("file");

@@ -1,16 +1,12 @@
-#include "ModalAnswerer.h"
 #include "PdfFactory.h"
 #include "QueueFixture.h"
-#include "StandIns.h"
 #include "TestMain.h"
 
-#include "app/MainWindow.h"
 #include "queue/BatchPrinter.h"
 #include "queue/QueueController.h"
 #include "queue/QueueTable.h"
 
 #include <QMessageBox>
-#include <QPushButton>
 #include <QSemaphore>
 #include <QSpinBox>
 #include <QSettings>
@@ -307,35 +303,6 @@ private Q_SLOTS:
         QSettings().setValue("defaultPrinter", "");
         m_batch->startPrint(1, false);
         QCOMPARE(m_statuses.last(), QStringLiteral("Please select a printer first"));
-    }
-
-    // From the running program: a row's Print button, the summary box, and
-    // the history window.
-    void printButtonInTheWindow()
-    {
-        StandInPrograms programs;
-        cleanup();
-        QSettings().setValue("defaultPrinter", kRaw);
-        QSettings().setValue("pdfEngine", "pdfium");
-        QSettings().setValue("acrobatDefaultRestored", true); // the stand-in Acrobat stays unused
-        QueueFixture fixture;
-        const QString path = fixture.files.filePath("window.pdf");
-        QVERIFY(PdfFactory::write(path, PdfFactory::textPages(2)));
-
-        MainWindow window;
-        window.addFiles({path});
-        ModalAnswerer dialogs;
-        auto *print = window.queueTable()
-                          ->cellWidget(0, QueueTable::Actions)
-                          ->findChild<QPushButton *>("RowPrintButton");
-        QTest::mouseClick(print, Qt::LeftButton);
-        QTRY_VERIFY2_WITH_TIMEOUT(dialogs.seen.contains("Print complete"), qPrintable(window.statusText()), 60000);
-        QCOMPARE(window.statusText(), QStringLiteral("Sent to Dunmarrow_Raw: window.pdf"));
-        QCOMPARE(window.queueTable()->item(0, QueueTable::Status)->text(), QStringLiteral("Printed"));
-
-        window.showHistory();
-        QCOMPARE(dialogs.seen.last(), QStringLiteral("Print history"));
-        init();
     }
 };
 

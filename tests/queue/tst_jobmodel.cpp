@@ -172,13 +172,6 @@ private Q_SLOTS:
         QCOMPARE(normalQueuePrinter({}, "", "Lab", "Lab"), QString());
     }
 
-    void sortingByName()
-    {
-        const QStringList paths{"a", "b", "c", "d"};
-        const QStringList names{"Report 10.pdf", "report 2.pdf", "Report 1.pdf", "report 2.pdf"};
-        QCOMPARE(sortedByName(paths, names, true), (QStringList{"c", "b", "d", "a"}));
-        QCOMPARE(sortedByName(paths, names, false), (QStringList{"a", "b", "d", "c"}));
-    }
 };
 
 DUNMARROW_TEST_MAIN(TestJobModel)

@@ -154,20 +154,6 @@ private Q_SLOTS:
         QCOMPARE(QueueTable::copiesBox(&m_list->table, 1)->value(), 8);
     }
 
-    void headerButtonsSitAfterTheirTexts()
-    {
-        QToolButton *sort = QueueTable::sortButton(&m_list->table);
-        QToolButton *copies = QueueTable::copiesButton(&m_list->table);
-        QVERIFY(sort && copies);
-        QCOMPARE(sort->toolTip(), QStringLiteral("Sort file names in ascending order"));
-        QHeaderView *header = m_list->table.horizontalHeader();
-        const int fileText = QFontMetrics(header->font()).horizontalAdvance("File");
-        QCOMPARE(sort->x(), header->sectionViewportPosition(Column::File) + fileText + 15);
-        m_list->table.resize(1200, 600);
-        QTRY_COMPARE(copies->x(), header->sectionViewportPosition(Column::Copies)
-                                      + QFontMetrics(header->font()).horizontalAdvance("Copies") + 15);
-    }
-
     void clickCtrlAndShift()
     {
         addRows(5);
@@ -189,19 +175,6 @@ private Q_SLOTS:
         QTest::mouseClick(m_list->table.viewport(), Qt::LeftButton, Qt::ShiftModifier,
                           cellCenter(2, Column::File));
         QCOMPARE(m_list->table.selectedRows(), rows({0, 1, 2}));
-    }
-
-    void pressOnAGroupKeepsIt()
-    {
-        addRows(5);
-        m_list->table.setSelectedRows(rows({1, 3, 4}));
-        QTest::mousePress(m_list->table.viewport(), Qt::LeftButton, {}, cellCenter(3, Column::File));
-        QCOMPARE(m_list->table.selectedRows(), rows({1, 3, 4}));
-        QTest::mouseRelease(m_list->table.viewport(), Qt::LeftButton, {}, cellCenter(3, Column::File));
-
-        QTest::mousePress(m_list->table.viewport(), Qt::LeftButton, {}, cellCenter(2, Column::File));
-        QCOMPARE(m_list->table.selectedRows(), rows({2}));
-        QTest::mouseRelease(m_list->table.viewport(), Qt::LeftButton, {}, cellCenter(2, Column::File));
     }
 
     void dragStartsOnlyPastTheDragDistance()

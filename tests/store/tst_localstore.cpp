@@ -211,12 +211,6 @@ private Q_SLOTS:
         QCOMPARE(db.column("SELECT sort_order FROM print_files ORDER BY id"), (QVariantList{1, 5}));
     }
 
-    void emptyDataLocationFallsBackToTemp()
-    {
-        QCOMPARE(localDataDirectoryFor(QString()), QDir::tempPath());
-        QCOMPARE(localDataDirectoryFor(QStringLiteral("/data/x")), QStringLiteral("/data/x"));
-    }
-
     void storesHaveOwnConnections()
     {
         auto first = std::make_unique<LocalStore>();
@@ -232,24 +226,6 @@ private Q_SLOTS:
         // Closing one leaves the other working and unregisters only its own.
         QVERIFY(!QSqlDatabase::contains(name));
         QVERIFY(second->execStatement("SELECT 1"));
-    }
-
-    void unwritableDataDirectoryIsReported()
-    {
-        // A folder that cannot exist: one of its parents is a file.
-        QTemporaryDir dir;
-        const QString blocker = dir.filePath(QStringLiteral("blocker"));
-        QVERIFY(writeFile(blocker));
-        ScopedEnv env("XDG_DATA_HOME", QFile::encodeName(blocker + "/share"));
-
-        LocalStore store;
-        QString error;
-        QVERIFY(!store.open(&error));
-        const QString expectedDir =
-            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
-        QCOMPARE(error, QStringLiteral("Unable to create the local data directory: ") + expectedDir);
-        QVERIFY(!store.isOpen());
-        QVERIFY(!store.execStatement("SELECT 1"));
     }
 
     void fileThatIsNotSqliteIsLeftAlone()

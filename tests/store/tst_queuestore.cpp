@@ -71,17 +71,6 @@ private Q_SLOTS:
         QCOMPARE(m_store->files(0).first().toMap().value("file_name").toString(), QStringLiteral("a.pdf"));
     }
 
-    void oddNamesAreStoredAsGiven()
-    {
-        const QString name = QStringLiteral("Q3 \"final\" 'v2' – Übersicht 报告.pdf");
-        QVERIFY(m_store->addFile(file(name), 0, settings("P")));
-        const QVariantMap row = rowOf(*m_store, 0, file(name));
-        QCOMPARE(row.value("file_name").toString(), name);
-        QVERIFY(m_store->markFailed(file(name), QStringLiteral("it's \"broken\"")));
-        QCOMPARE(rowOf(*m_store, 0, file(name)).value("last_error").toString(),
-                 QStringLiteral("it's \"broken\""));
-    }
-
     void reAddMovesAndResets()
     {
         QVERIFY(m_store->addHotFolder({"Invoices", "P1", 1, true, "A3", "#ffeeee"}));
