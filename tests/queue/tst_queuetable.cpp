@@ -140,18 +140,6 @@ private Q_SLOTS:
         QCOMPARE(m_list->queue.buildPrintJob(1).copies, 5);
         QCOMPARE(m_list->queue.buildPrintJob(2).copies, 1);
         QCOMPARE(QSettings().value("normalCopies").toInt(), 3);
-
-        QVERIFY(m_list->store.addHotFolder({"Lab", "P", 0, false, "A4", "#e9edf3"}));
-        const int id = m_list->store.hotFolders().first().toMap().value("id").toInt();
-        m_list->queue.setCurrentTab(id, "Lab");
-        addRows(0);
-        QVERIFY(m_list->store.addFile(m_list->makeFile("h1.pdf"), id, RowSettings{}));
-        QVERIFY(m_list->store.addFile(m_list->makeFile("h2.pdf"), id, RowSettings{}));
-        m_list->queue.reloadQueueTable();
-        QueueTable::copiesBox(&m_list->table, 1)->setValue(8);
-        m_list->queue.reloadQueueTable();
-        QCOMPARE(QueueTable::copiesBox(&m_list->table, 0)->value(), 1);
-        QCOMPARE(QueueTable::copiesBox(&m_list->table, 1)->value(), 8);
     }
 
     void clickCtrlAndShift()
