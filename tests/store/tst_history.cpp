@@ -1,12 +1,11 @@
 #include "QueueFixture.h"
+#include "SqlFile.h"
 #include "TestMain.h"
 
 #include "store/LocalStore.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -15,40 +14,6 @@
 #include <unistd.h>
 
 namespace {
-
-// Writes a foreign history file with whatever table the test describes.
-bool writeForeignFile(const QString &path, const QStringList &statements)
-{
-    const QString name = QStringLiteral("foreign-%1").arg(qHash(path));
-    bool ok = true;
-    {
-        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        ok = db.open();
-        QSqlQuery query(db);
-        for (const QString &sql : statements)
-            ok = ok && query.exec(sql);
-    }
-    QSqlDatabase::removeDatabase(name);
-    return ok;
-}
-
-QStringList queryForeignFile(const QString &path, const QString &sql)
-{
-    const QString name = QStringLiteral("reader-%1").arg(qHash(path));
-    QStringList values;
-    {
-        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        db.open();
-        QSqlQuery query(db);
-        query.exec(sql);
-        while (query.next())
-            values << query.value(0).toString();
-    }
-    QSqlDatabase::removeDatabase(name);
-    return values;
-}
 
 const QString kHistoryTable = QStringLiteral(
     "CREATE TABLE print_history (id INTEGER PRIMARY KEY,file_name TEXT,path TEXT,file_type TEXT,"
@@ -116,17 +81,17 @@ private Q_SLOTS:
         QCOMPARE(historyCount(), 2);
 
         // The backup's own layout: metadata, a copy of the table, its index.
-        QCOMPARE(queryForeignFile(backup, "SELECT format || '/' || version FROM backup_meta"),
+        QCOMPARE(queryFile(backup, "SELECT format || '/' || version FROM backup_meta"),
                  QStringList{"Quorvalent.Dunmarrow.print_history/1"});
-        QCOMPARE(queryForeignFile(backup, "SELECT count(*) FROM print_history"), QStringList{"2"});
-        QCOMPARE(queryForeignFile(backup, "SELECT name FROM sqlite_master WHERE type='index'"),
+        QCOMPARE(queryFile(backup, "SELECT count(*) FROM print_history"), QStringList{"2"});
+        QCOMPARE(queryFile(backup, "SELECT name FROM sqlite_master WHERE type='index'"),
                  QStringList{"idx_print_history_printed_at"});
     }
 
     void importingTwiceAddsNothingTheSecondTime()
     {
         const QString source = file("other.db");
-        QVERIFY(writeForeignFile(source, {kHistoryTable,
+        QVERIFY(execOnFile(source, {kHistoryTable,
             "INSERT INTO print_history VALUES (7,'x.pdf','/x/x.pdf','PDF',10,'P',2,3,6,0,'Normal queue','2025-03-01T14:05:09.123')",
             "INSERT INTO print_history VALUES (8,'y.pdf','/x/y.pdf','PDF',10,NULL,1,1,1,0,NULL,'2025-03-01T14:06:00.000')",
             "INSERT INTO print_history VALUES (9,'z.pdf','/x/z.pdf','PDF',10,'P',0,0,50,-4,'Lab','2025-03-01T14:07:00.000')"}));
@@ -180,7 +145,7 @@ private Q_SLOTS:
         QFETCH(bool, ok);
         QFETCH(int, imported);
         const QString source = file(QString::fromLatin1(QTest::currentDataTag()) + ".db");
-        QVERIFY(writeForeignFile(source, statements));
+        QVERIFY(execOnFile(source, statements));
         QVERIFY(m_store->addHistory(file("mine.pdf"), "P", 1, 1, 0, "Normal queue", ""));
         int count = -1;
         int skipped = -1;
@@ -225,7 +190,7 @@ private Q_SLOTS:
                               .arg(i)
                               .arg(QString(200, QLatin1Char('p')) + QString::number(i));
         statements << "COMMIT";
-        QVERIFY(writeForeignFile(path, statements));
+        QVERIFY(execOnFile(path, statements));
         QFile damaged(path);
         QVERIFY(damaged.open(QIODevice::ReadWrite));
         QVERIFY(damaged.size() > 100 * 4096);
@@ -282,7 +247,7 @@ private Q_SLOTS:
         QVERIFY(writeFile(backup + ".part", "the user's own notes"));
         QVERIFY(m_store->addHistory(file("a.pdf"), "P", 1, 1, 0, "Normal queue", ""));
         QVERIFY(m_store->exportHistory(backup));
-        QCOMPARE(queryForeignFile(backup, "SELECT count(*) FROM print_history"), QStringList{"1"});
+        QCOMPARE(queryFile(backup, "SELECT count(*) FROM print_history"), QStringList{"1"});
         QCOMPARE(readFile(backup + ".part"), QByteArray("the user's own notes"));
 
         QVERIFY(m_store->addHistory(file("b.pdf"), "P", 1, 1, 0, "Normal queue", ""));
@@ -291,7 +256,7 @@ private Q_SLOTS:
             QVERIFY(!m_store->exportHistory(backup, &error));
             QCOMPARE(error, QStringLiteral("Unable to overwrite the existing backup file."));
             makeFileWritable(backup);
-            QCOMPARE(queryForeignFile(backup, "SELECT count(*) FROM print_history"), QStringList{"1"});
+            QCOMPARE(queryFile(backup, "SELECT count(*) FROM print_history"), QStringList{"1"});
         }
         QCOMPARE(QDir(m_dir.path()).entryList({"kept.db*"}, QDir::Files),
                  (QStringList{"kept.db", "kept.db.part"}));

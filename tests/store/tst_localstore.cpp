@@ -1,3 +1,4 @@
+#include "SqlFile.h"
 #include "TestMain.h"
 
 #include "store/DataLocation.h"
@@ -7,55 +8,12 @@
 #include <QDir>
 #include <QFile>
 #include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <memory>
 
 namespace {
-
-// A second, independent connection to a database file, for looking at what
-// the store wrote.
-class Inspector
-{
-public:
-    explicit Inspector(const QString &path)
-        : m_name(QStringLiteral("inspector-%1").arg(++s_count))
-    {
-        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        db.setDatabaseName(path);
-        QVERIFY2(db.open(), "inspector could not open the database");
-    }
-    ~Inspector() { QSqlDatabase::removeDatabase(m_name); }
-
-    QSqlDatabase db() const { return QSqlDatabase::database(m_name); }
-
-    QVariantList column(const QString &sql) const
-    {
-        QSqlQuery query(db());
-        QVariantList values;
-        if (!query.exec(sql))
-            return {QStringLiteral("error: ") + sql};
-        while (query.next())
-            values << query.value(0);
-        return values;
-    }
-
-    QStringList columnNames(const QString &table) const
-    {
-        const QSqlRecord record = db().record(table);
-        QStringList names;
-        for (int i = 0; i < record.count(); ++i)
-            names << record.fieldName(i);
-        return names;
-    }
-
-private:
-    static inline int s_count = 0;
-    QString m_name;
-};
 
 QByteArray fileDigest(const QString &path)
 {
@@ -83,29 +41,25 @@ void removeDatabaseFiles()
 void writeFirstVersionDatabase(const QString &path)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
-    const QString name = QStringLiteral("first-version");
-    {
-        auto db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-        db.setDatabaseName(path);
-        QVERIFY(db.open());
-        QSqlQuery query(db);
-        QVERIFY(query.exec(
-            "CREATE TABLE print_files (id INTEGER PRIMARY KEY AUTOINCREMENT,file_name TEXT NOT NULL,"
-            "path TEXT NOT NULL UNIQUE,status TEXT NOT NULL DEFAULT 'pending',added_at TEXT NOT NULL,"
-            "printed_at TEXT,printer_name TEXT,duplex INTEGER NOT NULL DEFAULT 0,"
-            "color INTEGER NOT NULL DEFAULT 0,copies INTEGER NOT NULL DEFAULT 1,last_error TEXT)"));
-        QVERIFY(query.exec(
-            "CREATE TABLE hot_folders (id INTEGER PRIMARY KEY AUTOINCREMENT,name TEXT NOT NULL UNIQUE,"
-            "printer_name TEXT,duplex_mode INTEGER NOT NULL DEFAULT 0,color INTEGER NOT NULL DEFAULT 0,"
-            "copies INTEGER NOT NULL DEFAULT 1,created_at TEXT NOT NULL)"));
-        QVERIFY(query.exec(
-            "INSERT INTO print_files (file_name,path,added_at,duplex,copies) VALUES "
-            "('a.pdf','/d/a.pdf','2024-01-01T10:00:00.000',1,2),"
-            "('b.pdf','/d/b.pdf','2024-01-01T10:00:01.000',0,1),"
-            "('c.pdf','/d/c.pdf','2024-01-01T10:00:02.000',1,3)"));
-        QVERIFY(query.exec("INSERT INTO hot_folders (name,created_at) VALUES ('Invoices','2024-01-01')"));
-    }
-    QSqlDatabase::removeDatabase(name);
+    QVERIFY(execOnFile(path, {
+        "CREATE TABLE print_files (id INTEGER PRIMARY KEY AUTOINCREMENT,file_name TEXT NOT NULL,"
+        "path TEXT NOT NULL UNIQUE,status TEXT NOT NULL DEFAULT 'pending',added_at TEXT NOT NULL,"
+        "printed_at TEXT,printer_name TEXT,duplex INTEGER NOT NULL DEFAULT 0,"
+        "color INTEGER NOT NULL DEFAULT 0,copies INTEGER NOT NULL DEFAULT 1,last_error TEXT)",
+        "CREATE TABLE hot_folders (id INTEGER PRIMARY KEY AUTOINCREMENT,name TEXT NOT NULL UNIQUE,"
+        "printer_name TEXT,duplex_mode INTEGER NOT NULL DEFAULT 0,color INTEGER NOT NULL DEFAULT 0,"
+        "copies INTEGER NOT NULL DEFAULT 1,created_at TEXT NOT NULL)",
+        "INSERT INTO print_files (file_name,path,added_at,duplex,copies) VALUES "
+        "('a.pdf','/d/a.pdf','2024-01-01T10:00:00.000',1,2),"
+        "('b.pdf','/d/b.pdf','2024-01-01T10:00:01.000',0,1),"
+        "('c.pdf','/d/c.pdf','2024-01-01T10:00:02.000',1,3)",
+        "INSERT INTO hot_folders (name,created_at) VALUES ('Invoices','2024-01-01')"}));
+}
+
+// The column names of a table, in order.
+QStringList columnNames(const QString &path, const QString &table)
+{
+    return queryFile(path, QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table));
 }
 
 } // namespace
@@ -129,42 +83,41 @@ private Q_SLOTS:
         QCOMPARE(store.databasePath(), expectedDatabasePath());
         QVERIFY(QFile::exists(expectedDatabasePath()));
 
-        Inspector db(store.databasePath());
-        QCOMPARE(db.column("PRAGMA journal_mode").value(0).toString(), QStringLiteral("wal"));
-        QCOMPARE(db.column("SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"),
-                 (QVariantList{"form_templates", "hot_folders", "print_files", "print_history",
+        const QString db = store.databasePath();
+        QCOMPARE(queryFile(db, "PRAGMA journal_mode"), QStringList{"wal"});
+        QCOMPARE(queryFile(db, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"),
+                 (QStringList{"form_templates", "hot_folders", "print_files", "print_history",
                                "sqlite_sequence"}));
-        QCOMPARE(db.column("SELECT name FROM sqlite_master WHERE type='index' AND name LIKE 'idx_%' "
+        QCOMPARE(queryFile(db, "SELECT name FROM sqlite_master WHERE type='index' AND name LIKE 'idx_%' "
                            "ORDER BY name"),
-                 (QVariantList{"idx_form_templates_updated_at", "idx_print_files_folder_order",
+                 (QStringList{"idx_form_templates_updated_at", "idx_print_files_folder_order",
                                "idx_print_history_printed_at"}));
-        QCOMPARE(db.columnNames("print_files"),
+        QCOMPARE(columnNames(db, "print_files"),
                  (QStringList{"id", "file_name", "path", "status", "added_at", "printed_at",
                               "printer_name", "duplex", "color", "copies", "last_error",
                               "hot_folder_id", "duplex_mode", "paper_size", "sort_order",
                               "task_type", "cache_path", "source_path", "cached_page_count"}));
-        QCOMPARE(db.columnNames("hot_folders"),
+        QCOMPARE(columnNames(db, "hot_folders"),
                  (QStringList{"id", "name", "printer_name", "duplex_mode", "color", "paper_size",
                               "copies", "tab_color", "created_at"}));
     }
 
     void secondOpenChangesNothing()
     {
-        QVariantList schemaBefore;
+        QStringList schemaBefore;
         {
             LocalStore store;
             QVERIFY(store.open());
             QVERIFY(store.execStatement(
                 "INSERT INTO print_files (file_name,path,added_at,sort_order) "
                 "VALUES ('x.pdf','/x.pdf','t',7)"));
-            schemaBefore = Inspector(store.databasePath())
-                               .column("SELECT sql FROM sqlite_master ORDER BY name");
+            schemaBefore = queryFile(store.databasePath(), "SELECT sql FROM sqlite_master ORDER BY name");
         }
         LocalStore store;
         QVERIFY(store.open());
-        Inspector db(store.databasePath());
-        QCOMPARE(db.column("SELECT sql FROM sqlite_master ORDER BY name"), schemaBefore);
-        QCOMPARE(db.column("SELECT sort_order FROM print_files"), QVariantList{7});
+        const QString db = store.databasePath();
+        QCOMPARE(queryFile(db, "SELECT sql FROM sqlite_master ORDER BY name"), schemaBefore);
+        QCOMPARE(queryFile(db, "SELECT sort_order FROM print_files"), QStringList{"7"});
     }
 
     void firstVersionFileIsUpgraded()
@@ -175,23 +128,23 @@ private Q_SLOTS:
         QString error;
         QVERIFY2(store.open(&error), qPrintable(error));
 
-        Inspector db(store.databasePath());
-        QCOMPARE(db.columnNames("print_files").size(), 19);
-        QCOMPARE(db.column("SELECT duplex_mode FROM print_files ORDER BY id"),
-                 (QVariantList{1, 0, 1}));
-        QCOMPARE(db.column("SELECT sort_order FROM print_files ORDER BY id"),
-                 (QVariantList{1, 2, 3}));
-        QCOMPARE(db.column("SELECT paper_size || '|' || task_type || '|' || hot_folder_id || '|' "
+        const QString db = store.databasePath();
+        QCOMPARE(columnNames(db, "print_files").size(), 19);
+        QCOMPARE(queryFile(db, "SELECT duplex_mode FROM print_files ORDER BY id"),
+                 (QStringList{"1", "0", "1"}));
+        QCOMPARE(queryFile(db, "SELECT sort_order FROM print_files ORDER BY id"),
+                 (QStringList{"1", "2", "3"}));
+        QCOMPARE(queryFile(db, "SELECT paper_size || '|' || task_type || '|' || hot_folder_id || '|' "
                            "|| cached_page_count || '|' || (cache_path IS NULL) "
                            "|| (source_path IS NULL) FROM print_files WHERE id=2"),
-                 QVariantList{"A4|file|0|1|11"});
-        QCOMPARE(db.column("SELECT paper_size || '|' || tab_color FROM hot_folders"),
-                 QVariantList{"A4|#e9edf3"});
+                 QStringList{"A4|file|0|1|11"});
+        QCOMPARE(queryFile(db, "SELECT paper_size || '|' || tab_color FROM hot_folders"),
+                 QStringList{"A4|#e9edf3"});
         // Existing values are kept.
-        QCOMPARE(db.column("SELECT copies FROM print_files ORDER BY id"), (QVariantList{2, 1, 3}));
+        QCOMPARE(queryFile(db, "SELECT copies FROM print_files ORDER BY id"), (QStringList{"2", "1", "3"}));
         // The list's order is found through an index on the new columns.
-        QCOMPARE(db.column("SELECT count(*) FROM sqlite_master WHERE name='idx_print_files_folder_order'"),
-                 QVariantList{1});
+        QCOMPARE(queryFile(db, "SELECT count(*) FROM sqlite_master WHERE name='idx_print_files_folder_order'"),
+                 QStringList{"1"});
     }
 
     void backfillsRunOnEveryOpen()
@@ -206,9 +159,9 @@ private Q_SLOTS:
         }
         LocalStore store;
         QVERIFY(store.open());
-        Inspector db(store.databasePath());
-        QCOMPARE(db.column("SELECT duplex_mode FROM print_files ORDER BY id"), (QVariantList{1, 2}));
-        QCOMPARE(db.column("SELECT sort_order FROM print_files ORDER BY id"), (QVariantList{1, 5}));
+        const QString db = store.databasePath();
+        QCOMPARE(queryFile(db, "SELECT duplex_mode FROM print_files ORDER BY id"), (QStringList{"1", "2"}));
+        QCOMPARE(queryFile(db, "SELECT sort_order FROM print_files ORDER BY id"), (QStringList{"1", "5"}));
     }
 
     void storesHaveOwnConnections()
@@ -249,10 +202,7 @@ private Q_SLOTS:
         }
         const QString path = expectedDatabasePath();
         // Leave a plain rollback-journal file, as a copy from elsewhere would be.
-        {
-            Inspector db(path);
-            db.column("PRAGMA journal_mode=DELETE");
-        }
+        queryFile(path, "PRAGMA journal_mode=DELETE");
         if (!makeFileReadOnly(path)) {
             makeFileWritable(path);
             QSKIP("this file system lets the process write a read-only file");
