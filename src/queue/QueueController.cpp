@@ -18,11 +18,14 @@ QString settingText(const char *key, const char *fallback)
 }
 
 // One spelling per file: symbolic links and relative forms of the same file
-// become one row.
+// become one row. A link whose target has a name the program cannot print
+// by (a content-addressed blob) stays the link: its name is the file type.
 QString resolvedPath(const QString &path)
 {
     const QString canonical = QFileInfo(path).canonicalFilePath();
-    return canonical.isEmpty() ? path : canonical;
+    if (canonical.isEmpty() || !isSupportedFile(canonical))
+        return QFileInfo(path).absoluteFilePath();
+    return canonical;
 }
 
 } // namespace

@@ -160,6 +160,12 @@ private Q_SLOTS:
         QCOMPARE(listedNames(), QStringList{"a.pdf"});
         m_list->queue.addFiles({link});
         QCOMPARE(listedNames(), QStringList{"a.pdf"});
+        // A link to a blob without a file type keeps the link's name.
+        const QString blob = m_list->makeFile("3f9a0c");
+        const QString named = m_list->files.filePath("report.pdf");
+        QVERIFY(QFile::link(blob, named));
+        m_list->queue.addFiles({named});
+        QCOMPARE(listedNames(), (QStringList{"a.pdf", "report.pdf"}));
     }
 
     void nothingToAdd()
