@@ -3,6 +3,7 @@
 // placed as a vector form or rendered, and the spool is written out.
 
 #include "FuzzSupport.h"
+#include "platform/ReleaseAside.h"
 #include "PrivateCups.h"
 
 #include "engines/PdfiumPrinting.h"
@@ -60,5 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         endDoc(s_dc.get());
     else
         abortDoc(s_dc.get());
+    // libFuzzer ends the process with exit(): nothing may still be in release then.
+    Platform::waitForReleases();
     return 0;
 }

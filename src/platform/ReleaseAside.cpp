@@ -1,5 +1,6 @@
 #include "platform/ReleaseAside.h"
 
+#include <QCoreApplication>
 #include <QThreadPool>
 
 #include <condition_variable>
@@ -26,17 +27,35 @@ struct ReleaseThread
     QThreadPool pool;
 };
 
+ReleaseThread &releaseThread()
+{
+    static ReleaseThread thread;
+    static const bool drainedWithTheApplication = [] {
+        qAddPostRoutine(waitForReleases);
+        return true;
+    }();
+    Q_UNUSED(drainedWithTheApplication);
+    return thread;
+}
+
 } // namespace
+
+void waitForReleases()
+{
+    ReleaseThread &thread = releaseThread();
+    std::unique_lock<std::mutex> lock(thread.mutex);
+    thread.idle.wait(lock, [&] { return thread.pending == 0; });
+}
 
 void releaseAside(std::function<void()> release)
 {
-    static ReleaseThread thread;
+    ReleaseThread &thread = releaseThread();
     {
         std::unique_lock<std::mutex> lock(thread.mutex);
-        thread.idle.wait(lock, [] { return thread.pending == 0; });
+        thread.idle.wait(lock, [&] { return thread.pending == 0; });
         ++thread.pending;
     }
-    thread.pool.start([release = std::move(release)]() mutable {
+    thread.pool.start([&thread, release = std::move(release)]() mutable {
         release();
         release = nullptr;
         {

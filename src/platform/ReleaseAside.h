@@ -15,6 +15,11 @@ namespace Platform {
 // release is still running, so at most one document's objects wait there.
 void releaseAside(std::function<void()> release);
 
+// Returns once everything handed over has been released. Runs by itself
+// when the application object goes: a release still running while the
+// process exits would meet libraries whose own objects are already gone.
+void waitForReleases();
+
 // Moves the objects to the release thread and destroys them there. They
 // must not be shared with anything that stays.
 template <typename... Objects>
