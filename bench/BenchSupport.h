@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QList>
 #include <QStandardPaths>
 
@@ -55,6 +56,20 @@ inline long peakMemoryMb()
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return usage.ru_maxrss / 1024;
+}
+
+// count tiny PDF files named "scan 00000.pdf" on, in the folder.
+inline QStringList makeScanFiles(const QString &folder, int count)
+{
+    QStringList paths;
+    for (int i = 0; i < count; ++i) {
+        const QString path = QDir(folder).filePath(QStringLiteral("scan %1.pdf").arg(i, 5, 10, QChar('0')));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write("%PDF-1.4\n");
+        paths << path;
+    }
+    return paths;
 }
 
 // A fresh database and the print list's table, shown at a window's size.

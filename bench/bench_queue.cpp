@@ -26,19 +26,6 @@
 
 namespace {
 
-QStringList makeFiles(const QTemporaryDir &dir, int count)
-{
-    QStringList paths;
-    for (int i = 0; i < count; ++i) {
-        const QString path = dir.filePath(QStringLiteral("scan %1.pdf").arg(i, 5, 10, QChar('0')));
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write("%PDF-1.4\n");
-        paths << path;
-    }
-    return paths;
-}
-
 // Until the shown table has laid itself out and painted.
 void settle(QWidget *table)
 {
@@ -75,7 +62,7 @@ void run(int count)
     ReorderTableWidget &table = list.table;
     QueueController &queue = list.queue;
     QTemporaryDir dir;
-    const QStringList paths = makeFiles(dir, count);
+    const QStringList paths = makeScanFiles(dir.path(), count);
 
     QElapsedTimer timer;
     timer.start();

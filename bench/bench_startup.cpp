@@ -60,14 +60,7 @@ void fillList(int rows)
     QTemporaryDir dir;
     dir.setAutoRemove(false); // the rows must keep existing files
     ShownList list;
-    QStringList paths;
-    for (int i = 0; i < rows; ++i) {
-        const QString path = dir.filePath(QStringLiteral("scan %1.pdf").arg(i, 5, 10, QChar('0')));
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write("%PDF-1.4\n");
-        paths << path;
-    }
+    const QStringList paths = makeScanFiles(dir.path(), rows);
     list.queue.addFiles(paths);
 }
 
