@@ -69,7 +69,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::newRow("unknown") << "No_Such_Printer";
         QTest::newRow("empty") << "";
-        QTest::newRow("blank") << "   ";
         QTest::newRow("spaces and quotes") << "My \"Printer\" 'x'";
         QTest::newRow("non-ASCII") << "Drucker Büro 打印机";
         QTest::newRow("instance syntax") << "Dunmarrow_PS/../x";
