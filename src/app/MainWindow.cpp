@@ -8,6 +8,7 @@
 #include "engines/PrinterDefaults.h"
 #include "queue/BatchPrinter.h"
 #include "queue/ColoredTabBar.h"
+#include "queue/DriverProperties.h"
 #include "queue/HistoryDialog.h"
 #include "queue/HotFolderEditor.h"
 #include "queue/HotFolderTabs.h"
@@ -82,6 +83,8 @@ void MainWindow::connectControls()
     connect(m_ui.newHotFolderButton, &QPushButton::clicked, this, &MainWindow::createHotFolder);
     connect(m_ui.printerCombo, &QComboBox::currentTextChanged, this,
             &MainWindow::onNormalPrinterChanged);
+    connect(m_ui.propertiesButton, &QPushButton::clicked, this,
+            &MainWindow::editNormalQueueProperties);
     connect(m_ui.historyButton, &QPushButton::clicked, this, &MainWindow::showHistory);
     connect(m_ui.refreshButton, &QPushButton::clicked, this, &MainWindow::refreshPrinters);
     connect(m_ui.importButton, &QPushButton::clicked, this, &MainWindow::importFiles);
@@ -193,7 +196,7 @@ void MainWindow::updateBatchControls()
 
     const QList<QWidget *> locked = {
         m_ui.table, m_ui.importButton, m_ui.refreshButton, m_ui.clearButton,
-        m_ui.printerCombo, m_ui.pdfEngine, m_ui.officeEngine, m_ui.tabBar,
+        m_ui.printerCombo, m_ui.propertiesButton, m_ui.pdfEngine, m_ui.officeEngine, m_ui.tabBar,
         QueueTable::sortButton(m_ui.table), QueueTable::copiesButton(m_ui.table)};
     for (QWidget *control : locked) {
         if (control)
@@ -201,7 +204,7 @@ void MainWindow::updateBatchControls()
     }
     // Their windows are not part of the program yet: shown, never enabled.
     m_ui.newHotFolderButton->setEnabled(!running);
-    for (QWidget *control : {m_ui.formsButton, m_ui.imageLayoutButton, m_ui.propertiesButton})
+    for (QWidget *control : {m_ui.formsButton, m_ui.imageLayoutButton})
         control->setEnabled(false);
     updateHotFolderLine();
 }
@@ -310,6 +313,31 @@ void MainWindow::onNormalPrinterChanged(const QString &name)
         m_ui.tabBar->setCurrentIndex(0);
     QSettings().setValue(QStringLiteral("defaultPrinter"), name);
     showStatus(QStringLiteral("Normal queuePrinter：") + name);
+}
+
+void MainWindow::editNormalQueueProperties()
+{
+    if (m_ui.tabBar->currentIndex() != 0)
+        m_ui.tabBar->setCurrentIndex(0);
+    const QString printer = m_ui.printerCombo->currentText();
+    DriverValues values;
+    QString error;
+    if (!openPrinterProperties(this, printer, &values, &error)) {
+        if (!error.isEmpty())
+            QMessageBox::warning(this, QStringLiteral("Printer properties"), error);
+        return;
+    }
+    QSettings settings;
+    settings.setValue(QStringLiteral("defaultPrinter"), printer.trimmed());
+    settings.setValue(QStringLiteral("normalDuplexMode"), values.duplexMode);
+    settings.setValue(QStringLiteral("normalColor"), values.color);
+    settings.setValue(QStringLiteral("normalPaperSize"), values.paperKey);
+    settings.setValue(QStringLiteral("normalCopies"), values.copies);
+    if (!m_queue->setCopiesForAll(values.copies, &error)) {
+        showStatus(error, true);
+        return;
+    }
+    showStatus(QStringLiteral("Printer driver properties saved. Future jobs will use these settings"));
 }
 
 void MainWindow::startPrint(int row, bool batch)

@@ -65,6 +65,9 @@ public:
 
     // The installed printers and the normal queue's printer.
     void refreshPrinters();
+    // The normal queue's printer's properties window; what the user
+    // confirms becomes the printer's defaults and the normal queue's settings.
+    void editNormalQueueProperties();
     const QStringList &printers() const { return m_printers; }
 
     // The single status line: errors in red, everything else in grey.

@@ -60,45 +60,6 @@ Setting findSetting(const QList<OptionList> &layers, const QStringList &keys)
     return {};
 }
 
-QString destDefault(PrinterHandle::State *state, const char *key)
-{
-    ipp_attribute_t *attr = cupsFindDestDefault(state->http, state->dest, state->info, key);
-    if (!attr)
-        return QString();
-    char buffer[256];
-    ippAttributeString(attr, buffer, sizeof buffer);
-    return QString::fromUtf8(buffer);
-}
-
-bool destSupports(PrinterHandle::State *state, const char *key, const char *value)
-{
-    return cupsCheckDestSupported(state->http, state->dest, state->info, key, value) != 0;
-}
-
-short duplexFromSetting(const Setting &setting)
-{
-    const QString v = setting.value.toLower();
-    if (v == QLatin1String("two-sided-long-edge") || v == QLatin1String("duplexnotumble"))
-        return DMDUP_VERTICAL;
-    if (v == QLatin1String("two-sided-short-edge") || v == QLatin1String("duplextumble"))
-        return DMDUP_HORIZONTAL;
-    return DMDUP_SIMPLEX;
-}
-
-short colorFromSetting(PrinterHandle::State *state, const Setting &setting)
-{
-    const QString v = setting.value.toLower();
-    static const QStringList monochrome = {"monochrome", "bi-level", "process-monochrome",
-                                           "auto-monochrome", "gray", "grey", "grayscale",
-                                           "black", "mono", "kgray"};
-    if (monochrome.contains(v))
-        return DMCOLOR_MONOCHROME;
-    if (v.isEmpty() || v == QLatin1String("auto"))
-        return destSupports(state, "print-color-mode", "color") ? DMCOLOR_COLOR
-                                                                : DMCOLOR_MONOCHROME;
-    return DMCOLOR_COLOR;
-}
-
 // "iso_a4_210x297mm", "A4", "Letter", or a list such as "A4,Tray1".
 QString pwgMediaFromSetting(const QString &value)
 {
@@ -115,6 +76,42 @@ QString pwgMediaFromSetting(const QString &value)
     return QString();
 }
 
+// Sizes in hundredths of a millimetre; a description file's points are
+// rounded, so a little slack.
+bool sameSize(const QString &a, const QString &b)
+{
+    const QByteArray nameA = a.toUtf8();
+    const QByteArray nameB = b.toUtf8();
+    pwg_media_t *ma = pwgMediaForPWG(nameA.constData());
+    if (!ma)
+        return false;
+    const int widthA = ma->width;
+    const int lengthA = ma->length;
+    pwg_media_t *mb = pwgMediaForPWG(nameB.constData());
+    if (!mb)
+        return false;
+    const auto near = [](int x, int y) { return std::abs(x - y) <= 100; };
+    return (near(widthA, mb->width) && near(lengthA, mb->length))
+        || (near(widthA, mb->length) && near(lengthA, mb->width));
+}
+
+} // namespace
+
+QString destDefault(PrinterHandle::State *state, const char *key)
+{
+    ipp_attribute_t *attr = cupsFindDestDefault(state->http, state->dest, state->info, key);
+    if (!attr)
+        return QString();
+    char buffer[256];
+    ippAttributeString(attr, buffer, sizeof buffer);
+    return QString::fromUtf8(buffer);
+}
+
+bool destSupports(PrinterHandle::State *state, const char *key, const char *value)
+{
+    return cupsCheckDestSupported(state->http, state->dest, state->info, key, value) != 0;
+}
+
 QString defaultMedia(PrinterHandle::State *state)
 {
     cups_size_t size;
@@ -124,7 +121,6 @@ QString defaultMedia(PrinterHandle::State *state)
     return QString();
 }
 
-// "600dpi", "600x300dpi", "600x300dpcm" → x and y in dots per inch.
 bool parseResolution(const QString &text, int *x, int *y)
 {
     static const QRegularExpression pattern(QStringLiteral("^(\\d+)(?:x(\\d+))?(dpi|dpcm)$"),
@@ -166,26 +162,33 @@ int maximumCopies(PrinterHandle::State *state)
     return std::clamp(upper, 1, 9999);
 }
 
-// Sizes in hundredths of a millimetre; a description file's points are
-// rounded, so a little slack.
-bool sameSize(const QString &a, const QString &b)
+short duplexFromKeyword(const QString &keyword)
 {
-    const QByteArray nameA = a.toUtf8();
-    const QByteArray nameB = b.toUtf8();
-    pwg_media_t *ma = pwgMediaForPWG(nameA.constData());
-    if (!ma)
-        return false;
-    const int widthA = ma->width;
-    const int lengthA = ma->length;
-    pwg_media_t *mb = pwgMediaForPWG(nameB.constData());
-    if (!mb)
-        return false;
-    const auto near = [](int x, int y) { return std::abs(x - y) <= 100; };
-    return (near(widthA, mb->width) && near(lengthA, mb->length))
-        || (near(widthA, mb->length) && near(lengthA, mb->width));
+    const QString v = keyword.toLower();
+    if (v == QLatin1String("two-sided-long-edge") || v == QLatin1String("duplexnotumble"))
+        return DMDUP_VERTICAL;
+    if (v == QLatin1String("two-sided-short-edge") || v == QLatin1String("duplextumble"))
+        return DMDUP_HORIZONTAL;
+    return DMDUP_SIMPLEX;
 }
 
-} // namespace
+bool isMonochromeKeyword(const QString &keyword)
+{
+    static const QStringList monochrome = {"monochrome", "bi-level", "process-monochrome",
+                                           "auto-monochrome", "gray", "grey", "grayscale",
+                                           "black", "mono", "kgray"};
+    return monochrome.contains(keyword.toLower());
+}
+
+short colorFromKeyword(PrinterHandle::State *state, const QString &keyword)
+{
+    if (isMonochromeKeyword(keyword))
+        return DMCOLOR_MONOCHROME;
+    if (keyword.isEmpty() || keyword.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0)
+        return destSupports(state, "print-color-mode", "color") ? DMCOLOR_COLOR
+                                                                : DMCOLOR_MONOCHROME;
+    return DMCOLOR_COLOR;
+}
 
 int codeForMedia(PrinterHandle::State *state, const QString &pwgName)
 {
@@ -463,12 +466,12 @@ int documentPropertiesRead(PrinterHandle &printer, DeviceMode *out)
     Setting sides = findSetting(layers, optionKeysFor(DM_DUPLEX));
     if (sides.value.isEmpty())
         sides.value = destDefault(state, "sides");
-    dm.dmDuplex = duplexFromSetting(sides);
+    dm.dmDuplex = duplexFromKeyword(sides.value);
 
     Setting color = findSetting(layers, optionKeysFor(DM_COLOR));
     if (color.value.isEmpty())
         color.value = destDefault(state, "print-color-mode");
-    dm.dmColor = colorFromSetting(state, color);
+    dm.dmColor = colorFromKeyword(state, color.value);
 
     QString media = pwgMediaFromSetting(findSetting(layers, optionKeysFor(DM_PAPERSIZE)).value);
     if (media.isEmpty())

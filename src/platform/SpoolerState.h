@@ -47,6 +47,22 @@ QString fetchPpdFile(PrinterHandle::State *state, bool *hasNoDriver = nullptr);
 // PostScript printer description's. Empty for any other field.
 const QStringList &optionKeysFor(quint32 field);
 
+// The destination's default for an IPP attribute, as text; empty when none.
+QString destDefault(PrinterHandle::State *state, const char *key);
+bool destSupports(PrinterHandle::State *state, const char *key, const char *value);
+// The printer's default medium (PWG name), or empty.
+QString defaultMedia(PrinterHandle::State *state);
+// The resolutions (dpi) the printer offers, and the most copies it takes.
+QList<int> supportedResolutions(PrinterHandle::State *state);
+int maximumCopies(PrinterHandle::State *state);
+// "600dpi", "600x300dpi", "600x300dpcm" → x and y in dots per inch.
+bool parseResolution(const QString &text, int *x, int *y);
+// IPP and PPD keywords for duplex and colour, as settings-record codes.
+short duplexFromKeyword(const QString &keyword);
+bool isMonochromeKeyword(const QString &keyword);
+// "auto" and nothing mean colour when the printer has it.
+short colorFromKeyword(PrinterHandle::State *state, const QString &keyword);
+
 // Sets the last error from libcups' last status, or to fallback.
 void setLastErrorFromCups(quint32 fallback);
 

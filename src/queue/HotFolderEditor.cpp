@@ -2,6 +2,7 @@
 
 #include "engines/PaperKey.h"
 #include "engines/PrinterDefaults.h"
+#include "queue/DriverProperties.h"
 #include "store/LocalStore.h"
 
 #include <QColorDialog>
@@ -87,8 +88,7 @@ void HotFolderEditor::buildUi(const QStringList &printers)
     m_driverButton->setObjectName(QStringLiteral("SecondaryButton"));
     m_driverButton->setToolTip(QStringLiteral("Open the selected printer's native Windows properties "
                                               "and sync the values below"));
-    // The printer's own properties window is not part of the program yet.
-    m_driverButton->setEnabled(false);
+    connect(m_driverButton, &QPushButton::clicked, this, &HotFolderEditor::openDriverSettings);
     form->addRow(QStringLiteral("Driver settings"), m_driverButton);
 
     m_tabColorButton = new QPushButton(this);
@@ -129,6 +129,18 @@ void HotFolderEditor::chooseTabColor()
     const QColor chosen = QColorDialog::getColor(m_tabColor, this, QStringLiteral("Choose tab color"));
     if (chosen.isValid())
         setTabColor(chosen);
+}
+
+void HotFolderEditor::openDriverSettings()
+{
+    DriverValues values;
+    QString error;
+    if (openPrinterProperties(this, m_printer->currentText(), &values, &error)) {
+        syncEditorFromDriver(false);
+        return;
+    }
+    if (!error.isEmpty())
+        QMessageBox::warning(this, QStringLiteral("Printer settings"), error);
 }
 
 void HotFolderEditor::syncEditorFromDriver(bool keepStored)

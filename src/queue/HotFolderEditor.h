@@ -41,6 +41,7 @@ public:
 private:
     void buildUi(const QStringList &printers);
     void chooseTabColor();
+    void openDriverSettings();
     void trySave();
     void selectPaper(const QString &wanted);
     HotFolderPreset preset() const;

@@ -7,14 +7,21 @@
 #include "app/MainWindow.h"
 #include "queue/ColoredTabBar.h"
 #include "queue/HotFolderEditor.h"
+#include "queue/DriverProperties.h"
 #include "queue/QueueController.h"
+#include "platform/LpOptions.h"
+#include "platform/PrinterPropertiesDialog.h"
 
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QUrl>
 
 namespace {
@@ -28,6 +35,89 @@ QPushButton *buttonNamed(QWidget *parent, const QString &text)
     return nullptr;
 }
 
+const QString kPs = QString::fromLatin1(PrivateCups::kPostScriptQueue);
+
+QByteArray userOptions()
+{
+    Platform::LpOptionsSnapshot snapshot;
+    Platform::readLpOptions(&snapshot);
+    return snapshot.existed ? snapshot.bytes : QByteArray("<no file>");
+}
+
+// The printer's properties window, as the user leaves it with OK.
+void confirmProperties(QDialog *dialog)
+{
+    if (qobject_cast<Platform::PrinterPropertiesDialog *>(dialog))
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    else
+        dialog->reject();
+}
+
+// What reached the PostScript queue for the next job titled so.
+QByteArray nextPsJob(int before, const QString &title, QString *info)
+{
+    int job = 0;
+    // The window's answers come through its event loop.
+    QTest::qWaitFor([&] { return (job = PrivateCups::waitForJobAfter(kPs, before, title, 50)) > 0; },
+                    60000);
+    *info = PrivateCups::jobInfo(kPs, job);
+    return PrivateCups::waitForJobOutput(kPs, job);
+}
+
+// A printer description with a constraint, 200 options in a group of
+// their own and choice names full of characters that need quoting.
+QByteArray manyOptionsPpd()
+{
+    QByteArray ppd =
+        "*PPD-Adobe: \"4.3\"\n"
+        "*FormatVersion: \"4.3\"\n"
+        "*FileVersion: \"1.0\"\n"
+        "*LanguageVersion: English\n"
+        "*LanguageEncoding: ISOLatin1\n"
+        "*PCFileName: \"MANY.PPD\"\n"
+        "*Manufacturer: \"Test\"\n"
+        "*Product: \"(Many)\"\n"
+        "*ModelName: \"Many Options\"\n"
+        "*ShortNickName: \"Many Options\"\n"
+        "*NickName: \"Many Options\"\n"
+        "*PSVersion: \"(3010.000) 0\"\n"
+        "*OpenUI *PageSize/Media Size: PickOne\n"
+        "*DefaultPageSize: A4\n"
+        "*PageSize A4/A4: \"<</PageSize[595 842]>>setpagedevice\"\n"
+        "*PageSize Letter/US Letter: \"<</PageSize[612 792]>>setpagedevice\"\n"
+        "*CloseUI: *PageSize\n"
+        "*DefaultImageableArea: A4\n"
+        "*ImageableArea A4/A4: \"0 0 595 842\"\n"
+        "*ImageableArea Letter/US Letter: \"0 0 612 792\"\n"
+        "*DefaultPaperDimension: A4\n"
+        "*PaperDimension A4/A4: \"595 842\"\n"
+        "*PaperDimension Letter/US Letter: \"612 792\"\n"
+        "*OpenGroup: Finishing/Finishing\n"
+        "*OpenUI *Staple/Staple: PickOne\n"
+        "*DefaultStaple: None\n"
+        "*Staple None/Off: \"\"\n"
+        "*Staple TopLeft/Top left: \"\"\n"
+        "*CloseUI: *Staple\n"
+        "*OpenUI *Fold/Fold: Boolean\n"
+        "*DefaultFold: False\n"
+        "*Fold True/Yes: \"\"\n"
+        "*Fold False/No: \"\"\n"
+        "*CloseUI: *Fold\n"
+        "*UIConstraints: *Staple *Fold True\n"
+        "*UIConstraints: *Fold True *Staple\n"
+        "*CloseGroup: Finishing\n"
+        "*OpenGroup: Extra/Extra\n";
+    for (int i = 1; i <= 200; ++i) {
+        const QByteArray name = "Opt" + QByteArray::number(i);
+        ppd += "*OpenUI *" + name + "/Option " + QByteArray::number(i) + ": PickOne\n"
+            + "*Default" + name + ": Plain\n"
+            + "*" + name + " Plain/Plain: \"\"\n"
+            + "*" + name + " Tray'2\"{x=y/Odd tray: \"\"\n"
+            + "*CloseUI: *" + name + "\n";
+    }
+    return ppd + "*CloseGroup: Extra\n";
+}
+
 } // namespace
 
 class TestHotFolders : public QObject
@@ -39,8 +129,10 @@ class TestHotFolders : public QObject
 private Q_SLOTS:
     void init()
     {
+        Platform::restoreLpOptions({});
         QSettings().clear();
         QSettings().setValue("acrobatDefaultRestored", true);
+        QSettings().setValue("pdfEngine", "pdfium");
         removeLocalData();
     }
 
@@ -136,6 +228,148 @@ private Q_SLOTS:
         QCOMPARE(window.statusText(), QStringLiteral("Found %1 printers").arg(combo->count()));
     }
 
+    // Choices made in the printer's properties window become the printer's
+    // defaults for every CUPS client and the normal queue's settings.
+    void propertiesRoundTrip()
+    {
+        QSettings().setValue("defaultPrinter", kPs);
+        MainWindow window;
+        ModalAnswerer dialogs;
+        QTest::mouseClick(window.findChild<ColoredTabBar *>()->propertiesButton(), Qt::LeftButton);
+        QCOMPARE(dialogs.seen, QStringList("Dunmarrow_PS Printing Preferences")); // cancelled
+        QCOMPARE(userOptions(), QByteArray("<no file>"));
+        QVERIFY(!QSettings().contains("normalDuplexMode"));
+
+        QStringList options;
+        dialogs.onDialog = [&](QDialog *dialog) {
+            auto *properties = qobject_cast<Platform::PrinterPropertiesDialog *>(dialog);
+            options = properties->optionKeywords();
+            QVERIFY(properties->choose("Duplex", "DuplexTumble"));
+            QVERIFY(properties->choose("PageSize", "A4"));
+            properties->copiesBox()->setValue(3);
+            confirmProperties(dialog);
+        };
+        QTest::mouseClick(window.findChild<ColoredTabBar *>()->propertiesButton(), Qt::LeftButton);
+        dialogs.onDialog = nullptr;
+        // The hardware setup and the PageSize alias are not the user's to set.
+        QCOMPARE(options, QStringList({"PageSize", "InputSlot", "Duplex"}));
+        QCOMPARE(window.statusText(),
+                 QStringLiteral("Printer driver properties saved. Future jobs will use these settings"));
+        const Platform::OptionList stored = Platform::lpOptionsFor(userOptions(), kPs);
+        QVERIFY(stored.contains(qMakePair(QStringLiteral("sides"), QStringLiteral("two-sided-short-edge"))));
+        QVERIFY(stored.contains(qMakePair(QStringLiteral("media"), QStringLiteral("iso_a4_210x297mm"))));
+        QCOMPARE(QSettings().value("normalDuplexMode").toInt(), 2);
+        QCOMPARE(QSettings().value("normalPaperSize").toString(), QStringLiteral("win:9:A4"));
+        QCOMPARE(QSettings().value("normalCopies").toInt(), 3);
+
+        // Another CUPS client, then a print of ours, both follow them.
+        QueueFixture files;
+        const QString pdf = files.files.filePath("round trip.pdf");
+        QVERIFY(PdfFactory::write(pdf, PdfFactory::textPages(2)));
+        QString info;
+        int before = PrivateCups::lastJobId(kPs);
+        QVERIFY(PrivateCups::submitWithLp(kPs, pdf) > 0);
+        for (int round = 0; round < 2; ++round) {
+            const QByteArray output = nextPsJob(before, "round trip.pdf", &info);
+            QVERIFY2(info.contains("copies=3\n"), qPrintable(info));
+            QVERIFY(output.contains("/Tumble true"));
+            QVERIFY(output.contains("%%HiResBoundingBox: 0 0 595.00 842.00"));
+            before = PrivateCups::lastJobId(kPs);
+            window.addFiles({pdf});
+            window.startPrint(0, false);
+        }
+    }
+
+    // What the driver reports is kept within 1..9999; a printer that is not
+    // there, or none at all, is refused before any window opens.
+    void driverValuesAndFailures()
+    {
+        for (const auto &[written, kept] : {qMakePair(0, 1), qMakePair(20000, 9999)}) {
+            QVERIFY(Platform::writeLpOptions("Dest Dunmarrow_PS copies=" + QByteArray::number(written) + "\n"));
+            ModalAnswerer dialogs;
+            dialogs.onDialog = confirmProperties;
+            DriverValues values;
+            QString error;
+            QVERIFY2(openPrinterProperties(nullptr, kPs, &values, &error), qPrintable(error));
+            QCOMPARE(values.copies, kept);
+        }
+        const QByteArray before = userOptions();
+        DriverValues values;
+        QString error;
+        QVERIFY(!openPrinterProperties(nullptr, "  ", &values, &error));
+        QCOMPARE(error, QStringLiteral("Please select a printer first"));
+        QVERIFY(!openPrinterProperties(nullptr, "Gone_Printer", &values, &error));
+        QCOMPARE(error, QStringLiteral("Unable to openPrinter“Gone_Printer”（Windows error 1801）"));
+        QCOMPARE(userOptions(), before);
+    }
+
+    // Hundreds of options, odd choice names and a constraint: conflicting
+    // choices are refused in the window, the rest survive the options file.
+    void aPrinterWithManyOddOptions()
+    {
+        QTemporaryDir dir;
+        const QString ppd = dir.filePath("many.ppd");
+        QFile file(ppd);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(manyOptionsPpd()) > 0);
+        file.close();
+        const QString queue = QStringLiteral("Dunmarrow_Many");
+        QCOMPARE(QProcess::execute("lpadmin", {"-p", queue, "-E", "-v", "file:/dev/null", "-P", ppd}), 0);
+
+        QStringList keywords;
+        QString problem;
+        const QString odd = QStringLiteral("Tray'2\"{x=y");
+        ModalAnswerer dialogs;
+        dialogs.onDialog = [&](QDialog *dialog) {
+            auto *properties = qobject_cast<Platform::PrinterPropertiesDialog *>(dialog);
+            keywords = properties->optionKeywords();
+            properties->choose("Staple", "TopLeft");
+            properties->choose("Fold", "True");
+            confirmProperties(dialog);
+            problem = properties->problemText();
+            properties->choose("Fold", "False");
+            properties->choose("Opt150", odd);
+            confirmProperties(dialog);
+        };
+        DriverValues values;
+        QString error;
+        QVERIFY2(openPrinterProperties(nullptr, queue, &values, &error), qPrintable(error));
+        QCOMPARE(keywords.size(), 203);
+        QCOMPARE(problem, QStringLiteral("These choices cannot be used together: Staple: Top left and Fold: Yes."));
+        const Platform::OptionList stored = Platform::lpOptionsFor(userOptions(), queue);
+        QVERIFY(stored.contains(qMakePair(QStringLiteral("Opt150"), odd)));
+        QVERIFY(stored.contains(qMakePair(QStringLiteral("Staple"), QStringLiteral("TopLeft"))));
+        QVERIFY(!stored.contains(qMakePair(QStringLiteral("Opt1"), QStringLiteral("Plain"))));
+
+        // The window opens on what was stored.
+        dialogs.onDialog = [&](QDialog *dialog) {
+            problem = qobject_cast<Platform::PrinterPropertiesDialog *>(dialog)->choice("Opt150");
+            dialog->reject();
+        };
+        QVERIFY(!openPrinterProperties(nullptr, queue, &values, &error));
+        QVERIFY(error.isEmpty());
+        QCOMPARE(problem, odd);
+        QProcess::execute("lpadmin", {"-x", queue});
+    }
+
+    // A preset prints as it says, whatever the printer's own defaults.
+    void hotFolderPrintsWithItsPreset()
+    {
+        MainWindow window;
+        ModalAnswerer dialogs;
+        QVERIFY(window.store().addHotFolder({"Short edge A4", kPs, 2, false, "A4", "#fde68a"}));
+        window.loadHotFolderTabs(window.store().hotFolders().first().toMap().value("id").toInt());
+        QueueFixture files;
+        const QString pdf = files.files.filePath("preset.pdf");
+        QVERIFY(PdfFactory::write(pdf, PdfFactory::textPages(2, QSizeF(612, 792))));
+        window.addFiles({pdf});
+        const int before = PrivateCups::lastJobId(kPs);
+        window.startPrint(0, false);
+        QString info;
+        const QByteArray output = nextPsJob(before, "preset.pdf", &info);
+        QVERIFY(output.contains("/Tumble true"));
+        QVERIFY(output.contains("%%HiResBoundingBox: 0 0 595.00 842.00"));
+    }
+
     void papersFromTheDriver()
     {
         QueueFixture fixture;
@@ -159,8 +393,22 @@ private Q_SLOTS:
         QCOMPARE(editor.infoLabel()->text(),
                  QStringLiteral("Synced from the Dunmarrow_PS printer driver. Changing the printer "
                                 "refreshes these values."));
+        // The driver's window sets what the editor then shows.
+        ModalAnswerer dialogs;
+        dialogs.onDialog = [](QDialog *dialog) {
+            qobject_cast<Platform::PrinterPropertiesDialog *>(dialog)->choose("Duplex", "DuplexNoTumble");
+            confirmProperties(dialog);
+        };
+        buttonNamed(&editor, "Open printer driver settings...")->click();
+        QCOMPARE(editor.duplexCombo()->currentIndex(), 1);
+        QVERIFY(Platform::lpOptionsFor(userOptions(), kPs)
+                    .contains(qMakePair(QStringLiteral("sides"), QStringLiteral("two-sided-long-edge"))));
+
         editor.printerCombo()->setCurrentIndex(1);
         QCOMPARE(editor.paperCombo()->currentText(), QStringLiteral("Use printer driver default"));
+        dialogs.onDialog = nullptr;
+        buttonNamed(&editor, "Open printer driver settings...")->click();
+        QCOMPARE(dialogs.seen.last(), QStringLiteral("Printer settings / Unable to openPrinter“Gone_Printer”（Windows error 1801）"));
     }
 
     // The Part's examples: a white tab has dark text and, when current, an
