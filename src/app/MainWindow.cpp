@@ -25,6 +25,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSettings>
 #include <QTimer>
 #include <QToolButton>
@@ -411,8 +412,12 @@ void MainWindow::dropEvent(QDropEvent *event)
         return;
     }
     // Files dropped on a tab go into that tab's list.
-    const QPoint onBar = m_ui.tabBar->mapFrom(this, event->position().toPoint());
-    if (m_ui.tabBar->rect().contains(onBar)) {
+    // Only where a tab is in view: the scrolled-away ones lie under other
+    // widgets.
+    const QPoint position = event->position().toPoint();
+    QWidget *view = m_ui.tabScroll->viewport();
+    const QPoint onBar = m_ui.tabBar->mapFrom(this, position);
+    if (view->rect().contains(view->mapFrom(this, position)) && m_ui.tabBar->rect().contains(onBar)) {
         const int tab = m_ui.tabBar->tabIndexAt(onBar);
         if (tab >= 0)
             m_ui.tabBar->setCurrentIndex(tab);

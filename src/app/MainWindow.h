@@ -10,6 +10,7 @@ class ColoredTabBar;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QueueActions;
 class QueueController;
 class ReorderTableWidget;
@@ -94,6 +95,7 @@ private:
     {
         QPushButton *formsButton = nullptr;
         QPushButton *newHotFolderButton = nullptr;
+        QScrollArea *tabScroll = nullptr;
         ColoredTabBar *tabBar = nullptr;
         QComboBox *printerCombo = nullptr;
         QPushButton *propertiesButton = nullptr;

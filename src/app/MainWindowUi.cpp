@@ -14,6 +14,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QVBoxLayout>
 
@@ -85,13 +86,26 @@ QWidget *MainWindow::buildSidebar()
         makeButton(QStringLiteral("+ New hot folder"), "SecondaryButton", QString(), sidebar);
     layout->addWidget(m_ui.newHotFolderButton);
 
-    m_ui.tabBar = new ColoredTabBar(sidebar);
+    // Many presets would make the window taller than the screen: the tabs
+    // scroll instead.
+    auto *tabs = m_ui.tabScroll = new QScrollArea(sidebar);
+    tabs->setObjectName(QStringLiteral("HotFolderScroll"));
+    tabs->setFrameShape(QFrame::NoFrame);
+    tabs->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    tabs->setWidgetResizable(true);
+    auto *holder = new QWidget;
+    holder->setObjectName(QStringLiteral("HotFolderHolder"));
+    auto *holderLayout = new QVBoxLayout(holder);
+    holderLayout->setContentsMargins(0, 0, 0, 0);
+    m_ui.tabBar = new ColoredTabBar(holder);
     m_ui.tabBar->addTab(QStringLiteral("Normal queue"));
     m_ui.tabBar->setTabData(0, 0);
     m_ui.printerCombo = m_ui.tabBar->printerCombo();
     m_ui.propertiesButton = m_ui.tabBar->propertiesButton();
-    layout->addWidget(m_ui.tabBar);
-    layout->addStretch(1);
+    holderLayout->addWidget(m_ui.tabBar);
+    holderLayout->addStretch(1);
+    tabs->setWidget(holder);
+    layout->addWidget(tabs, 1);
     return sidebar;
 }
 

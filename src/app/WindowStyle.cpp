@@ -77,6 +77,11 @@ QFrame#Sidebar { background:#12233d; color:#ffffff; }
 #Sidebar QPushButton:disabled { background:#1d3557; color:#7f93ad; border-color:#2d4a70; }
 #Sidebar QPushButton#PrimaryButton:disabled { background:#9a5a33; border-color:#9a5a33; color:#e7d3c4; }
 #Sidebar QTabBar { background:#12233d; border:none; }
+#Sidebar QScrollArea#HotFolderScroll, #Sidebar QWidget#HotFolderHolder { background:#12233d; border:none; }
+#Sidebar QScrollBar:vertical { background:#12233d; width:8px; margin:0; }
+#Sidebar QScrollBar::handle:vertical { background:#2d4a70; border-radius:4px; min-height:24px; }
+#Sidebar QScrollBar::add-line:vertical, #Sidebar QScrollBar::sub-line:vertical { height:0; }
+#Sidebar QScrollBar::add-page:vertical, #Sidebar QScrollBar::sub-page:vertical { background:none; }
 #Sidebar QComboBox#NormalPrinterCombo { background:#ffffff; color:#172033;
   border:1px solid #b7c5d8; border-radius:4px; padding:3px 8px; }
 #Sidebar QPushButton#PrinterPropertiesButton { background:transparent; color:#e7eef8; border:none;

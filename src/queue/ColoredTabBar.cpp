@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 #include <QPainterPath>
 #include <QPushButton>
 
@@ -82,6 +83,8 @@ ColoredTabBar::ColoredTabBar(QWidget *parent)
     setDocumentMode(true);
     setDrawBase(false);
     setCursor(Qt::PointingHandCursor);
+    // As wide as the sidebar lets it be; as tall as its tabs.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
     m_printerCombo->setObjectName(QStringLiteral("NormalPrinterCombo"));
     m_printerCombo->setToolTip(QStringLiteral("Printer used by the normal queue"));
@@ -120,6 +123,9 @@ void ColoredTabBar::tabInserted(int index)
     m_colors.insert(index, QColor());
     m_details.insert(index, QString());
     QTabBar::tabInserted(index);
+    // The base class tells the layout only while shown; a scroll area
+    // holding the bar must learn its height even before.
+    updateGeometry();
 }
 
 void ColoredTabBar::tabRemoved(int index)
@@ -127,6 +133,7 @@ void ColoredTabBar::tabRemoved(int index)
     m_colors.removeAt(index);
     m_details.removeAt(index);
     QTabBar::tabRemoved(index);
+    updateGeometry();
 }
 
 QSize ColoredTabBar::sizeHint() const
@@ -136,7 +143,14 @@ QSize ColoredTabBar::sizeHint() const
 
 QSize ColoredTabBar::minimumSizeHint() const
 {
-    return sizeHint();
+    return QSize(100, sizeHint().height());
+}
+
+void ColoredTabBar::wheelEvent(QWheelEvent *event)
+{
+    // The wheel scrolls the sidebar: a tab that changed under the wheel
+    // would send the next dropped files to another preset.
+    event->ignore();
 }
 
 QSize ColoredTabBar::tabSizeHint(int index) const

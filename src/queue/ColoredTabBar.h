@@ -43,6 +43,7 @@ protected:
     QSize tabSizeHint(int index) const override;
     void paintEvent(QPaintEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void tabInserted(int index) override;
     void tabRemoved(int index) override;

@@ -23,6 +23,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QWheelEvent>
 
 namespace {
 
@@ -139,8 +140,9 @@ private Q_SLOTS:
     void createEditDropDelete()
     {
         MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
         auto *bar = window.findChild<ColoredTabBar *>();
-        bar->resize(216, 400);
         ModalAnswerer dialogs;
         QString name = QStringLiteral("  ");
         dialogs.onDialog = [&](QDialog *dialog) {
@@ -212,6 +214,25 @@ private Q_SLOTS:
         QCOMPARE(window.queue()->currentHotFolderId(), 0);
         QCOMPARE(window.store().files(0).size(), 1);
         QCOMPARE(window.statusText(), QStringLiteral("Hot folder deleted. Files moved back to the normal queue"));
+    }
+
+    // Many presets scroll in the sidebar: the window does not grow with
+    // them, and the wheel scrolls rather than switching presets.
+    void manyPresetsScroll()
+    {
+        MainWindow window;
+        for (int i = 0; i < 12; ++i)
+            QVERIFY(window.store().addHotFolder({QString("Preset %1").arg(i), kPs, 0, false, "A4", "#ffffff"}));
+        window.loadHotFolderTabs(0);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *bar = window.findChild<ColoredTabBar *>();
+        QCOMPARE(bar->height(), 108 + 82 * 12);
+        QVERIFY(window.minimumSizeHint().height() < 600);
+        QWheelEvent wheel(QPointF(50, 150), bar->mapToGlobal(QPointF(50, 150)), {}, {0, -120},
+                          Qt::NoButton, {}, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(bar, &wheel);
+        QCOMPARE(bar->currentIndex(), 0);
     }
 
     // A stored printer that is gone gives way to the first one installed.
