@@ -314,6 +314,20 @@ private Q_SLOTS:
             QVERIFY2(openPrinterProperties(nullptr, kPs, &values, &error), qPrintable(error));
             QCOMPARE(values.copies, kept);
         }
+        // Options that cannot be saved leave everything as it was.
+        const QByteArray huge = "Dest Dunmarrow_PS copies=2\n" + QByteArray(Platform::kLpOptionsMaxBytes, '#');
+        QVERIFY(Platform::writeLpOptions(huge));
+        {
+            ModalAnswerer dialogs;
+            dialogs.onDialog = confirmProperties;
+            DriverValues values;
+            QString error;
+            QVERIFY(!openPrinterProperties(nullptr, kPs, &values, &error));
+            QVERIFY2(error.startsWith("Failed to save printer driver properties（Windows error "), qPrintable(error));
+            QFile file(Platform::userLpOptionsPath());
+            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == huge);
+        }
+        QVERIFY(Platform::writeLpOptions("Dest Dunmarrow_PS copies=2\n"));
         const QByteArray before = userOptions();
         DriverValues values;
         QString error;
