@@ -87,7 +87,7 @@ private Q_SLOTS:
         auto *hint = window.findChild<QLabel *>("HotFolderHint");
         QCOMPARE(hint->text(), QStringLiteral("Normal queue: printer, duplex, color, paper, and "
                                               "other settings use the printer driver properties."));
-        // Windows of later parts are shown but cannot be clicked into nothing.
+        // Windows not built yet are shown but cannot be clicked into nothing.
         for (const char *text : {"Forms designer", "Image layout", "Cache"})
             QVERIFY2(!button(window, text)->isEnabled(), text);
 

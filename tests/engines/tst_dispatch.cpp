@@ -1,4 +1,5 @@
 #include "PdfFactory.h"
+#include "PrinterQueues.h"
 #include "StandIns.h"
 #include "TestMain.h"
 
@@ -12,8 +13,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-const QString kRaw = QString::fromLatin1(PrivateCups::kRawQueue);
 
 PrintJob jobFor(const QString &path, const QString &printer = kRaw)
 {

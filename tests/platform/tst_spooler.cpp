@@ -1,3 +1,4 @@
+#include "PrinterQueues.h"
 #include "TestMain.h"
 
 #include "platform/LastError.h"
@@ -22,21 +23,6 @@
 using namespace Platform;
 
 namespace {
-
-const QString kPs = QString::fromLatin1(PrivateCups::kPostScriptQueue);
-const QString kRaw = QString::fromLatin1(PrivateCups::kRawQueue);
-
-void setUserOptions(const QByteArray &bytes)
-{
-    QVERIFY(writeLpOptions(bytes));
-}
-
-QByteArray userOptionsFile()
-{
-    LpOptionsSnapshot snapshot;
-    readLpOptions(&snapshot);
-    return snapshot.bytes;
-}
 
 DeviceMode readDeviceMode(const QString &printer)
 {
@@ -169,7 +155,7 @@ private Q_SLOTS:
     // included, and each name of it opens.
     void printerListAndInstances()
     {
-        setUserOptions("Dest Dunmarrow_PS/draft copies=2\n");
+        QVERIFY(writeLpOptions("Dest Dunmarrow_PS/draft copies=2\n"));
         QStringList names;
         QVERIFY(printerNames(&names));
         for (const QString name : {kRaw, kPs, QStringLiteral("Dunmarrow_PS/draft")}) {
@@ -205,8 +191,8 @@ private Q_SLOTS:
     void userOptionsOverlayTheDefaults()
     {
         // PostScript-description names and odd case, as users type them.
-        setUserOptions("Dest dunmarrow_ps Duplex=DuplexTumble PageSize=A4 ColorModel=Gray "
-                       "COPIES=3 InputSlot=Default\n");
+        QVERIFY(writeLpOptions("Dest dunmarrow_ps Duplex=DuplexTumble PageSize=A4 ColorModel=Gray "
+                               "COPIES=3 InputSlot=Default\n"));
         const DeviceMode dm = readDeviceMode(kPs);
         QCOMPARE(dm.dmDuplex, DMDUP_HORIZONTAL);
         QCOMPARE(dm.dmPaperSize, DMPAPER_A4);
@@ -214,7 +200,7 @@ private Q_SLOTS:
         QCOMPARE(dm.dmCopies, short(3));
         QCOMPARE(dm.options, (OptionList{{"InputSlot", "Default"}}));
 
-        setUserOptions("Dest Dunmarrow_PS sides=two-sided-long-edge media=iso_a5_148x210mm\n");
+        QVERIFY(writeLpOptions("Dest Dunmarrow_PS sides=two-sided-long-edge media=iso_a5_148x210mm\n"));
         const DeviceMode ipp = readDeviceMode(kPs);
         QCOMPARE(ipp.dmDuplex, DMDUP_VERTICAL);
         QCOMPARE(ipp.dmPaperSize, DMPAPER_A5);
@@ -313,7 +299,7 @@ private Q_SLOTS:
     void userDefaultsAreWrittenAndRestoredExactly()
     {
         const QByteArray before = "# keep me\nDest Dunmarrow_Raw copies=4\nDefault Dunmarrow_Raw/x a=b\n";
-        setUserOptions(before);
+        QVERIFY(writeLpOptions(before));
 
         PrinterHandle ps;
         QVERIFY(openPrinter(kPs, &ps));
@@ -335,14 +321,14 @@ private Q_SLOTS:
         QVERIFY(userOptionsFile().startsWith(before));
 
         // Meanwhile the user changed another printer: that change stays.
-        setUserOptions(userOptionsFile() + "Dest Other copies=3\n");
+        QVERIFY(writeLpOptions(userOptionsFile() + "Dest Other copies=3\n"));
         QVERIFY(restorePrinterInfo9(ps, saved));
         QCOMPARE(userOptionsFile(), before + "Dest Other copies=3\n");
     }
 
     void defaultPrinterSwappedAndRestored()
     {
-        setUserOptions("Dest Dunmarrow_Raw copies=2\n");
+        QVERIFY(writeLpOptions("Dest Dunmarrow_Raw copies=2\n"));
         QString before;
         getDefaultPrinter(&before);
 

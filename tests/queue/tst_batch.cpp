@@ -1,4 +1,5 @@
 #include "PdfFactory.h"
+#include "PrinterQueues.h"
 #include "QueueFixture.h"
 #include "TestMain.h"
 
@@ -15,8 +16,6 @@
 #include <memory>
 
 namespace {
-
-const QString kRaw = QString::fromLatin1(PrivateCups::kRawQueue);
 
 // A print that succeeds once the test lets it finish.
 BatchPrinter::Dispatcher gatedSuccess(QSemaphore *gate)

@@ -1,5 +1,6 @@
 #include "ModalAnswerer.h"
 #include "PdfFactory.h"
+#include "PrinterQueues.h"
 #include "QueueFixture.h"
 #include "StandIns.h"
 #include "TestMain.h"
@@ -34,15 +35,6 @@ QPushButton *buttonNamed(QWidget *parent, const QString &text)
             return button;
     }
     return nullptr;
-}
-
-const QString kPs = QString::fromLatin1(PrivateCups::kPostScriptQueue);
-
-QByteArray userOptions()
-{
-    Platform::LpOptionsSnapshot snapshot;
-    Platform::readLpOptions(&snapshot);
-    return snapshot.existed ? snapshot.bytes : QByteArray("<no file>");
 }
 
 // The printer's properties window, as the user leaves it with OK.
@@ -148,7 +140,7 @@ private Q_SLOTS:
         dialogs.onDialog = [&](QDialog *dialog) {
             auto *editor = qobject_cast<HotFolderEditor *>(dialog);
             editor->nameEdit()->setText(name);
-            editor->printerCombo()->setCurrentText(PrivateCups::kPostScriptQueue);
+            editor->printerCombo()->setCurrentText(kPs);
             editor->duplexCombo()->setCurrentIndex(1);
             // Clicked from the event loop, so the answerer can answer the box.
             QTimer::singleShot(0, editor, [editor] {
@@ -166,7 +158,7 @@ private Q_SLOTS:
         QCOMPARE(window.statusText(), QStringLiteral("Hot folder created. Drag files into the current tab"));
         const int id = window.queue()->currentHotFolderId();
         HotFolder stored = window.store().hotFolder(id);
-        QCOMPARE(stored.value("printer_name").toString(), QString(PrivateCups::kPostScriptQueue));
+        QCOMPARE(stored.value("printer_name").toString(), kPs);
         QCOMPARE(stored.value("duplex_mode").toInt(), 1);
         QVERIFY(stored.value("paper_size").toString().startsWith("win:"));
 
@@ -258,7 +250,7 @@ private Q_SLOTS:
         ModalAnswerer dialogs;
         QTest::mouseClick(window.findChild<ColoredTabBar *>()->propertiesButton(), Qt::LeftButton);
         QCOMPARE(dialogs.seen, QStringList("Dunmarrow_PS Printing Preferences")); // cancelled
-        QCOMPARE(userOptions(), QByteArray("<no file>"));
+        QCOMPARE(userOptionsFile(), QByteArray("<no file>"));
         QVERIFY(!QSettings().contains("normalDuplexMode"));
 
         QStringList options;
@@ -276,7 +268,7 @@ private Q_SLOTS:
         QCOMPARE(options, QStringList({"PageSize", "InputSlot", "Duplex"}));
         QCOMPARE(window.statusText(),
                  QStringLiteral("Printer driver properties saved. Future jobs will use these settings"));
-        const Platform::OptionList stored = Platform::lpOptionsFor(userOptions(), kPs);
+        const Platform::OptionList stored = Platform::lpOptionsFor(userOptionsFile(), kPs);
         QVERIFY(stored.contains(qMakePair(QStringLiteral("sides"), QStringLiteral("two-sided-short-edge"))));
         QVERIFY(stored.contains(qMakePair(QStringLiteral("media"), QStringLiteral("iso_a4_210x297mm"))));
         QCOMPARE(QSettings().value("normalDuplexMode").toInt(), 2);
@@ -328,14 +320,14 @@ private Q_SLOTS:
             QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == huge);
         }
         QVERIFY(Platform::writeLpOptions("Dest Dunmarrow_PS copies=2\n"));
-        const QByteArray before = userOptions();
+        const QByteArray before = userOptionsFile();
         DriverValues values;
         QString error;
         QVERIFY(!openPrinterProperties(nullptr, "  ", &values, &error));
         QCOMPARE(error, QStringLiteral("Please select a printer first"));
         QVERIFY(!openPrinterProperties(nullptr, "Gone_Printer", &values, &error));
         QCOMPARE(error, QStringLiteral("Unable to openPrinter“Gone_Printer”（Windows error 1801）"));
-        QCOMPARE(userOptions(), before);
+        QCOMPARE(userOptionsFile(), before);
     }
 
     // Hundreds of options, odd choice names and a constraint: conflicting
@@ -370,7 +362,7 @@ private Q_SLOTS:
         QVERIFY2(openPrinterProperties(nullptr, queue, &values, &error), qPrintable(error));
         QCOMPARE(keywords.size(), 203);
         QCOMPARE(problem, QStringLiteral("These choices cannot be used together: Staple: Top left and Fold: Yes."));
-        const Platform::OptionList stored = Platform::lpOptionsFor(userOptions(), queue);
+        const Platform::OptionList stored = Platform::lpOptionsFor(userOptionsFile(), queue);
         QVERIFY(stored.contains(qMakePair(QStringLiteral("Opt150"), odd)));
         QVERIFY(stored.contains(qMakePair(QStringLiteral("Staple"), QStringLiteral("TopLeft"))));
         QVERIFY(!stored.contains(qMakePair(QStringLiteral("Opt1"), QStringLiteral("Plain"))));
@@ -410,7 +402,7 @@ private Q_SLOTS:
         QueueFixture fixture;
         QVERIFY(fixture.store.addHotFolder({"Kept", "Gone_Printer", 2, true, "A3", "not a colour"}));
         const int id = fixture.store.hotFolders().first().toMap().value("id").toInt();
-        HotFolderEditor editor(&fixture.store, {PrivateCups::kPostScriptQueue, "Gone_Printer"}, id);
+        HotFolderEditor editor(&fixture.store, {kPs, "Gone_Printer"}, id);
         // A printer that is gone keeps the stored choices.
         QCOMPARE(editor.printerCombo()->currentText(), QStringLiteral("Gone_Printer"));
         QCOMPARE(editor.paperCombo()->count(), 1);
@@ -436,7 +428,7 @@ private Q_SLOTS:
         };
         buttonNamed(&editor, "Open printer driver settings...")->click();
         QCOMPARE(editor.duplexCombo()->currentIndex(), 1);
-        QVERIFY(Platform::lpOptionsFor(userOptions(), kPs)
+        QVERIFY(Platform::lpOptionsFor(userOptionsFile(), kPs)
                     .contains(qMakePair(QStringLiteral("sides"), QStringLiteral("two-sided-long-edge"))));
 
         editor.printerCombo()->setCurrentIndex(1);
@@ -446,8 +438,8 @@ private Q_SLOTS:
         QCOMPARE(dialogs.seen.last(), QStringLiteral("Printer settings / Unable to openPrinter“Gone_Printer”（Windows error 1801）"));
     }
 
-    // The Part's examples: a white tab has dark text and, when current, an
-    // outline of its colour darkened; a dark one white text and #9bc0ff.
+    // A white tab has dark text and, when current, an outline of its colour
+    // darkened; a dark one white text and #9bc0ff.
     void tabColours()
     {
         ColoredTabBar bar;

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "PrivateCups.h"
+#include "platform/LpOptions.h"
+
+// The private scheduler's queues, as the program names them.
+inline const QString kRaw = QString::fromLatin1(PrivateCups::kRawQueue);
+inline const QString kPs = QString::fromLatin1(PrivateCups::kPostScriptQueue);
+
+// The user's options file as every CUPS client reads it; "<no file>" when
+// there is none, so that a removed file and an emptied one differ.
+inline QByteArray userOptionsFile()
+{
+    Platform::LpOptionsSnapshot snapshot;
+    Platform::readLpOptions(&snapshot);
+    return snapshot.existed ? snapshot.bytes : QByteArray("<no file>");
+}
