@@ -1,3 +1,4 @@
+#include "PrinterQueues.h"
 #include "TestMain.h"
 
 #include "engines/OverrideJournal.h"
@@ -16,16 +17,6 @@
 using namespace Platform;
 
 namespace {
-
-const QString kPs = QString::fromLatin1(PrivateCups::kPostScriptQueue);
-const QString kRaw = QString::fromLatin1(PrivateCups::kRawQueue);
-
-QByteArray userOptionsFile()
-{
-    LpOptionsSnapshot snapshot;
-    readLpOptions(&snapshot);
-    return snapshot.existed ? snapshot.bytes : QByteArray("<no file>");
-}
 
 // A plain-text document of the given number of pages (form feeds).
 QString textDocument(const QTemporaryDir &dir, int pages)
@@ -100,6 +91,7 @@ private Q_SLOTS:
     void initTestCase() { QVERIFY(PrivateCups::isAvailable()); }
     void init() { restoreLpOptions(LpOptionsSnapshot()); }
 
+    // The queue's own defaults, then the user's options over them.
     void readPostScriptQueue()
     {
         PrinterDefaults defaults;
@@ -112,19 +104,20 @@ private Q_SLOTS:
         QCOMPARE(paperNamed(defaults, "A4").key, QStringLiteral("win:9:A4"));
         QCOMPARE(paperNamed(defaults, "Envelope #10").code, 20);
         QCOMPARE(defaults.papers.first().name, QStringLiteral("US Letter"));
-    }
 
-    void readFollowsTheUserOptions()
-    {
         QVERIFY(writeLpOptions("Dest Dunmarrow_PS sides=two-sided-short-edge media=A4 copies=12 "
                                "print-color-mode=monochrome\n"));
-        PrinterDefaults defaults;
-        QString message;
-        QVERIFY(readPrinterDefaults(kPs, &defaults, &message));
-        QCOMPARE(defaults.duplexMode, 2);
-        QVERIFY(!defaults.color);
-        QCOMPARE(defaults.copies, 12);
-        QCOMPARE(defaults.paperKey, QStringLiteral("win:9:A4"));
+        PrinterDefaults overlaid;
+        QVERIFY(readPrinterDefaults(kPs, &overlaid, &message));
+        QCOMPARE(overlaid.duplexMode, 2);
+        QVERIFY(!overlaid.color);
+        QCOMPARE(overlaid.copies, 12);
+        QCOMPARE(overlaid.paperKey, QStringLiteral("win:9:A4"));
+
+        // A6 is neither offered by the PostScript queue nor a fallback name.
+        QVERIFY(writeLpOptions("Dest Dunmarrow_PS media=iso_a6_105x148mm\n"));
+        QVERIFY(readPrinterDefaults(kPs, &overlaid, &message));
+        QCOMPARE(overlaid.paperKey, QStringLiteral("win:70:A4"));
     }
 
     void readRawQueue()
@@ -137,20 +130,12 @@ private Q_SLOTS:
         // A raw queue lists no papers: its current paper stands alone.
         QCOMPARE(defaults.papers.size(), 1);
         QCOMPARE(defaults.papers.first().key, defaults.paperKey);
-    }
 
-    void currentPaperMissingFromTheList()
-    {
+        // The user's paper is the current one, though no list offers it.
         QVERIFY(writeLpOptions("Dest Dunmarrow_Raw media=iso_a5_148x210mm\n"));
-        PrinterDefaults defaults;
-        QString message;
-        QVERIFY(readPrinterDefaults(kRaw, &defaults, &message));
-        QCOMPARE(defaults.paperKey, QStringLiteral("win:11:A5"));
-
-        // A6 is neither offered by the PostScript queue nor a fallback name.
-        QVERIFY(writeLpOptions("Dest Dunmarrow_PS media=iso_a6_105x148mm\n"));
-        QVERIFY(readPrinterDefaults(kPs, &defaults, &message));
-        QCOMPARE(defaults.paperKey, QStringLiteral("win:70:A4"));
+        PrinterDefaults overlaid;
+        QVERIFY(readPrinterDefaults(kRaw, &overlaid, &message));
+        QCOMPARE(overlaid.paperKey, QStringLiteral("win:11:A5"));
     }
 
     void readFailures()
