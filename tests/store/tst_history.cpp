@@ -65,29 +65,6 @@ private Q_SLOTS:
         QCOMPARE(m_store->recentHistory(0).size(), 1); // at least one row is asked for
     }
 
-    void exportThenImportIntoTheSameDatabase()
-    {
-        QVERIFY(m_store->addHistory(file("a.pdf"), "P1", 2, 1, 0, "Normal queue", ""));
-        QVERIFY(m_store->addHistory(file("b.pdf"), "P1", 3, 2, 1, "Lab", ""));
-        const QString backup = file("backup.db");
-        QVERIFY(m_store->exportHistory(backup));
-
-        int imported = -1;
-        int skipped = -1;
-        QString error;
-        QVERIFY2(m_store->importHistory(backup, &imported, &skipped, &error), qPrintable(error));
-        QCOMPARE(imported, 0);
-        QCOMPARE(skipped, 2);
-        QCOMPARE(historyCount(), 2);
-
-        // The backup's own layout: metadata, a copy of the table, its index.
-        QCOMPARE(queryFile(backup, "SELECT format || '/' || version FROM backup_meta"),
-                 QStringList{"Quorvalent.Dunmarrow.print_history/1"});
-        QCOMPARE(queryFile(backup, "SELECT count(*) FROM print_history"), QStringList{"2"});
-        QCOMPARE(queryFile(backup, "SELECT name FROM sqlite_master WHERE type='index'"),
-                 QStringList{"idx_print_history_printed_at"});
-    }
-
     void importingTwiceAddsNothingTheSecondTime()
     {
         const QString source = file("other.db");
@@ -233,30 +210,41 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(missing));
     }
 
-    // The new backup replaces the old one in one step, under a temporary
-    // name of its own: a user's file that happens to bear a likely name is
-    // not touched, and a replacement that fails keeps the earlier backup.
-    void replacingABackup()
+    // A backup in the backup's own layout, found again row by row when
+    // imported into the database it came from. A new backup replaces the
+    // old one in one step, under a temporary name of its own: a user's file
+    // that happens to bear a likely name is not touched, and a replacement
+    // that fails keeps the earlier backup.
+    void exportImportAndReplace()
     {
         const QString backup = file("kept.db");
         QVERIFY(m_store->exportHistory(backup)); // of an empty history
         int imported = -1;
         int skipped = -1;
+        QString error;
         QVERIFY(m_store->importHistory(backup, &imported, &skipped));
         QCOMPARE(imported + skipped, 0);
         QVERIFY(writeFile(backup + ".part", "the user's own notes"));
-        QVERIFY(m_store->addHistory(file("a.pdf"), "P", 1, 1, 0, "Normal queue", ""));
+        QVERIFY(m_store->addHistory(file("a.pdf"), "P1", 2, 1, 0, "Normal queue", ""));
+        QVERIFY(m_store->addHistory(file("b.pdf"), "P1", 3, 2, 1, "Lab", ""));
         QVERIFY(m_store->exportHistory(backup));
-        QCOMPARE(queryFile(backup, "SELECT count(*) FROM print_history"), QStringList{"1"});
         QCOMPARE(readFile(backup + ".part"), QByteArray("the user's own notes"));
+        QCOMPARE(queryFile(backup, "SELECT format || '/' || version FROM backup_meta"),
+                 QStringList{"Quorvalent.Dunmarrow.print_history/1"});
+        QCOMPARE(queryFile(backup, "SELECT count(*) FROM print_history"), QStringList{"2"});
+        QCOMPARE(queryFile(backup, "SELECT name FROM sqlite_master WHERE type='index'"),
+                 QStringList{"idx_print_history_printed_at"});
+        QVERIFY2(m_store->importHistory(backup, &imported, &skipped, &error), qPrintable(error));
+        QCOMPARE(imported, 0);
+        QCOMPARE(skipped, 2);
+        QCOMPARE(historyCount(), 2);
 
-        QVERIFY(m_store->addHistory(file("b.pdf"), "P", 1, 1, 0, "Normal queue", ""));
+        QVERIFY(m_store->addHistory(file("c.pdf"), "P", 1, 1, 0, "Normal queue", ""));
         if (makeFileReadOnly(backup)) {
-            QString error;
             QVERIFY(!m_store->exportHistory(backup, &error));
             QCOMPARE(error, QStringLiteral("Unable to overwrite the existing backup file."));
             makeFileWritable(backup);
-            QCOMPARE(queryFile(backup, "SELECT count(*) FROM print_history"), QStringList{"1"});
+            QCOMPARE(queryFile(backup, "SELECT count(*) FROM print_history"), QStringList{"2"});
         }
         QCOMPARE(QDir(m_dir.path()).entryList({"kept.db*"}, QDir::Files),
                  (QStringList{"kept.db", "kept.db.part"}));

@@ -61,16 +61,9 @@ private Q_SLOTS:
 
     void cleanup() { m_store.reset(); }
 
-    void oneRowPerFileWhateverTheSpelling()
-    {
-        QVERIFY(m_store->addFile(file("a.pdf"), 0, settings("P")));
-        const QString relative = QDir::current().relativeFilePath(file("a.pdf"));
-        QVERIFY(m_store->addFile(relative, 0, settings("P")));
-        QVERIFY(m_store->addFile(m_files.path() + "/sub/../a.pdf", 0, settings("P")));
-        QCOMPARE(m_store->files(0).size(), 1);
-        QCOMPARE(m_store->files(0).first().toMap().value("file_name").toString(), QStringLiteral("a.pdf"));
-    }
-
+    // A file has one row whatever the spelling of its path; adding it again
+    // moves that row to the new list and starts it over with the new
+    // settings.
     void reAddMovesAndResets()
     {
         QVERIFY(m_store->addHotFolder({"Invoices", "P1", 1, true, "A3", "#ffeeee"}));
@@ -78,16 +71,19 @@ private Q_SLOTS:
         QVERIFY(m_store->addFile(file("x.pdf"), 0, settings("P0")));
         QVERIFY(m_store->addFile(file("a.pdf"), folder, settings("P1")));
         QVERIFY(m_store->addFile(file("b.pdf"), folder, settings("P1")));
+        QVERIFY(m_store->addFile(m_files.path() + "/sub/../a.pdf", folder, settings("P1")));
         QVERIFY(m_store->markPrinted(file("a.pdf"), "P1", true, true, 2));
         QVERIFY(m_store->markFailed(file("a.pdf"), "jam"));
         const QVariantMap before = rowOf(*m_store, folder, file("a.pdf"));
 
-        QVERIFY(m_store->addFile(file("a.pdf"), 0, settings("P0", 2, false, "Letter", 3)));
+        const QString relative = QDir::current().relativeFilePath(file("a.pdf"));
+        QVERIFY(m_store->addFile(relative, 0, settings("P0", 2, false, "Letter", 3)));
         QCOMPARE(pathsOf(m_store->files(folder)), QStringList{LocalStore::normalizedPath(file("b.pdf"))});
         QCOMPARE(pathsOf(m_store->files(0)),
                  (QStringList{LocalStore::normalizedPath(file("x.pdf")),
                               LocalStore::normalizedPath(file("a.pdf"))}));
         const QVariantMap after = rowOf(*m_store, 0, file("a.pdf"));
+        QCOMPARE(after.value("file_name").toString(), QStringLiteral("a.pdf"));
         QCOMPARE(after.value("status").toString(), QStringLiteral("pending"));
         QVERIFY(after.value("last_error").isNull());
         QCOMPARE(after.value("added_at"), before.value("added_at"));
@@ -167,18 +163,20 @@ private Q_SLOTS:
         QCOMPARE(m_store->hotFolder(id).value("tab_color").toString(), QStringLiteral("#fff"));
     }
 
-    void failedEditChangesNothing()
+    // A failed edit or delete changes nothing; a delete moves the folder's
+    // files to the normal queue as they were and drops its caches.
+    void failedEditsThenDelete()
     {
-        QVERIFY(m_store->addHotFolder({"A", "P1", 0, false, "A4", "#e9edf3"}));
+        QVERIFY(m_store->addHotFolder({"A", "P1", 1, true, "A3", "#e9edf3"}));
         QVERIFY(m_store->addHotFolder({"B", "P1", 0, false, "A4", "#e9edf3"}));
         const int id = m_store->hotFolders().first().toMap().value("id").toInt();
-        QVERIFY(m_store->addFile(file("a.pdf"), id, settings("P1")));
+        QVERIFY(m_store->addFile(file("n.pdf"), 0, settings("P0")));
+        QVERIFY(m_store->addFile(file("a.pdf"), id, settings("P1", 1, true, "A3", 2)));
         QVERIFY(m_store->addCacheJob({"job", file("a.pdf"), file("k.prn"), 2}, id, settings("P1")));
 
         QString error;
         QVERIFY(!m_store->updateHotFolder(id, {"B", "P9", 1, true, "A3", "#000"}, &error));
         QVERIFY(error.contains("UNIQUE"));
-
         failWrites("keep_caches", QStringLiteral("BEFORE DELETE ON print_files WHEN "
                                                  "OLD.task_type='cache'"));
         QVERIFY(!m_store->updateHotFolder(id, {"A", "P9", 1, true, "A3", "#000"}, &error));
@@ -187,16 +185,8 @@ private Q_SLOTS:
         QCOMPARE(m_store->files(id).size(), 2);
         QCOMPARE(rowOf(*m_store, id, file("a.pdf")).value("printer_name").toString(),
                  QStringLiteral("P1"));
-    }
 
-    void deletingAFolderKeepsItsFiles()
-    {
-        QVERIFY(m_store->addHotFolder({"A", "P1", 1, true, "A3", "#e9edf3"}));
-        const int id = m_store->hotFolders().first().toMap().value("id").toInt();
-        QVERIFY(m_store->addFile(file("n.pdf"), 0, settings("P0")));
-        QVERIFY(m_store->addFile(file("a.pdf"), id, settings("P1", 1, true, "A3", 2)));
-        QVERIFY(m_store->addCacheJob({"job", file("a.pdf"), file("k.prn"), 2}, id, settings("P1")));
-
+        QVERIFY(m_store->execStatement("DROP TRIGGER keep_caches"));
         QVERIFY(m_store->deleteHotFolder(id));
         QVERIFY(m_store->hotFolder(id).isEmpty());
         QVERIFY(m_store->files(id).isEmpty());
