@@ -46,17 +46,6 @@ class TestDispatch : public QObject
 private Q_SLOTS:
     void initTestCase() { QVERIFY(PrivateCups::isAvailable()); }
 
-    void pdfBySuffixWhateverItsCase()
-    {
-        const QString path = m_dir.filePath("REPORT 1.PDF");
-        QVERIFY(PdfFactory::write(path, PdfFactory::textPages(2)));
-        const int before = PrivateCups::lastJobId(kRaw);
-        const PrintResult result = dispatchPrintJob(jobFor(path));
-        QVERIFY2(result.success, qPrintable(result.message));
-        QCOMPARE(result.pages, 2);
-        QVERIFY(PrivateCups::waitForJobAfter(kRaw, before, "REPORT 1.PDF") > 0);
-    }
-
     void engineNamesAreExact()
     {
         const QString path = m_dir.filePath("a.pdf");
@@ -70,31 +59,35 @@ private Q_SLOTS:
                                 "Print，Please install  Adobe Acrobat software."));
     }
 
-    void imagesPrintAsOnePage_data()
+    // A PDF is known by its suffix whatever its case, an image by its
+    // contents whatever its name says; each reaches the queue with its copies.
+    void printsReachTheQueue_data()
     {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QByteArray>("format");
-        QTest::newRow("webp") << "photo.webp" << QByteArray("WEBP");
-        QTest::newRow("png named jpg") << "really a png.jpg" << QByteArray("PNG");
-        QTest::newRow("tiff") << "scan.TIF" << QByteArray("TIFF");
+        QTest::addColumn<QByteArray>("format"); // of an image; none: a PDF of two pages
+        QTest::addColumn<int>("pages");
+        QTest::newRow("pdf, upper case") << "REPORT 1.PDF" << QByteArray() << 2;
+        QTest::newRow("webp") << "photo.webp" << QByteArray("WEBP") << 1;
+        QTest::newRow("png named jpg") << "really a png.jpg" << QByteArray("PNG") << 1;
+        QTest::newRow("tiff") << "scan.TIF" << QByteArray("TIFF") << 1;
     }
 
-    void imagesPrintAsOnePage()
+    void printsReachTheQueue()
     {
         QFETCH(QString, name);
         QFETCH(QByteArray, format);
-        const QString path = image(name, format.constData());
-        QVERIFY(QFile::exists(path));
+        QFETCH(int, pages);
+        const QString path = format.isEmpty() ? m_dir.filePath(name) : image(name, format.constData());
+        QVERIFY(format.isEmpty() ? PdfFactory::write(path, PdfFactory::textPages(2)) : QFile::exists(path));
         PrintJob job = jobFor(path);
         job.copies = 2;
         const int before = PrivateCups::lastJobId(kRaw);
         const PrintResult result = dispatchPrintJob(job);
         QVERIFY2(result.success, qPrintable(result.message));
-        QCOMPARE(result.pages, 1);
+        QCOMPARE(result.pages, pages);
         const int id = PrivateCups::waitForJobAfter(kRaw, before, name);
         QVERIFY(id > 0);
-        const QByteArray data = PrivateCups::waitForJobOutput(kRaw, id);
-        QVERIFY(data.startsWith("%PDF"));
+        QVERIFY(PrivateCups::waitForJobOutput(kRaw, id).startsWith("%PDF"));
         QVERIFY(PrivateCups::jobInfo(kRaw, id).contains("copies=2\n"));
     }
 
