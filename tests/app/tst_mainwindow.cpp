@@ -21,15 +21,6 @@
 
 namespace {
 
-QPushButton *button(const MainWindow &window, const QString &text)
-{
-    for (QPushButton *candidate : window.findChildren<QPushButton *>()) {
-        if (candidate->text() == text)
-            return candidate;
-    }
-    return nullptr;
-}
-
 QColor pixelAt(const QImage &image, const QWidget *widget, const QWidget *window, QPoint pos)
 {
     return image.pixelColor(widget->mapTo(window, pos));
@@ -81,7 +72,7 @@ private Q_SLOTS:
         QCOMPARE(primary, (QStringList{"Forms designer", "Import files", "Print all"}));
         for (QPushButton *b : window.findChildren<QPushButton *>())
             QCOMPARE(b->cursor().shape(), Qt::PointingHandCursor);
-        QCOMPARE(button(window, "Forms designer")->shortcut(), QKeySequence("Ctrl+Shift+F"));
+        QCOMPARE(buttonNamed(&window, "Forms designer")->shortcut(), QKeySequence("Ctrl+Shift+F"));
         QCOMPARE(window.findChild<QComboBox *>("NormalPrinterCombo")->parent()->objectName(),
                  QStringLiteral("ColoredTabBar"));
         auto *hint = window.findChild<QLabel *>("HotFolderHint");
@@ -89,16 +80,16 @@ private Q_SLOTS:
                                               "other settings use the printer driver properties."));
         // Windows not built yet are shown but cannot be clicked into nothing.
         for (const char *text : {"Forms designer", "Image layout", "Cache"})
-            QVERIFY2(!button(window, text)->isEnabled(), text);
+            QVERIFY2(!buttonNamed(&window, text)->isEnabled(), text);
 
         window.showStatus("Something failed", true);
         QImage image = window.grab().toImage();
         QCOMPARE(image.pixelColor(5, 400), QColor("#12233d"));
-        auto *import = button(window, "Import files");
+        auto *import = buttonNamed(&window, "Import files");
         QCOMPARE(pixelAt(image, import, &window, {4, import->height() / 2}), QColor("#2563eb"));
         QCOMPARE(pixelAt(image, hint, &window, {5, hint->height() / 2}), QColor("#eef5ff"));
         // An empty list: "Print all" is off and looks it.
-        auto *printAll = button(window, "Print all");
+        auto *printAll = buttonNamed(&window, "Print all");
         QVERIFY(!printAll->isEnabled());
         QCOMPARE(pixelAt(image, printAll, &window, {4, printAll->height() / 2}), QColor("#eef1f5"));
         auto *status = window.statusBar();
@@ -181,7 +172,7 @@ private Q_SLOTS:
             files->selectFile(pdf);
             QMetaObject::invokeMethod(files, "accept");
         };
-        QTest::mouseClick(button(window, "Import files"), Qt::LeftButton);
+        QTest::mouseClick(buttonNamed(&window, "Import files"), Qt::LeftButton);
         QVERIFY(dialogs.seen.contains("Import printable files"));
         QVERIFY(filters.value(0).startsWith("Printable files (*.pdf *.caj *.doc *.docx *.rtf"));
         QCOMPARE(window.queue()->entries().size(), 1);
@@ -193,26 +184,26 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(dialogs.seen.contains("Print complete"), 60000);
         QCOMPARE(window.statusText(), QStringLiteral("Sent to Dunmarrow_Raw: imported “one”.pdf"));
         dialogs.seen.clear();
-        QTest::mouseClick(button(window, "Print all"), Qt::LeftButton);
+        QTest::mouseClick(buttonNamed(&window, "Print all"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(dialogs.seen.contains("Print complete"), 60000);
         QCOMPARE(window.queueTable()->item(0, QueueTable::Status)->text(), QStringLiteral("Printed"));
         QCOMPARE(window.findChildren<QLabel *>("SummaryCard").at(2)->text().contains(">1</span>"),
                  true);
 
         dialogs.reply = QMessageBox::No;
-        QTest::mouseClick(button(window, "Clear queue"), Qt::LeftButton);
+        QTest::mouseClick(buttonNamed(&window, "Clear queue"), Qt::LeftButton);
         QCOMPARE(window.queue()->entries().size(), 1);
         dialogs.reply = QMessageBox::Yes;
-        QTest::mouseClick(button(window, "Clear queue"), Qt::LeftButton);
+        QTest::mouseClick(buttonNamed(&window, "Clear queue"), Qt::LeftButton);
         QCOMPARE(window.queue()->entries().size(), 0);
         QCOMPARE(dialogs.seen.last(), QStringLiteral("ClearQueue / This clears only the print list "
                                                      "and will not delete original files. Continue?"));
         QCOMPARE(window.statusText(), QStringLiteral("Print list cleared; original files were not deleted"));
         QVERIFY(QFile::exists(pdf));
 
-        QTest::mouseClick(button(window, "History"), Qt::LeftButton);
+        QTest::mouseClick(buttonNamed(&window, "History"), Qt::LeftButton);
         QCOMPARE(dialogs.seen.last(), QStringLiteral("Print history"));
-        QTest::mouseClick(button(window, "Refresh"), Qt::LeftButton);
+        QTest::mouseClick(buttonNamed(&window, "Refresh"), Qt::LeftButton);
         QVERIFY(window.statusText().startsWith("Found "));
     }
 

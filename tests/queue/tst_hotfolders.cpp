@@ -28,15 +28,6 @@
 
 namespace {
 
-QPushButton *buttonNamed(QWidget *parent, const QString &text)
-{
-    for (QPushButton *button : parent->findChildren<QPushButton *>()) {
-        if (button->text() == text)
-            return button;
-    }
-    return nullptr;
-}
-
 // The printer's properties window, as the user leaves it with OK.
 void confirmProperties(QDialog *dialog)
 {

@@ -5,10 +5,21 @@
 #include <QDialog>
 #include <QList>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
 #include <QTimer>
 
 #include <functional>
+
+// The push button a user would click by its text; null when there is none.
+inline QPushButton *buttonNamed(const QWidget *parent, const QString &text)
+{
+    for (QPushButton *button : parent->findChildren<QPushButton *>()) {
+        if (button->text() == text)
+            return button;
+    }
+    return nullptr;
+}
 
 // Answers every modal box or dialog the code under test opens, as a user
 // would, and keeps what each said: "title / text" for a message box, the
