@@ -35,11 +35,6 @@ OptionList sorted(OptionList list)
     return list;
 }
 
-void writeUserFile(const QByteArray &bytes)
-{
-    QVERIFY(writeFile(userLpOptionsPath(), bytes));
-}
-
 } // namespace
 
 class TestLpOptions : public QObject
@@ -222,7 +217,7 @@ private Q_SLOTS:
 
     void unusableFilesAreRefused()
     {
-        writeUserFile(QByteArray(kLpOptionsMaxBytes + 1, '#'));
+        QVERIFY(writeFile(userLpOptionsPath(), QByteArray(kLpOptionsMaxBytes + 1, '#')));
         LpOptionsSnapshot snapshot;
         setLastError(ErrorSuccess);
         QVERIFY(!readLpOptions(&snapshot));

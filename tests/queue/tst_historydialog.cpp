@@ -6,16 +6,11 @@
 #include "store/LocalStore.h"
 
 #include <QDialog>
-#include <QDir>
 #include <QLabel>
-#include <QMessageBox>
-#include <QStandardPaths>
 #include <QTableWidget>
 #include <QTemporaryDir>
 
 #include <memory>
-
-// Answers every modal box as it appears and remembers what it said.
 
 class TestHistoryDialog : public QObject
 {
@@ -47,7 +42,6 @@ private Q_SLOTS:
     void emptyHistory()
     {
         HistoryDialog dialog(m_store.get());
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Print history"));
         QCOMPARE(dialog.table()->rowCount(), 0);
         QVERIFY(dialog.findChild<QLabel *>()->text().contains("0 print jobs · 0 document pages · 0 pages printed"));
         ModalAnswerer boxes;
