@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <pwd.h>

@@ -8,7 +8,6 @@
 #include "platform/SpoolJobs.h"
 #include "platform/Spooler.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>

@@ -6,7 +6,6 @@
 #include "store/LocalStore.h"
 
 #include <QSettings>
-#include <QStandardPaths>
 
 class TestJobModel : public QObject
 {

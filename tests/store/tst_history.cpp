@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <memory>

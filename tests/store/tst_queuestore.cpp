@@ -4,9 +4,6 @@
 #include "store/LocalStore.h"
 
 #include <QDir>
-#include <QFile>
-#include <QSqlQuery>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <memory>
