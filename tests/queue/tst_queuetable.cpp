@@ -105,7 +105,6 @@ private Q_SLOTS:
         QVERIFY(!m_list->table.isColumnHidden(Column::Info));
         QCOMPARE(m_list->table.rowHeight(0), 46);
         QCOMPARE(m_list->table.columnWidth(Column::Number), 42);
-        QCOMPARE(m_list->table.columnWidth(Column::Actions), 154);
 
         QVERIFY(m_list->store.addHotFolder({"Lab", "P", 0, false, "A4", "#e9edf3"}));
         const int id = m_list->store.hotFolders().first().toMap().value("id").toInt();
