@@ -236,9 +236,10 @@ private Q_SLOTS:
         QVERIFY(QDir(OverrideJournal::folder()).entryList({"*.json"}).isEmpty());
     }
 
-    // A program killed while its override is in place: the next start puts
-    // the printer's lines back, unless someone changed them since.
-    void killedProgramIsRestoredLater()
+    // A program killed while its override is in place, or a restore that
+    // could not write: the next start puts the printer's lines back, unless
+    // someone changed them since.
+    void unfinishedRestoresAreDoneLater()
     {
         const QByteArray before = "Dest Dunmarrow_PS copies=7\n";
         QVERIFY(writeLpOptions(before));
@@ -264,15 +265,9 @@ private Q_SLOTS:
         QVERIFY(restorePrinterDefaults(&override));
         QCOMPARE(userOptionsFile(), before);
         QCOMPARE(restoreAbandonedPrinterDefaults(), 0);
-    }
 
-    // A restore that cannot write is tried again, not forgotten.
-    void failedRestoreIsRetried()
-    {
-        const QByteArray before = "Dest Dunmarrow_PS copies=7\n";
-        QVERIFY(writeLpOptions(before));
+        // A restore that cannot write is tried again, not forgotten.
         const QString folder = QFileInfo(userLpOptionsPath()).absolutePath();
-        PrinterDefaultsOverride override;
         QVERIFY(overrideFor(kPs, 3, &override));
         QVERIFY(makeFileReadOnly(folder));
         const bool restored = restorePrinterDefaults(&override);
