@@ -42,16 +42,6 @@ ScopedEnv::~ScopedEnv()
         qunsetenv(m_name);
 }
 
-namespace {
-
-bool isWritable(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::Append);
-}
-
-} // namespace
-
 bool writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -71,7 +61,8 @@ bool makeFileReadOnly(const QString &path)
                                     | QFileDevice::ReadOther);
     if (geteuid() == 0)
         QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path});
-    return !isWritable(path);
+    QFile file(path);
+    return !file.open(QIODevice::Append);
 }
 
 void makeFileWritable(const QString &path)
