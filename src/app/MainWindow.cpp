@@ -7,6 +7,7 @@
 #include "cache/CacheStore.h"
 #include "engines/PrinterDefaults.h"
 #include "queue/BatchPrinter.h"
+#include "queue/CacheActions.h"
 #include "queue/ColoredTabBar.h"
 #include "queue/DriverProperties.h"
 #include "queue/HistoryDialog.h"
@@ -66,6 +67,9 @@ void MainWindow::connectControls()
 
     m_actions = new QueueActions(m_queue, m_ui.table, this);
     connect(m_actions, &QueueActions::statusMessage, this, &MainWindow::showStatus);
+    m_caching = new CacheActions(&m_store, m_queue, this);
+    connect(m_caching, &CacheActions::statusMessage, this, &MainWindow::showStatus);
+    m_actions->setCacheRowHandler([this](int row) { cacheRow(row); });
 
     m_batch = new BatchPrinter(&m_store, m_queue, this);
     connect(m_queue, &QueueController::printRequested, this,
@@ -339,6 +343,11 @@ void MainWindow::editNormalQueueProperties()
         return;
     }
     showStatus(QStringLiteral("Printer driver properties saved. Future jobs will use these settings"));
+}
+
+void MainWindow::cacheRow(int row)
+{
+    m_caching->cacheRow(row);
 }
 
 void MainWindow::startPrint(int row, bool batch)

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "engines/CacheBuilder.h"
 #include "engines/Dispatch.h"
 #include "store/LocalStore.h"
 
 #include <QMainWindow>
 
 class BatchPrinter;
+class CacheActions;
 class ColoredTabBar;
 class QComboBox;
 class QLabel;
@@ -23,6 +25,7 @@ class MainWindow : public QMainWindow
 
 public:
     using PrintResult = ::PrintResult;
+    using CacheResult = ::CacheResult;
 
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
@@ -56,6 +59,11 @@ public:
     void stopRemainingJobs();
     void showPrintSummary(const QList<QVariantMap> &results);
     void showHistory();
+
+    // "Cache this file": the row's file rendered once into a print cache
+    // for its hot folder's preset, on a worker thread.
+    void cacheRow(int row);
+    CacheActions *caching() const { return m_caching; }
 
     // The hot-folder tabs; the one whose id is given becomes current.
     void loadHotFolderTabs(int selectId);
@@ -122,5 +130,6 @@ private:
     QueueController *m_queue = nullptr;
     QueueActions *m_actions = nullptr;
     BatchPrinter *m_batch = nullptr;
+    CacheActions *m_caching = nullptr;
     QStringList m_printers;
 };

@@ -1,6 +1,7 @@
 #include "engines/Dispatch.h"
 
 #include "cache/CacheStore.h"
+#include "cache/RawReplay.h"
 #include "engines/FileTypes.h"
 #include "engines/ImagePrinting.h"
 #include "engines/OfficeSuites.h"

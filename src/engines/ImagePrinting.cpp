@@ -24,17 +24,6 @@ const char kReadFailed[] =
     "Unable to read the image file，The format may be unsupported or the file is damaged";
 const char kJobFailed[] = "Unable to open an image print job for the selected printer";
 
-QImage readImage(const QString &path)
-{
-    PinnedFile file;
-    if (!file.open(path))
-        return QImage();
-    QImageReader reader(file.path());
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true); // a photo prints the way up it was taken
-    return reader.read();
-}
-
 // The image's page painted with the toolkit: the printable area at the
 // printer's resolution, the image fitted into it and centred.
 bool paintPage(const QImage &image, int areaWidth, int areaHeight, int dpiX, int dpiY,
@@ -77,7 +66,7 @@ bool printImageWithQt(const PrintJob &job, int *pages, QString *message)
         *message = text;
         return false;
     };
-    const QImage image = readImage(job.path);
+    const QImage image = readImageFile(job.path);
     if (image.isNull())
         return fail(QString::fromUtf8(kReadFailed));
 
@@ -114,4 +103,15 @@ bool printImageWithQt(const PrintJob &job, int *pages, QString *message)
         return fail(withLastErrorReason(QString::fromUtf8(kJobFailed)));
     *pages = 1;
     return true;
+}
+
+QImage readImageFile(const QString &path)
+{
+    PinnedFile file;
+    if (!file.open(path))
+        return QImage();
+    QImageReader reader(file.path());
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true); // a photo prints the way up it was taken
+    return reader.read();
 }

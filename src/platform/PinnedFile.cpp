@@ -18,7 +18,7 @@ PinnedFile::~PinnedFile()
         ::close(m_fd);
 }
 
-bool PinnedFile::open(const QString &path)
+bool PinnedFile::open(const QString &path, Links links)
 {
     if (m_fd >= 0) {
         ::close(m_fd);
@@ -31,7 +31,9 @@ bool PinnedFile::open(const QString &path)
         return false;
     }
     // Non-blocking: opening a FIFO with no writer would wait for one.
-    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    const int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY
+        | (links == Links::Refuse ? O_NOFOLLOW : 0);
+    const int fd = ::open(name.constData(), flags);
     if (fd < 0) {
         setLastError(errno == ENOENT || errno == ENOTDIR ? ErrorFileNotFound : ErrorAccessDenied);
         return false;

@@ -18,8 +18,10 @@ public:
     PinnedFile &operator=(const PinnedFile &) = delete;
 
     // False with ErrorFileNotFound (missing), ErrorInvalidData (not a
-    // regular file) or ErrorAccessDenied.
-    bool open(const QString &path);
+    // regular file) or ErrorAccessDenied (also a symbolic link, when links
+    // are not to be followed).
+    enum class Links { Follow, Refuse };
+    bool open(const QString &path, Links links = Links::Follow);
     bool isOpen() const { return m_fd >= 0; }
     // The name for the library: the checked file itself.
     QString path() const { return m_pinnedPath; }

@@ -27,9 +27,12 @@ struct CupsOptions
     cups_option_t *options = nullptr;
 };
 
-// The scheduler names a job with control characters in its title
-// "Untitled": they become blanks instead.
-QByteArray cleanTitle(const QString &title)
+// A filter chain that takes longer than this is taken to hang.
+int s_filterTimeLimitMs = 15 * 60 * 1000;
+
+} // namespace
+
+QByteArray jobTitle(const QString &title)
 {
     QString clean;
     clean.reserve(title.size());
@@ -37,11 +40,6 @@ QByteArray cleanTitle(const QString &title)
         clean += (c.category() == QChar::Other_Control) ? QChar(u' ') : c;
     return clean.toUtf8();
 }
-
-// A filter chain that takes longer than this is taken to hang.
-int s_filterTimeLimitMs = 15 * 60 * 1000;
-
-} // namespace
 
 void setFilterTimeLimit(int milliseconds)
 {
@@ -59,7 +57,7 @@ bool submitDocument(PrinterHandle &printer, const QString &file, const QString &
     }
     PrinterHandle::State *state = printer.state();
     const char *name = state->dest->name;
-    const QByteArray titleText = cleanTitle(title);
+    const QByteArray titleText = jobTitle(title);
     CupsOptions cupsOptions(options);
 
     const int job = cupsCreateJob(state->http, name, titleText.constData(), cupsOptions.count,

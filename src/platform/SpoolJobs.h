@@ -6,6 +6,10 @@
 
 namespace Platform {
 
+// A job title as the scheduler keeps it: control characters, which would
+// make it "Untitled", become blanks.
+QByteArray jobTitle(const QString &title);
+
 // One job with one document of the given format ("application/pdf",
 // "application/vnd.cups-raw"). A job that fails part-way is cancelled, so
 // the spooler is never left with half a job.

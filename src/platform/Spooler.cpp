@@ -241,6 +241,9 @@ const QStringList &optionKeysFor(quint32 field)
 
 PrinterHandle::State::~State()
 {
+    // Closing a printer in the middle of a RAW job abandons the job.
+    if (http && dest)
+        abandonRawJob(this);
     if (info)
         cupsFreeDestInfo(info);
     if (dest)

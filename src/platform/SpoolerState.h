@@ -16,6 +16,7 @@ struct PrinterHandle::State
     cups_dinfo_t *info = nullptr; // read on first use
     bool mediaLoaded = false;
     QList<PrinterMedia> media;
+    int rawJob = 0; // a RAW job being written (RawJob.h)
 
     ~State();
 };
@@ -62,6 +63,9 @@ short duplexFromKeyword(const QString &keyword);
 bool isMonochromeKeyword(const QString &keyword);
 // "auto" and nothing mean colour when the printer has it.
 short colorFromKeyword(PrinterHandle::State *state, const QString &keyword);
+
+// Cancels a RAW job that was started and not ended.
+void abandonRawJob(PrinterHandle::State *state);
 
 // Sets the last error from libcups' last status, or to fallback.
 void setLastErrorFromCups(quint32 fallback);

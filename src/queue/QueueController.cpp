@@ -135,6 +135,11 @@ void QueueController::markRowBusy(int row)
     QueueTable::markRowBusy(m_table, row);
 }
 
+void QueueController::markRowCaching(int row)
+{
+    QueueTable::showRowActivity(m_table, row, QStringLiteral("Caching"));
+}
+
 PrintJob QueueController::buildPrintJob(int row) const
 {
     if (row < 0 || row >= m_entries.size())

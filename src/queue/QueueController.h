@@ -51,6 +51,8 @@ public:
     // The row is being printed: its status and buttons say so until the
     // next rebuild.
     void markRowBusy(int row);
+    // A cache of the row is being built: its status says so until the next rebuild.
+    void markRowCaching(int row);
     PrintJob buildPrintJob(int row) const;
     QString defaultPrinter() const;
 

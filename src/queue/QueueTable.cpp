@@ -295,14 +295,19 @@ void renderRow(ReorderTableWidget *table, int row, const QueueEntry &entry,
         widgets->resetRow(row, std::max(entry.value(QStringLiteral("copies")).toInt(), 1));
 }
 
-void markRowBusy(ReorderTableWidget *table, int row)
+void showRowActivity(ReorderTableWidget *table, int row, const QString &text)
 {
     holdFittedColumns(table);
     if (QTableWidgetItem *status = table->item(row, Status)) {
-        status->setText(QStringLiteral("Printing"));
+        status->setText(text);
         status->setForeground(QColor(0x25, 0x63, 0xeb));
         widenToFit(table, row);
     }
+}
+
+void markRowBusy(ReorderTableWidget *table, int row)
+{
+    showRowActivity(table, row, QStringLiteral("Printing"));
     if (QueueRowWidgets *widgets = rowWidgets(table))
         widgets->setBusy(row);
 }

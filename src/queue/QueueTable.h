@@ -36,6 +36,8 @@ void render(ReorderTableWidget *table, const QVariantList &entries, const QueueT
 // stay as they are.
 void renderRow(ReorderTableWidget *table, int row, const QueueEntry &entry,
                const QueueTableContext &context);
+// The row's status cell tells what is being done with it, until the next render.
+void showRowActivity(ReorderTableWidget *table, int row, const QString &text);
 // The row is being printed: its status and buttons say so until the next render.
 void markRowBusy(ReorderTableWidget *table, int row);
 

@@ -1,0 +1,249 @@
+#include "engines/CacheBuilder.h"
+
+#include "cache/CacheLocation.h"
+#include "cache/CacheStore.h"
+#include "engines/AcrobatCapture.h"
+#include "engines/FileTypes.h"
+#include "engines/ImagePrinting.h"
+#include "engines/PaperKey.h"
+#include "engines/PdfiumLibrary.h"
+#include "engines/PdfiumPrinting.h"
+#include "engines/PrinterDefaults.h"
+#include "platform/LastError.h"
+#include "platform/PrinterDc.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPainter>
+#include <QPdfWriter>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+
+using namespace Platform;
+
+namespace {
+
+constexpr int kRenameAttempts = 50;
+constexpr int kRenamePauseMs = 200;
+
+// One image on one page of the key's paper, centred, at 300 dpi.
+bool writeImagePdf(const QImage &image, const QString &paperKey, const QString &pdfPath)
+{
+    QPdfWriter writer(pdfPath);
+    writer.setResolution(300);
+    writer.setPageSize(pageSizeForKey(paperKey));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
+    QPainter painter;
+    if (!painter.begin(&writer))
+        return false;
+    const int width = writer.width();
+    const int height = writer.height();
+    const QSize scaled = image.size().scaled(width, height, Qt::KeepAspectRatio);
+    const QRect target((width - 1) / 2 - scaled.width() / 2, (height - 1) / 2 - scaled.height() / 2,
+                       scaled.width(), scaled.height());
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(target, image);
+    return painter.end();
+}
+
+struct BuiltInOutcome
+{
+    int pages = 0;
+    int passThrough = 0;
+};
+
+// The built-in engine: the document drawn into a device context whose
+// output is the printer's own data, written to tmp.
+bool renderWithBuiltInEngine(const QString &renderPath, const PrintSettings &settings,
+                             const QString &tmp, BuiltInOutcome *outcome, QString *error)
+{
+    const auto fail = [&](const QString &text) {
+        *error = text;
+        QFile::remove(tmp);
+        return false;
+    };
+    if (settings.printerName.trimmed().isEmpty())
+        return fail(QStringLiteral("No printer is selected."));
+    PrinterHandle printer;
+    if (!openPrinter(settings.printerName, &printer))
+        return fail(QStringLiteral("Unable to open printer: ") + settings.printerName);
+    if (documentPropertiesSize(printer) <= 0)
+        return fail(QStringLiteral("The printer driver did not provide DEVMODE data."));
+    DeviceMode devMode;
+    if (documentPropertiesRead(printer, &devMode) != IDOK)
+        return fail(QStringLiteral("Unable to read printer driver settings."));
+    const DeviceMode driverDefaults = devMode;
+
+    // One copy: copies are made by sending the data again.
+    const int duplexMode = !settings.duplex ? 0 : settings.shortEdge ? 2 : 1;
+    writeSettingsToDeviceMode(&devMode, {1, duplexMode, settings.color, settings.paperSize,
+                                         settings.useDriverSettings});
+    if (settings.resolutionDpi > 0) {
+        devMode.dmPrintQuality = settings.resolutionDpi;
+        devMode.dmYResolution = settings.resolutionDpi;
+        devMode.dmFields |= DM_PRINTQUALITY | DM_YRESOLUTION;
+    }
+    if (documentPropertiesMerge(printer, &devMode) != IDOK)
+        return fail(QStringLiteral("The printer driver rejected the cache settings."));
+
+    QFile::remove(tmp);
+    std::unique_ptr<PrinterDc> dc = createPrinterDc(std::move(printer), driverDefaults, devMode);
+    if (!dc)
+        return fail(windowsErrorText(QStringLiteral("Unable to create the printer cache device")));
+    if (startDoc(dc.get(), QFileInfo(renderPath).fileName(), QDir::toNativeSeparators(tmp)) <= 0)
+        return fail(windowsErrorText(QStringLiteral("The printer driver cannot safely generate a local cache")));
+
+    QString text;
+    if (!printPdfToDc(renderPath, dc.get(), getDeviceCaps(dc.get(), HORZRES),
+                      getDeviceCaps(dc.get(), VERTRES), &outcome->pages, &text, QString(),
+                      &outcome->passThrough)) {
+        abortDoc(dc.get());
+        return fail(text);
+    }
+    if (endDoc(dc.get()) <= 0)
+        return fail(windowsErrorText(QStringLiteral("The printer driver did not complete cache generation")));
+    dc.reset();
+    if (QFileInfo(tmp).size() <= 0)
+        return fail(QStringLiteral("The printer driver produced no RAW/PRN data and may not support caching."));
+    outcome->pages = std::max(1, outcome->pages);
+    return true;
+}
+
+// rename(2) replaces the old data in one step: there is never a moment
+// without a whole cache under the key.
+bool storeData(const QString &tmp, const QString &prn)
+{
+    const QByteArray from = QFile::encodeName(tmp);
+    const QByteArray to = QFile::encodeName(prn);
+    for (int attempt = 0; attempt < kRenameAttempts; ++attempt) {
+        if (std::rename(from.constData(), to.constData()) == 0)
+            return true;
+        QThread::msleep(kRenamePauseMs);
+    }
+    return false;
+}
+
+} // namespace
+
+PrintSettings cacheSettingsFor(const PrintJob &job, const QString &renderPath)
+{
+    PrintSettings settings;
+    settings.printerName = job.printerName;
+    settings.duplex = job.duplex;
+    settings.shortEdge = job.shortEdge;
+    settings.color = job.color;
+    settings.paperSize = job.paperKey;
+    settings.useDriverSettings = job.useDriverSettings;
+    settings.hotFolderId = job.hotFolderId;
+    settings.preferAcrobat = true;
+    settings.resolutionDpi = analyzeScannedPdf(renderPath, QString()).recommendedDpi;
+    return settings;
+}
+
+bool buildCache(const QString &renderPath, const QString &sourcePath, const PrintSettings &settings,
+                CacheBuildOutput *out, QString *error)
+{
+    *out = CacheBuildOutput();
+    const auto fail = [&](const QString &text) {
+        *error = text;
+        return false;
+    };
+    QString text;
+    const QString key = cacheKey(sourcePath, settings, &text);
+    if (key.isEmpty())
+        return fail(text);
+    const QDir directory(cacheDirectory());
+    if (!QDir().mkpath(directory.path()))
+        return fail(QStringLiteral("Unable to create cache directory: ") + directory.path());
+    const QString prn = directory.filePath(key + QStringLiteral(".prn"));
+    const QString tmp = prn + QStringLiteral(".tmp");
+
+    int pages = 0;
+    int passThrough = 0;
+    if (settings.preferAcrobat) {
+        out->usedAcrobat = captureWithAcrobat(renderPath, tmp, settings, &pages, &out->acrobatError);
+        if (out->usedAcrobat)
+            out->acrobatError.clear();
+    }
+    if (!out->usedAcrobat) {
+        BuiltInOutcome outcome;
+        if (!renderWithBuiltInEngine(renderPath, settings, tmp, &outcome, &text)) {
+            if (!out->acrobatError.isEmpty())
+                text = QStringLiteral("Acrobat capture failed: ") + out->acrobatError
+                    + QStringLiteral("\nThe built-in PDF fallback also failed: ") + text;
+            return fail(text);
+        }
+        pages = outcome.pages;
+        passThrough = outcome.passThrough;
+    }
+
+    // Data made from a file that changed meanwhile would be stored under a
+    // key that no longer names it.
+    if (cacheKey(sourcePath, settings) != key) {
+        QFile::remove(tmp);
+        return fail(QStringLiteral("The file changed while it was being cached. Cache it again."));
+    }
+    if (!storeData(tmp, prn)) {
+        return fail(QStringLiteral("Print data was generated, but the Windows print spooler is still "
+                                   "using the temporary cache. It could not be saved after 10 seconds. "
+                                   "Please try again later."));
+    }
+    CacheRecord record;
+    record.sourcePath = QFileInfo(sourcePath).absoluteFilePath();
+    record.settings = settings;
+    record.pageCount = std::max(1, pages);
+    record.rawSize = QFileInfo(prn).size();
+    record.compressedImagePageCount = out->usedAcrobat ? 0 : passThrough;
+    record.cacheEngine = out->usedAcrobat ? QStringLiteral("acrobat-capture") : QStringLiteral("pdfium");
+    writeCacheRecord(directory.filePath(key + QStringLiteral(".json")), record);
+
+    out->prnPath = prn;
+    out->pageCount = record.pageCount;
+    out->compressedImagePageCount = record.compressedImagePageCount;
+    error->clear();
+    return true;
+}
+
+CacheResult buildCacheForJob(const PrintJob &job)
+{
+    CacheResult result;
+    const auto fail = [&](const QString &text) {
+        result.message = text;
+        return result;
+    };
+    const QTemporaryDir work;
+    if (!work.isValid())
+        return fail(QStringLiteral("Unable to create the temporary cache directory"));
+
+    QString renderPath;
+    const QString suffix = lowerSuffix(job.path);
+    if (isImageFile(job.path)) {
+        const QImage image = readImageFile(job.path);
+        if (image.isNull())
+            return fail(QStringLiteral("Unable to read the image file"));
+        renderPath = work.filePath(QStringLiteral("image.pdf"));
+        if (!writeImagePdf(image, job.paperKey, renderPath))
+            return fail(QStringLiteral("Unable to convert the image to a cache intermediate file"));
+    } else if (suffix == QLatin1String("pdf")) {
+        renderPath = job.path;
+    } else {
+        // Office documents need a converter, which comes with the office engines.
+        return fail(QStringLiteral("The initial cache version supports PDF, images, and documents "
+                                   "convertible by Office/WPS;This file type will be improved in a "
+                                   "later version"));
+    }
+
+    CacheBuildOutput out;
+    QString error;
+    result.success = buildCache(renderPath, job.path, cacheSettingsFor(job, renderPath), &out, &error);
+    result.message = error;
+    result.cachePath = out.prnPath;
+    result.pageCount = out.pageCount;
+    result.compressedImagePageCount = out.compressedImagePageCount;
+    result.usedAcrobat = out.usedAcrobat;
+    result.acrobatError = out.acrobatError;
+    return result;
+}
