@@ -19,6 +19,8 @@ echo "== queue"
 "$build/bin/bench_queue"
 echo "== batch"
 "$build/bin/bench_batch"
+echo "== print cache"
+"$build/bin/bench_cache"
 echo "== pdfium"
 for scenario in vector ghostscript longtext scanned longscan analyze; do
   "$build/bin/bench_pdfium" "$scenario"
