@@ -3,8 +3,8 @@
 //   bench_cache            a 100-page PDF printed from its cache against the
 //                          built-in engine printing it, to the PostScript
 //                          queue until the data reached the backend; then a
-//                          500 MB replay against `cat` of the same file, with
-//                          the replay process's peak memory
+//                          500 MB replay against `cat` of the same file and
+//                          `lp` of it, with the replay process's peak memory
 //   bench_cache --replay FILE QUEUE
 //                          one replay in a process of its own (prints
 //                          "<ms> <peak MB>")
@@ -79,12 +79,11 @@ void cachedAgainstBuiltIn()
                 qPrintable(kPs), c, b, c > 0 ? double(b) / double(c) : 0.0);
 }
 
-qint64 catRun(const QString &file)
+qint64 timedRun(const QString &program, const QStringList &arguments)
 {
     QElapsedTimer timer;
     timer.start();
-    QProcess::execute(QStringLiteral("sh"), {QStringLiteral("-c"),
-                                            QStringLiteral("cat \"$0\" > /dev/null"), file});
+    QProcess::execute(program, arguments);
     return timer.elapsed();
 }
 
@@ -118,9 +117,15 @@ void bigReplayAgainstCat()
                                                   QStringLiteral("-v"), QStringLiteral("file:/dev/null")});
     QList<qint64> replays;
     QList<qint64> cats;
+    QList<qint64> lps;
     long peak = 0;
     for (int round = 0; round < 3; ++round) {
-        cats << catRun(file);
+        cats << timedRun(QStringLiteral("sh"),
+                         {QStringLiteral("-c"), QStringLiteral("cat \"$0\" > /dev/null"), file});
+        // The scheduler's own client sending the same bytes: what the
+        // spooler can take.
+        lps << timedRun(QStringLiteral("lp"), {QStringLiteral("-s"), QStringLiteral("-d"), kNullQueue,
+                                               QStringLiteral("-o"), QStringLiteral("raw"), file});
         qint64 ms = 0;
         long mb = 0;
         if (!replayRun(file, &ms, &mb)) {
@@ -135,10 +140,12 @@ void bigReplayAgainstCat()
         return;
     const qint64 r = median(replays);
     const qint64 c = median(cats);
-    std::printf("500 MB replay: %lld ms (%.0f MB/s), cat %lld ms (%.0f MB/s): %.0f%% of cat; "
-                "replay peak memory %ld MB\n",
-                r, 500.0 * 1000 / std::max<qint64>(r, 1), c, 500.0 * 1000 / std::max<qint64>(c, 1),
-                100.0 * double(c) / double(std::max<qint64>(r, 1)), peak);
+    const qint64 l = median(lps);
+    const auto rate = [](qint64 ms) { return 500.0 * 1000 / double(std::max<qint64>(ms, 1)); };
+    std::printf("500 MB replay: %lld ms (%.0f MB/s); cat to /dev/null %lld ms (%.0f MB/s): %.0f%% "
+                "of cat; lp -o raw %lld ms (%.0f MB/s): %.0f%% of lp; replay peak memory %ld MB\n",
+                r, rate(r), c, rate(c), 100.0 * rate(r) / rate(c), l, rate(l),
+                100.0 * rate(r) / rate(l), peak);
 }
 
 int replayChild(int argc, char **argv)
