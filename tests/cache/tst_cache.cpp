@@ -22,6 +22,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -267,6 +268,7 @@ private Q_SLOTS:
         QCOMPARE(QProcess::execute("lpadmin", {"-p", queue, "-E", "-v", "dunmarrow-spool:" + out,
                                                "-o", "job-quota-period=86400", "-o", "job-k-limit=1"}),
                  0);
+        const auto removeQueue = qScopeGuard([&] { QProcess::execute("lpadmin", {"-x", queue}); });
         const QString prn = cacheFile("quota.prn");
         writeFile(prn, QByteArray(4096, 'q'));
         QString error;
@@ -274,7 +276,6 @@ private Q_SLOTS:
         QVERIFY2(error.startsWith("Unable to submit the print cache (Windows error "), qPrintable(error));
         // The refused copy never became a job; the first one printed.
         QCOMPARE(jobsAfter(queue, 0, "Quota", 1).size(), 1);
-        QProcess::execute("lpadmin", {"-x", queue});
     }
 
     // The built-in engine stores what the printer's own filters make (here

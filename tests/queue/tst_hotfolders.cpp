@@ -20,6 +20,7 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSpinBox>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -333,6 +334,7 @@ private Q_SLOTS:
         file.close();
         const QString queue = QStringLiteral("Dunmarrow_Many");
         QCOMPARE(QProcess::execute("lpadmin", {"-p", queue, "-E", "-v", "file:/dev/null", "-P", ppd}), 0);
+        const auto removeQueue = qScopeGuard([&] { QProcess::execute("lpadmin", {"-x", queue}); });
 
         QStringList keywords;
         QString problem;
@@ -367,7 +369,6 @@ private Q_SLOTS:
         QVERIFY(!openPrinterProperties(nullptr, queue, &values, &error));
         QVERIFY(error.isEmpty());
         QCOMPARE(problem, odd);
-        QProcess::execute("lpadmin", {"-x", queue});
     }
 
     void papersFromTheDriver()
