@@ -5,6 +5,8 @@
 #include "engines/AcrobatCapture.h"
 #include "engines/FileTypes.h"
 #include "engines/ImagePrinting.h"
+#include "engines/OfficeAutomation.h"
+#include "engines/OfficeSuites.h"
 #include "engines/PaperKey.h"
 #include "engines/PdfiumLibrary.h"
 #include "engines/PdfiumPrinting.h"
@@ -227,10 +229,14 @@ CacheResult buildCacheForJob(const PrintJob &job)
         renderPath = work.filePath(QStringLiteral("image.pdf"));
         if (!writeImagePdf(image, job.paperKey, renderPath))
             return fail(QStringLiteral("Unable to convert the image to a cache intermediate file"));
+    } else if (isOfficeDocument(job.path)) {
+        renderPath = work.filePath(QStringLiteral("document.pdf"));
+        QString error;
+        if (!convertOfficeToPdf(job.path, job.officeEngine, renderPath, &error))
+            return fail(error);
     } else if (suffix == QLatin1String("pdf")) {
         renderPath = job.path;
     } else {
-        // Office documents need a converter, which comes with the office engines.
         return fail(QStringLiteral("The initial cache version supports PDF, images, and documents "
                                    "convertible by Office/WPS;This file type will be improved in a "
                                    "later version"));

@@ -2,8 +2,10 @@
 
 #include "cache/CacheStore.h"
 #include "cache/RawReplay.h"
+#include "engines/AcrobatPrinting.h"
 #include "engines/FileTypes.h"
 #include "engines/ImagePrinting.h"
+#include "engines/OfficeAutomation.h"
 #include "engines/OfficeSuites.h"
 #include "engines/PdfiumLibrary.h"
 #include "engines/PdfiumPrinting.h"
@@ -102,16 +104,27 @@ PrintResult dispatchPrintJob(const PrintJob &job)
             request.useDriverSettings = job.useDriverSettings;
             request.forcedDpi = scan.recommendedDpi;
             ok = printPdfWithPdfium(request, &pages, &message);
-        } else {
-            // Acrobat's automation exists only where Acrobat is installed.
+        } else if (!isAcrobatInstalled()) {
             message = QString::fromUtf8(kAcrobatMissing);
+        } else {
+            ok = printPdfWithAcrobat(job.path, job.printerName, job.duplex, job.shortEdge, job.color,
+                                     job.paperKey, job.copies, job.useDriverSettings, &pages,
+                                     &message);
         }
     } else if (isImageFile(job.path)) {
         ok = printImageWithQt(job, &pages, &message);
     } else {
-        // The office suites and the file types' own applications are reached
-        // through their engines; without one, the user is told what to install.
-        message = notInstalledMessage(officeSuiteName(job.path, job.officeEngine));
+        const bool suite = isOfficeSuiteAvailable(job.path, job.officeEngine);
+        if ((isOfficeDocument(job.path) && suite) || (!isShellVerbType(job.path) && suite)) {
+            // The office engine rejects a type it cannot print with its own message.
+            ok = printOfficeDocument(job.path, job.officeEngine, job.printerName, job.duplex,
+                                     job.shortEdge, job.color, job.paperKey, job.copies,
+                                     job.useDriverSettings, &pages, &message);
+        } else {
+            // The file types' own applications come with the shell-verb
+            // engine; until then the user is told what to install.
+            message = notInstalledMessage(officeSuiteName(job.path, job.officeEngine));
+        }
     }
 
     PrintResult result;

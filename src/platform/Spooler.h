@@ -101,6 +101,18 @@ QList<QByteArray> printerInfo9Lines(PrinterHandle &printer, const DeviceMode &de
 bool getDefaultPrinter(QString *name);
 bool setDefaultPrinter(const QString &name);
 
+// The user's own choice of default printer exactly as the options file
+// holds it (none when the scheduler's default applies), to be put back byte
+// for byte after the default was changed for one print.
+struct SavedDefaultPrinter
+{
+    bool fileExisted = false;
+    QString userDefault;
+    QByteArray file; // as it was, to tell which lines the change added
+};
+bool saveDefaultPrinter(SavedDefaultPrinter *saved);
+bool restoreDefaultPrinter(const SavedDefaultPrinter &saved);
+
 // The CUPS job options that carry a settings record to this printer.
 OptionList cupsOptionsFor(PrinterHandle &printer, const DeviceMode &devMode);
 

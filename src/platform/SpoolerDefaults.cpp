@@ -148,4 +148,37 @@ bool setDefaultPrinter(const QString &name)
     return writeLpOptions(withDefaultDestination(current.bytes, name));
 }
 
+bool saveDefaultPrinter(SavedDefaultPrinter *saved)
+{
+    *saved = SavedDefaultPrinter();
+    const LpOptionsLock lock;
+    LpOptionsSnapshot current;
+    if (!lock.isLocked() || !readLpOptions(&current))
+        return false;
+    saved->fileExisted = current.existed;
+    saved->userDefault = lpOptionsDefaultDestination(current.bytes);
+    saved->file = current.bytes;
+    return true;
+}
+
+bool restoreDefaultPrinter(const SavedDefaultPrinter &saved)
+{
+    const LpOptionsLock lock;
+    LpOptionsSnapshot current;
+    if (!lock.isLocked() || !readLpOptions(&current))
+        return false;
+    QByteArray restored = withDefaultDestination(current.bytes, saved.userDefault);
+    // The printer made the default for the change may have got a line just
+    // to carry the mark; without options it goes again.
+    const QString marked = lpOptionsDefaultDestination(current.bytes);
+    if (!marked.isEmpty() && marked != saved.userDefault
+        && destinationLines(saved.file, marked).isEmpty()
+        && lpOptionsFor(restored, marked).isEmpty())
+        restored = withDestinationLines(restored, marked, {});
+    // A file made only for the change goes again.
+    if (!saved.fileExisted && restored.trimmed().isEmpty())
+        return restoreLpOptions(LpOptionsSnapshot());
+    return restored == current.bytes || writeLpOptions(restored);
+}
+
 } // namespace Platform

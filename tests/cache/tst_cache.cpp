@@ -334,7 +334,8 @@ private Q_SLOTS:
         QCOMPARE(recordOf(QString(result.cachePath).replace(".prn", ".json")).value("sourcePath").toString(),
                  jpeg);
 
-        const CacheResult text = buildCacheForJob(hotFolderJob(m_dir.filePath("a.docx"), kRaw));
+        writeFile(m_dir.filePath("notes.txt"), "text");
+        const CacheResult text = buildCacheForJob(hotFolderJob(m_dir.filePath("notes.txt"), kRaw));
         QVERIFY(!text.success);
         QVERIFY(text.message.startsWith("The initial cache version supports PDF, images"));
     }

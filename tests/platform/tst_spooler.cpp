@@ -157,7 +157,7 @@ private Q_SLOTS:
         QVERIFY(writeLpOptions("Dest Dunmarrow_PS/draft copies=2\n"));
         QStringList names;
         QVERIFY(printerNames(&names));
-        for (const QString name : {kRaw, kPs, QStringLiteral("Dunmarrow_PS/draft")}) {
+        for (const QString &name : {kRaw, kPs, QStringLiteral("Dunmarrow_PS/draft")}) {
             QVERIFY2(names.contains(name), qPrintable(names.join(',')));
             PrinterHandle handle;
             QVERIFY(openPrinter(name, &handle));

@@ -43,8 +43,9 @@ QByteArray nextPsJob(int before, const QString &title, QString *info)
 {
     int job = 0;
     // The window's answers come through its event loop.
-    QTest::qWaitFor([&] { return (job = PrivateCups::waitForJobAfter(kPs, before, title, 50)) > 0; },
-                    60000);
+    if (!QTest::qWaitFor([&] { return (job = PrivateCups::waitForJobAfter(kPs, before, title, 50)) > 0; },
+                         60000))
+        return QByteArray();
     *info = PrivateCups::jobInfo(kPs, job);
     return PrivateCups::waitForJobOutput(kPs, job);
 }

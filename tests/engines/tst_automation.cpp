@@ -1,0 +1,339 @@
+#include "AutomationStandIns.h"
+#include "PdfFactory.h"
+#include "PrinterQueues.h"
+#include "TestMain.h"
+
+#include "engines/AcrobatPrinting.h"
+#include "engines/CacheBuilder.h"
+#include "engines/ComCalls.h"
+#include "engines/Dispatch.h"
+#include "engines/OfficeAutomation.h"
+#include "engines/OfficeSuites.h"
+#include "platform/LpOptions.h"
+#include "platform/Spooler.h"
+
+#include <QFuture>
+#include <QTemporaryDir>
+#include <QtConcurrent>
+
+using Fault = StandInState::Fault;
+
+namespace {
+
+// The user's printer setup as every CUPS client sees it: the options file
+// byte for byte, or its absence.
+QByteArray userSetup()
+{
+    return userOptionsFile();
+}
+
+// The user's starting points: no options file, a file without a default
+// printer, and one with a default and options of the target printer.
+const QList<QByteArray> kStartingFiles = {
+    QByteArray(),
+    "Dest Dunmarrow_Raw copies=2\n",
+    "Default Dunmarrow_Raw\nDest Dunmarrow_PS sides=two-sided-long-edge media=Letter\n",
+};
+
+void startFrom(const QByteArray &file)
+{
+    Platform::restoreLpOptions(file.isNull() ? Platform::LpOptionsSnapshot()
+                                             : Platform::LpOptionsSnapshot{true, file});
+}
+
+} // namespace
+
+class TestAutomation : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString pdf(const QString &name, int pages)
+    {
+        const QString path = m_dir.filePath(name);
+        PdfFactory::write(path, PdfFactory::textPages(pages, QSizeF(612, 792)));
+        return path;
+    }
+
+    QByteArray nextPsJob(int before, const QString &title, QString *info = nullptr)
+    {
+        const int job = PrivateCups::waitForJobAfter(kPs, before, title);
+        if (info)
+            *info = PrivateCups::jobInfo(kPs, job);
+        return PrivateCups::waitForJobOutput(kPs, job);
+    }
+
+private Q_SLOTS:
+    void init() { startFrom(kStartingFiles.at(2)); }
+    void cleanupTestCase() { Platform::restoreLpOptions({}); }
+
+    // Acrobat prints all pages to the default printer, which for the print is
+    // the target with the job's settings; afterwards everything is as before.
+    void acrobatPrintsThroughTheDefaults()
+    {
+        AutomationStandIns standIns;
+        const QString file = pdf("twelve.pdf", 12);
+        const QByteArray before = userSetup();
+        const int last = PrivateCups::lastJobId(kPs);
+        int pages = 0;
+        QString message;
+        QVERIFY2(printPdfWithAcrobat(file, kPs, true, true, false, "A4", 2, false, &pages, &message),
+                 qPrintable(message));
+        QCOMPARE(pages, 12);
+        QVERIFY(standIns.state()->takeCalls().contains("PrintPagesSilent(0,11,2,1,1)"));
+        QString info;
+        const QByteArray output = nextPsJob(last, "twelve.pdf", &info);
+        QVERIFY2(info.contains("copies=2\n"), qPrintable(info));
+        QVERIFY(output.contains("/Tumble true"));
+        QVERIFY(output.contains("%%HiResBoundingBox: 0 0 595.00 842.00"));
+        QCOMPARE(userSetup(), before);
+
+        // The driver's own settings: only the copies are written.
+        QVERIFY(printPdfWithAcrobat(file, kPs, true, true, false, "A4", 3, true, &pages, &message));
+        const Platform::OptionList during =
+            Platform::lpOptionsFor(standIns.state()->optionsAtPrint, kPs);
+        QVERIFY(during.contains(qMakePair(QStringLiteral("copies"), QStringLiteral("3"))));
+        QVERIFY(during.contains(qMakePair(QStringLiteral("sides"), QStringLiteral("two-sided-long-edge"))));
+        QCOMPARE(userSetup(), before);
+    }
+
+    // Every member failing in every way, from every starting point: the
+    // default printer and the options file are exactly as before.
+    void acrobatFailuresRestoreEverything()
+    {
+        const QString file = pdf("fails.pdf", 2);
+        const QStringList members = {"Hide", "Open", "GetPDDoc", "GetNumPages", "PrintPagesSilent",
+                                     "Close", "Exit"};
+        int tried = 0;
+        QMap<QString, QString> messages;
+        for (const QByteArray &start : kStartingFiles) {
+            startFrom(start);
+            const QByteArray before = userSetup();
+            for (const QString &member : members) {
+                for (const Fault fault : {Fault::Fail, Fault::Throw, Fault::WrongAnswer}) {
+                    AutomationStandIns standIns;
+                    standIns.state()->setFault(member, fault);
+                    int pages = 0;
+                    QString message;
+                    const bool ok =
+                        printPdfWithAcrobat(file, kPs, true, false, false, "A4", 1, false, &pages, &message);
+                    messages.insert(member + QString::number(int(fault)), ok ? "ok" : message);
+                    QCOMPARE(userSetup(), before);
+                    ++tried;
+                }
+            }
+            // Acrobat that is not there, or will not start.
+            AutomationStandIns missing({"AcroExch.AVDoc"}, {"AcroExch.App"});
+            QString message;
+            QVERIFY(!printPdfWithAcrobat(file, kPs, false, false, false, "A4", 1, false, nullptr, &message));
+            QCOMPARE(message, QStringLiteral("Unable to start Adobe Acrobat COM: Server execution failed"));
+            QCOMPARE(userSetup(), before);
+        }
+        qInfo("Acrobat: %d injected failures, each followed by a byte-identical restore", tried);
+        QCOMPARE(messages.value("Open1"), QStringLiteral("The Acrobat COM call failed: Open, Unspecified error"));
+        QCOMPARE(messages.value("Open2"), QStringLiteral("The Acrobat COM call failed: Open, stand-in stopped in Open"));
+        QCOMPARE(messages.value("Open3"), QStringLiteral("Adobe Acrobat could not open the PDF file"));
+        QCOMPARE(messages.value("GetNumPages3"), QString()); // the dispatch names it
+        QCOMPARE(messages.value("PrintPagesSilent3"), QStringLiteral("Adobe Acrobat COM silent printing failed"));
+        QCOMPARE(messages.value("Hide1"), QStringLiteral("ok")); // its errors do not matter
+        QCOMPARE(messages.value("Exit2"), QStringLiteral("ok"));
+
+        AutomationStandIns standIns;
+        standIns.state()->pageCountAnswer = 0;
+        QString message;
+        QVERIFY(!printPdfWithAcrobat(file, kPs, false, false, false, "A4", 1, false, nullptr, &message));
+        QVERIFY(!standIns.state()->takeCalls().join(' ').contains("PrintPagesSilent"));
+        QString pdfPath = m_dir.filePath("not a pdf.pdf");
+        writeFile(pdfPath, "plain text");
+        QVERIFY(!printPdfWithAcrobat(pdfPath, kPs, false, false, false, "A4", 1, false, nullptr, &message));
+        QCOMPARE(message, QStringLiteral("Adobe Acrobat could not open the PDF file"));
+    }
+
+    void hresultTexts()
+    {
+        QCOMPARE(hresultText(0x80041234), QStringLiteral("HRESULT 0x80041234"));
+        QCOMPARE(hresultText(0x1), QStringLiteral("HRESULT 0x00000001"));
+        QCOMPARE(hresultText(0x80004005), QStringLiteral("Unspecified error"));
+    }
+
+    // Which application a document goes to.
+    void routes()
+    {
+        AutomationStandIns standIns({"Word.Application", "WPS.Application"}, {"KWPS.Application"});
+        Platform::AutomationObjectPtr app;
+        QString used;
+        QVERIFY(createFirstApplication(officeProgIds(DocumentClass::Writer, "auto"), &app, &used));
+        QCOMPARE(used, QStringLiteral("Word.Application"));
+        QVERIFY(createFirstApplication(officeProgIds(DocumentClass::Writer, "wps"), &app, &used));
+        QCOMPARE(used, QStringLiteral("WPS.Application"));
+        QVERIFY(!createFirstApplication(officeProgIds(DocumentClass::Spreadsheet, "auto"), &app));
+        QVERIFY(!takesLibreOfficeRoute("a.docx", "auto"));
+        QVERIFY(takesLibreOfficeRoute("a.docx", "libreoffice"));
+        QCOMPARE(takesLibreOfficeRoute("a.xlsx", "auto"), isLibreOfficeAvailable());
+        QVERIFY(!takesLibreOfficeRoute("a.xlsx", "microsoft"));
+
+        int pages = 0;
+        QString message;
+        QVERIFY(!printOfficeDocument(m_dir.filePath("a.odg"), "microsoft", kPs, false, false, false,
+                                     "A4", 1, false, &pages, &message));
+        QCOMPARE(message, QStringLiteral("Unsupported document type: odg"));
+        QVERIFY(!printOfficeDocument(m_dir.filePath("a.xlsx"), "microsoft", kPs, false, false, false,
+                                     "A4", 1, false, &pages, &message));
+        QCOMPARE(message, QStringLiteral("No supported document application is installed"));
+    }
+
+    // Each kind of application prints to the printer with the copies given,
+    // while the printer's own default copies stay 1; pages come in the
+    // number types the applications answer with.
+    void officePrinting_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QVariant>("answer");
+        QTest::addColumn<int>("pages");
+        QTest::newRow("Word, a double") << "report.docx" << QVariant(4.6) << 5;
+        QTest::newRow("PowerPoint, a short") << "slides.pptx" << QVariant::fromValue(short(7)) << 7;
+        QTest::newRow("Excel, an int") << "sheet.xlsx" << QVariant(3) << 3;
+        QTest::newRow("Word, a negative") << "minus.doc" << QVariant(-2) << 0;
+    }
+
+    void officePrinting()
+    {
+        QFETCH(QString, name);
+        QFETCH(QVariant, answer);
+        QFETCH(int, pages);
+        AutomationStandIns standIns;
+        standIns.state()->pageCountAnswer = answer;
+        const QString file = pdf(name, 2);
+        const QByteArray before = userSetup();
+        const int last = PrivateCups::lastJobId(kPs);
+        int printed = -1;
+        QString message;
+        QVERIFY2(printOfficeDocument(file, "auto", kPs, true, false, false, "A4", 3, false, &printed, &message),
+                 qPrintable(message));
+        QCOMPARE(printed, pages);
+        QCOMPARE(standIns.state()->lastPrintedTo, kPs);
+        const Platform::OptionList during = Platform::lpOptionsFor(standIns.state()->optionsAtPrint, kPs);
+        QVERIFY(during.contains(qMakePair(QStringLiteral("copies"), QStringLiteral("1"))));
+        QVERIFY(during.contains(qMakePair(QStringLiteral("sides"), QStringLiteral("two-sided-long-edge"))));
+        QString info;
+        nextPsJob(last, name, &info);
+        QVERIFY2(info.contains("copies=3\n"), qPrintable(info));
+        QCOMPARE(userSetup(), before);
+    }
+
+    void officeFailuresRestoreEverything()
+    {
+        const QMap<QString, QStringList> membersOf = {
+            {"memo.docx", {"Visible", "Documents", "Open", "ComputeStatistics", "PrintOut", "Close", "Quit"}},
+            {"deck.pptx", {"Presentations", "Open", "Slides", "Count", "PrintOptions", "PrintOut", "Close"}},
+            {"book.xlsx", {"Workbooks", "Open", "ExecuteExcel4Macro", "PrintOut", "Close", "Quit"}},
+        };
+        int tried = 0;
+        QMap<QString, QString> messages;
+        for (const QByteArray &start : kStartingFiles) {
+            startFrom(start);
+            const QByteArray before = userSetup();
+            for (auto it = membersOf.cbegin(); it != membersOf.cend(); ++it) {
+                const QString file = pdf(it.key(), 1);
+                for (const QString &member : it.value()) {
+                    for (const Fault fault : {Fault::Fail, Fault::Throw, Fault::WrongAnswer}) {
+                        AutomationStandIns standIns;
+                        standIns.state()->setFault(member, fault);
+                        int pages = 0;
+                        QString message;
+                        const bool ok = printOfficeDocument(file, "auto", kPs, false, false, false, "A4",
+                                                            1, false, &pages, &message);
+                        messages.insert(it.key() + member + QString::number(int(fault)), ok ? "ok" : message);
+                        QCOMPARE(userSetup(), before);
+                        ++tried;
+                    }
+                }
+            }
+        }
+        qInfo("Office: %d injected failures, each followed by a byte-identical restore", tried);
+        QCOMPARE(messages.value("memo.docxDocuments3"),
+                 QStringLiteral("The COM member is not an object: Documents"));
+        QCOMPARE(messages.value("memo.docxPrintOut1"), QStringLiteral("The COM call failed: PrintOut, Unspecified error"));
+        QCOMPARE(messages.value("deck.pptxOpen2"), QStringLiteral("The COM call failed: Open, stand-in stopped in Open"));
+        QCOMPARE(messages.value("book.xlsxExecuteExcel4Macro1"), QStringLiteral("ok")); // pages unknown
+        QCOMPARE(messages.value("memo.docxQuit2"), QStringLiteral("ok"));
+    }
+
+    // Two Acrobat prints and an office print of the same printer at once:
+    // the engines' locks keep each engine's prints apart, and overlapping
+    // overrides of one printer unwind; everything is restored.
+    void threeAtOnce()
+    {
+        AutomationStandIns standIns;
+        const QString a = pdf("thread a.pdf", 1);
+        const QString b = pdf("thread b.pdf", 1);
+        const QString c = pdf("thread c.docx", 1);
+        const QByteArray before = userSetup();
+        const auto acrobat = [](const QString &file, bool duplex) {
+            QString message;
+            return printPdfWithAcrobat(file, kPs, duplex, false, true, "A4", 2, false, nullptr, &message);
+        };
+        QFuture<bool> first = QtConcurrent::run(acrobat, a, true);
+        QFuture<bool> second = QtConcurrent::run(acrobat, b, false);
+        QFuture<bool> third = QtConcurrent::run([c] {
+            int pages = 0;
+            QString message;
+            return printOfficeDocument(c, "auto", kPs, true, true, false, "Letter", 1, false, &pages, &message);
+        });
+        const QList<bool> results = {first.result(), second.result(), third.result()};
+        QCOMPARE(results, QList<bool>({true, true, true}));
+        QCOMPARE(userSetup(), before);
+        QString defaultPrinter;
+        Platform::getDefaultPrinter(&defaultPrinter);
+        QCOMPARE(defaultPrinter, kRaw);
+    }
+
+    // The dispatch sends PDFs to Acrobat and documents to their suite.
+    void dispatchRoutes()
+    {
+        AutomationStandIns standIns;
+        PrintJob job;
+        job.printerName = kPs;
+        job.path = pdf("dispatched.pdf", 2);
+        PrintResult result = dispatchPrintJob(job);
+        QVERIFY2(result.success, qPrintable(result.message));
+        QCOMPARE(result.pages, 2);
+        QVERIFY(standIns.state()->takeCalls().contains("PrintPagesSilent(0,1,2,1,1)"));
+        job.path = pdf("dispatched.odt", 1);
+        QVERIFY(dispatchPrintJob(job).success);
+        QVERIFY(standIns.state()->takeCalls().contains("Open(" + job.path + ")"));
+        job.path = pdf("drawing.odg", 1);
+        result = dispatchPrintJob(job);
+        QVERIFY(!result.success);
+        QVERIFY(standIns.state()->takeCalls().isEmpty());
+    }
+
+    // Conversion for the cache: the document's PDF, rendered by the builder.
+    void conversionForTheCache()
+    {
+        AutomationStandIns standIns;
+        const QString file = pdf("to cache.docx", 3);
+        const QString target = m_dir.filePath("converted.pdf");
+        QString message;
+        QVERIFY2(convertOfficeToPdf(file, "auto", target, &message), qPrintable(message));
+        QVERIFY(standIns.state()->takeCalls().contains("ExportAsFixedFormat(" + target + ",17)"));
+        standIns.state()->setFault("ExportAsFixedFormat", Fault::WrongAnswer);
+        QVERIFY(!convertOfficeToPdf(file, "auto", target, &message));
+        QCOMPARE(message, QStringLiteral("The document application did not create the intermediate PDF file"));
+        QVERIFY(!QFile::exists(target));
+        standIns.state()->setFault(QString(), Fault::None);
+
+        PrintJob job;
+        job.path = file;
+        job.printerName = kRaw;
+        job.hotFolderId = 5;
+        job.officeEngine = "auto";
+        const CacheResult result = buildCacheForJob(job);
+        QVERIFY2(result.success, qPrintable(result.message));
+        QCOMPARE(result.pageCount, 3);
+    }
+};
+
+DUNMARROW_TEST_MAIN(TestAutomation)
+#include "tst_automation.moc"
