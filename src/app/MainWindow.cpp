@@ -8,6 +8,7 @@
 #include "engines/PrinterDefaults.h"
 #include "queue/BatchPrinter.h"
 #include "queue/CacheActions.h"
+#include "queue/CacheManagerDialog.h"
 #include "queue/ColoredTabBar.h"
 #include "queue/DriverProperties.h"
 #include "queue/HistoryDialog.h"
@@ -91,6 +92,7 @@ void MainWindow::connectControls()
     connect(m_ui.propertiesButton, &QPushButton::clicked, this,
             &MainWindow::editNormalQueueProperties);
     connect(m_ui.historyButton, &QPushButton::clicked, this, &MainWindow::showHistory);
+    connect(m_ui.cacheButton, &QPushButton::clicked, this, &MainWindow::showCacheManager);
     connect(m_ui.refreshButton, &QPushButton::clicked, this, &MainWindow::refreshPrinters);
     connect(m_ui.importButton, &QPushButton::clicked, this, &MainWindow::importFiles);
     connect(m_ui.clearButton, &QPushButton::clicked, this, &MainWindow::clearQueue);
@@ -278,8 +280,7 @@ void MainWindow::updateHotFolderLine()
     const int id = m_queue->currentHotFolderId();
     const HotFolder folder = id >= 1 ? m_store.hotFolder(id) : HotFolder();
     m_ui.hotFolderHint->setText(HotFolderTabs::hintLine(folder));
-    // The cache manager is not part of the program yet, so the button stays off.
-    m_ui.cacheButton->setEnabled(false);
+    m_ui.cacheButton->setEnabled(!folder.isEmpty() && !(m_batch && m_batch->isRunning()));
     m_ui.cacheButton->setToolTip(folder.isEmpty()
                                      ? QStringLiteral("Select a configured hot folder first")
                                      : QStringLiteral("Manage print cache for the current hot folder"));
@@ -343,6 +344,22 @@ void MainWindow::editNormalQueueProperties()
         return;
     }
     showStatus(QStringLiteral("Printer driver properties saved. Future jobs will use these settings"));
+}
+
+void MainWindow::showCacheManager()
+{
+    const int id = m_queue->currentHotFolderId();
+    const HotFolder folder = id >= 1 ? m_store.hotFolder(id) : HotFolder();
+    if (folder.isEmpty()) {
+        QMessageBox::information(this, QStringLiteral("Cache manager"),
+                                 QStringLiteral("Caches are saved by hot folder. Select a configured "
+                                                "hot folder first."));
+        return;
+    }
+    CacheManagerDialog dialog(&m_store, folder, this);
+    connect(&dialog, &CacheManagerDialog::listChanged, this, &MainWindow::reloadQueueTable);
+    connect(&dialog, &CacheManagerDialog::statusMessage, this, &MainWindow::showStatus);
+    dialog.exec();
 }
 
 void MainWindow::cacheRow(int row)

@@ -63,6 +63,8 @@ public:
     // "Cache this file": the row's file rendered once into a print cache
     // for its hot folder's preset, on a worker thread.
     void cacheRow(int row);
+    // The print caches of the current hot folder: import and delete.
+    void showCacheManager();
     CacheActions *caching() const { return m_caching; }
 
     // The hot-folder tabs; the one whose id is given becomes current.

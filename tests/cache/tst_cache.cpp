@@ -11,11 +11,14 @@
 #include "engines/CacheBuilder.h"
 #include "engines/Dispatch.h"
 #include "queue/CacheActions.h"
+#include "queue/CacheManagerDialog.h"
 #include "queue/QueueController.h"
 #include "queue/QueueTable.h"
 
 #include <QCryptographicHash>
 #include <QDialogButtonBox>
+#include <QLabel>
+#include <QTableWidget>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -382,6 +385,52 @@ private Q_SLOTS:
         QVERIFY2(window.statusText().startsWith("Cache complete: hot.pdf (2 pages, "), qPrintable(window.statusText()));
         QVERIFY(window.statusText().endsWith(", Acrobat capture failed; fell back to built-in PDF)"));
         QCOMPARE(window.queueTable()->item(row, QueueTable::Status)->text(), QStringLiteral("Cache ready"));
+    }
+
+    // The manager lists the hot folder's caches only, a vanished source
+    // included; importing makes a standalone job, deleting removes the
+    // jobs, then the files.
+    void cacheManager()
+    {
+        removeLocalData();
+        QDir().mkpath(cacheDirectory());
+        MainWindow window;
+        ModalAnswerer dialogs;
+        window.showCacheManager();
+        QCOMPARE(dialogs.seen.last(), QStringLiteral("Cache manager / Caches are saved by hot folder. "
+                                                     "Select a configured hot folder first."));
+        QVERIFY(window.store().addHotFolder({"Managed", kRaw, 0, false, "A4", "#ffffff"}));
+        const HotFolder folder = window.store().hotFolders().first().toMap();
+        const int id = folder.value("id").toInt();
+        PrintJob job = hotFolderJob(pdf("gone soon.pdf"), kRaw);
+        job.duplex = false;
+        job.hotFolderId = id;
+        QVERIFY(buildCacheForJob(job).success);
+        job.path = pdf("letter.pdf");
+        job.paperKey = "Letter";
+        QVERIFY(buildCacheForJob(job).success);
+        QFile::remove(m_dir.filePath("gone soon.pdf"));
+
+        window.loadHotFolderTabs(id);
+        CacheManagerDialog manager(&window.store(), folder, &window);
+        QObject::connect(&manager, &CacheManagerDialog::listChanged, &window, &MainWindow::reloadQueueTable);
+        QCOMPARE(manager.windowTitle(), QStringLiteral("Cache manager - Managed"));
+        QCOMPARE(manager.entries().size(), 1);
+        QCOMPARE(manager.table()->item(0, 0)->text(), QStringLiteral("gone soon.pdf (original file no longer exists)"));
+        QCOMPARE(manager.table()->item(0, 0)->foreground().color(), QColor("#b54708"));
+        QVERIFY(manager.summary()->text().startsWith("1 cache entries using "));
+
+        const CacheEntry entry = manager.entries().first();
+        manager.importCacheEntry(entry);
+        QCOMPARE(window.queue()->entries().size(), 1);
+        QCOMPARE(window.queue()->entries().first().toMap().value("task_type").toString(), QStringLiteral("cache"));
+
+        dialogs.reply = QMessageBox::Yes;
+        manager.deleteCacheEntry(entry);
+        QVERIFY(dialogs.seen.last().startsWith("Delete cache / Delete this print cache?"));
+        QCOMPARE(window.queue()->entries().size(), 0);
+        QVERIFY(!QFile::exists(entry.prnPath) && !QFile::exists(entry.jsonPath));
+        QCOMPARE(manager.summary()->text(), QStringLiteral("No cache in the current hot folder"));
     }
 };
 
