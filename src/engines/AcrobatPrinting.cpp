@@ -81,19 +81,16 @@ bool printPdfWithAcrobat(const QString &pdfPath, const QString &printerName, boo
     const QMutexLocker lock(&s_acrobatLock);
 
     // The user's own default choice, exactly: a user without one (the
-    // scheduler's default applies) is left without one afterwards too.
+    // scheduler's default applies) is left without one afterwards too. What
+    // cannot be saved is not changed.
     SavedDefaultPrinter savedDefault;
-    const bool saved = saveDefaultPrinter(&savedDefault);
-    if (!setDefaultPrinter(printerName)) {
+    if (!saveDefaultPrinter(&savedDefault) || !setDefaultPrinter(printerName)) {
         text = QStringLiteral("Unable to set the Acrobat default printer to: ") + printerName;
         return finish(false);
     }
     // Put back last, after the printer's own defaults (the override's
     // destructor), on every path.
-    const auto restoreDefault = qScopeGuard([&] {
-        if (saved)
-            restoreDefaultPrinter(savedDefault);
-    });
+    const auto restoreDefault = qScopeGuard([&] { restoreDefaultPrinter(savedDefault); });
     PrinterDefaultsOverride override;
     const int duplexMode = !duplex ? 0 : shortEdge ? 2 : 1;
     if (!overridePrinterDefaults(printerName,

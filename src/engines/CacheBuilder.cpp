@@ -17,10 +17,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QPainter>
 #include <QPdfWriter>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QWaitCondition>
 
 #include <cstdio>
 
@@ -30,6 +33,47 @@ namespace {
 
 constexpr int kRenameAttempts = 50;
 constexpr int kRenamePauseMs = 200;
+
+// Keys being built in this process. A second build of the same key (the
+// same row cached twice, or two hot folders with the same preset) waits for
+// the first: both write the key's one temporary file.
+struct KeysInBuild
+{
+    QMutex mutex;
+    QWaitCondition released;
+    QSet<QString> keys;
+};
+
+KeysInBuild &keysInBuild()
+{
+    static KeysInBuild building;
+    return building;
+}
+
+class KeyClaim
+{
+public:
+    explicit KeyClaim(const QString &key) : m_key(key)
+    {
+        KeysInBuild &building = keysInBuild();
+        QMutexLocker locker(&building.mutex);
+        while (building.keys.contains(m_key))
+            building.released.wait(&building.mutex);
+        building.keys.insert(m_key);
+    }
+    ~KeyClaim()
+    {
+        KeysInBuild &building = keysInBuild();
+        QMutexLocker locker(&building.mutex);
+        building.keys.remove(m_key);
+        building.released.wakeAll();
+    }
+    KeyClaim(const KeyClaim &) = delete;
+    KeyClaim &operator=(const KeyClaim &) = delete;
+
+private:
+    QString m_key;
+};
 
 // One image on one page of the key's paper, centred, at 300 dpi.
 bool writeImagePdf(const QImage &image, const QString &paperKey, const QString &pdfPath)
@@ -132,14 +176,7 @@ bool storeData(const QString &tmp, const QString &prn)
 
 PrintSettings cacheSettingsFor(const PrintJob &job, const QString &renderPath)
 {
-    PrintSettings settings;
-    settings.printerName = job.printerName;
-    settings.duplex = job.duplex;
-    settings.shortEdge = job.shortEdge;
-    settings.color = job.color;
-    settings.paperSize = job.paperKey;
-    settings.useDriverSettings = job.useDriverSettings;
-    settings.hotFolderId = job.hotFolderId;
+    PrintSettings settings = printSettingsOf(job);
     settings.preferAcrobat = true;
     settings.resolutionDpi = analyzeScannedPdf(renderPath, QString()).recommendedDpi;
     return settings;
@@ -162,6 +199,7 @@ bool buildCache(const QString &renderPath, const QString &sourcePath, const Prin
         return fail(QStringLiteral("Unable to create cache directory: ") + directory.path());
     const QString prn = directory.filePath(key + QStringLiteral(".prn"));
     const QString tmp = prn + QStringLiteral(".tmp");
+    const KeyClaim claim(key);
 
     int pages = 0;
     int passThrough = 0;
@@ -188,19 +226,20 @@ bool buildCache(const QString &renderPath, const QString &sourcePath, const Prin
         QFile::remove(tmp);
         return fail(QStringLiteral("The file changed while it was being cached. Cache it again."));
     }
+    // The record goes first: data under the key is never without one.
+    CacheRecord record;
+    record.sourcePath = QFileInfo(sourcePath).absoluteFilePath();
+    record.settings = settings;
+    record.pageCount = std::max(1, pages);
+    record.rawSize = QFileInfo(tmp).size();
+    record.compressedImagePageCount = out->usedAcrobat ? 0 : passThrough;
+    record.cacheEngine = out->usedAcrobat ? QStringLiteral("acrobat-capture") : QStringLiteral("pdfium");
+    writeCacheRecord(directory.filePath(key + QStringLiteral(".json")), record);
     if (!storeData(tmp, prn)) {
         return fail(QStringLiteral("Print data was generated, but the Windows print spooler is still "
                                    "using the temporary cache. It could not be saved after 10 seconds. "
                                    "Please try again later."));
     }
-    CacheRecord record;
-    record.sourcePath = QFileInfo(sourcePath).absoluteFilePath();
-    record.settings = settings;
-    record.pageCount = std::max(1, pages);
-    record.rawSize = QFileInfo(prn).size();
-    record.compressedImagePageCount = out->usedAcrobat ? 0 : passThrough;
-    record.cacheEngine = out->usedAcrobat ? QStringLiteral("acrobat-capture") : QStringLiteral("pdfium");
-    writeCacheRecord(directory.filePath(key + QStringLiteral(".json")), record);
 
     out->prnPath = prn;
     out->pageCount = record.pageCount;

@@ -24,19 +24,6 @@ const char kAcrobatMissing[] = "This computer does not have  Adobe Acrobat  inst
 
 const char kNotRegular[] = "The file is not a regular file and cannot be printed";
 
-PrintSettings settingsOf(const PrintJob &job)
-{
-    PrintSettings settings;
-    settings.printerName = job.printerName;
-    settings.duplex = job.duplex;
-    settings.shortEdge = job.shortEdge;
-    settings.color = job.color;
-    settings.paperSize = job.paperKey;
-    settings.useDriverSettings = job.useDriverSettings;
-    settings.hotFolderId = job.hotFolderId;
-    return settings;
-}
-
 PrintResult replayResult(bool ok, int pages, const QString &message, const char *fallback)
 {
     PrintResult result;
@@ -79,7 +66,7 @@ PrintResult dispatchPrintJob(const PrintJob &job)
     const QString suffix = lowerSuffix(job.path);
     QString prnPath;
     int cachedPages = 1;
-    if (findCache(job.path, settingsOf(job), &prnPath, &cachedPages)) {
+    if (findCache(job.path, printSettingsOf(job), &prnPath, &cachedPages)) {
         // A file with a cache prints from it, and only from it.
         QString message;
         const bool ok = replayCache(prnPath, job.printerName, QFileInfo(job.path).fileName(),
@@ -115,7 +102,7 @@ PrintResult dispatchPrintJob(const PrintJob &job)
         ok = printImageWithQt(job, &pages, &message);
     } else {
         const bool suite = isOfficeSuiteAvailable(job.path, job.officeEngine);
-        if ((isOfficeDocument(job.path) && suite) || (!isShellVerbType(job.path) && suite)) {
+        if (suite && (isOfficeDocument(job.path) || !isShellVerbType(job.path))) {
             // The office engine rejects a type it cannot print with its own message.
             ok = printOfficeDocument(job.path, job.officeEngine, job.printerName, job.duplex,
                                      job.shortEdge, job.color, job.paperKey, job.copies,

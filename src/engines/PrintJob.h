@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cache/PrintSettings.h"
+
 #include <QString>
 
 // Everything needed to print one row, built by the print list and handed by
@@ -24,3 +26,17 @@ struct PrintJob
     QString displayName;
     int cachedPageCount = 1;
 };
+
+// The settings a job's print cache is found by.
+inline PrintSettings printSettingsOf(const PrintJob &job)
+{
+    PrintSettings settings;
+    settings.printerName = job.printerName;
+    settings.duplex = job.duplex;
+    settings.shortEdge = job.shortEdge;
+    settings.color = job.color;
+    settings.paperSize = job.paperKey;
+    settings.useDriverSettings = job.useDriverSettings;
+    settings.hotFolderId = job.hotFolderId;
+    return settings;
+}

@@ -332,8 +332,12 @@ QList<QPair<QString, QString>> conflictingChoices(const PrinterProperties &prope
         label.insert(property.keyword,
                      property.text + QStringLiteral(": ") + (choice ? choice->text : value));
     };
-    for (const PrinterProperty &property : properties.hiddenProperties)
-        note(property, property.defaultChoice);
+    for (const PrinterProperty &property : properties.hiddenProperties) {
+        // PageRegion is set along with PageSize.
+        const bool region = property.keyword.compare(QLatin1String("PageRegion"), Qt::CaseInsensitive) == 0;
+        note(property, region ? choices.value(QStringLiteral("PageSize"), property.defaultChoice)
+                              : property.defaultChoice);
+    }
     for (const PrinterProperty &property : properties.properties)
         note(property, choices.value(property.keyword, property.defaultChoice));
 

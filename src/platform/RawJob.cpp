@@ -10,7 +10,7 @@ namespace {
 
 bool hasOpenJob(PrinterHandle &printer)
 {
-    if (printer.isOpen() && printer.state()->rawJob > 0)
+    if (printer.isOpen() && printer.state()->rawJob > 0 && printer.state()->http)
         return true;
     setLastError(ErrorInvalidParameter);
     return false;
@@ -44,6 +44,12 @@ int startDocPrinter(PrinterHandle &printer, const QString &documentName)
 {
     if (!printer.isOpen() || printer.state()->rawJob > 0) {
         setLastError(ErrorInvalidParameter);
+        return 0;
+    }
+    // A connection lost while cancelling an earlier job is not replaced by
+    // libcups' unbounded default one.
+    if (!printer.state()->http) {
+        setLastError(ErrorServerUnavailable);
         return 0;
     }
     PrinterHandle::State *state = printer.state();

@@ -93,8 +93,9 @@ void CacheActions::cacheRow(int row)
                              QStringLiteral("Please select a printer first"));
         return;
     }
+    // The list may have been rebuilt while the dialog was open.
     if (confirm(job, hotFolder))
-        startBuild(row, job);
+        startBuild(m_queue->rowForPath(job.path), job);
 }
 
 bool CacheActions::confirm(const PrintJob &job, const QVariantMap &hotFolder)

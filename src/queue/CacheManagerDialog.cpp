@@ -18,19 +18,6 @@
 
 namespace {
 
-PrintSettings settingsOf(const HotFolder &hotFolder)
-{
-    PrintSettings settings;
-    const int mode = hotFolder.value(QStringLiteral("duplex_mode")).toInt();
-    settings.printerName = hotFolder.value(QStringLiteral("printer_name")).toString();
-    settings.duplex = mode > 0;
-    settings.shortEdge = mode == 2;
-    settings.color = hotFolder.value(QStringLiteral("color")).toBool();
-    settings.paperSize = hotFolder.value(QStringLiteral("paper_size"), QStringLiteral("A4")).toString();
-    settings.hotFolderId = hotFolder.value(QStringLiteral("id")).toInt();
-    return settings;
-}
-
 QPushButton *actionButton(const QString &text, const char *objectName, QWidget *parent)
 {
     auto *button = new QPushButton(text, parent);
@@ -45,7 +32,7 @@ QPushButton *actionButton(const QString &text, const char *objectName, QWidget *
 CacheManagerDialog::CacheManagerDialog(LocalStore *store, const HotFolder &hotFolder, QWidget *parent)
     : QDialog(parent)
     , m_store(store)
-    , m_settings(settingsOf(hotFolder))
+    , m_settings(rowPrintSettings(hotFolder.value(QStringLiteral("id")).toInt(), hotFolder, QString()))
 {
     const QFontMetrics metrics(font());
     m_actionWidth = std::max(230, metrics.horizontalAdvance(QStringLiteral("Import cache"))
