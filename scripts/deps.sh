@@ -10,6 +10,8 @@ packages=(
   libcups2-dev libqpdf-dev zlib1g-dev
   cups cups-client cups-bsd cups-filters ghostscript
   poppler-utils qpdf
+  libreoffice-core-nogui libreoffice-writer-nogui libreoffice-calc-nogui
+  libreoffice-impress-nogui libreoffice-draw-nogui
   fonts-dejavu-core fonts-wqy-microhei xvfb xauth
   xdg-utils file dbus-daemon
 )

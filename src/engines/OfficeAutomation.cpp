@@ -2,6 +2,7 @@
 
 #include "engines/ComCalls.h"
 #include "engines/FileTypes.h"
+#include "engines/LibreOffice.h"
 #include "engines/OfficeSuites.h"
 #include "engines/PrinterDefaults.h"
 
@@ -258,17 +259,4 @@ bool convertOfficeToPdf(const QString &sourcePath, const QString &officeEngine,
         return false;
     }
     return true;
-}
-
-bool printWithLibreOffice(const QString &, const QString &, QString *message)
-{
-    // LibreOffice's command line comes with its own engine.
-    *message = QStringLiteral("LibreOffice is not installed or soffice could not be found.");
-    return false;
-}
-
-bool convertWithLibreOffice(const QString &, const QString &, QString *message)
-{
-    *message = QStringLiteral("LibreOffice is not installed or soffice could not be found.");
-    return false;
 }

@@ -21,7 +21,3 @@ bool convertOfficeToPdf(const QString &sourcePath, const QString &officeEngine,
 
 // Whether a document takes the LibreOffice route rather than automation.
 bool takesLibreOfficeRoute(const QString &path, const QString &officeEngine);
-
-// LibreOffice's part of both routes.
-bool printWithLibreOffice(const QString &path, const QString &printerName, QString *message);
-bool convertWithLibreOffice(const QString &sourcePath, const QString &targetPdf, QString *message);

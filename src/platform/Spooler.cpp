@@ -379,6 +379,22 @@ bool openPrinter(const QString &name, PrinterHandle *handle)
     return true;
 }
 
+bool newestJobId(const QString &printer, int *jobId)
+{
+    *jobId = 0;
+    http_t *http = connectToScheduler();
+    if (!http)
+        return false;
+    const QByteArray name = printer.section(QLatin1Char('/'), 0, 0).toUtf8();
+    cups_job_t *jobs = nullptr;
+    const int count = cupsGetJobs2(http, &jobs, name.constData(), 0, CUPS_WHICHJOBS_ALL);
+    for (int i = 0; i < count; ++i)
+        *jobId = std::max(*jobId, jobs[i].id);
+    cupsFreeJobs(count, jobs);
+    httpClose(http);
+    return count >= 0;
+}
+
 bool printerNames(QStringList *names)
 {
     names->clear();

@@ -55,6 +55,10 @@ bool openPrinter(const QString &name, PrinterHandle *handle);
 // does not answer.
 bool printerNames(QStringList *names);
 
+// The newest job the scheduler has (or had) for a printer, 0 for none
+// (EnumJobs, all jobs of every user). False when the scheduler does not answer.
+bool newestJobId(const QString &printer, int *jobId);
+
 // How long any request waits for the scheduler to answer (15 s unless set).
 void setSchedulerTimeout(int milliseconds);
 void closePrinter(PrinterHandle *handle);

@@ -35,6 +35,12 @@ const QList<QByteArray> kStartingFiles = {
     "Default Dunmarrow_Raw\nDest Dunmarrow_PS sides=two-sided-long-edge media=Letter\n",
 };
 
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 void startFrom(const QByteArray &file)
 {
     Platform::restoreLpOptions(file.isNull() ? Platform::LpOptionsSnapshot()
@@ -307,6 +313,31 @@ private Q_SLOTS:
         result = dispatchPrintJob(job);
         QVERIFY(!result.success);
         QVERIFY(standIns.state()->takeCalls().isEmpty());
+    }
+
+    // Without a suite's automation, "auto" goes to LibreOffice's command
+    // line: conversion gives a PDF, and a print either reaches the printer
+    // or says it did not; the user's setup is put back either way.
+    void libreOfficeRoute()
+    {
+        if (!isLibreOfficeAvailable())
+            QSKIP("LibreOffice is not installed");
+        const QString rtf = m_dir.filePath("letter “draft”.rtf");
+        writeFile(rtf, "{\\rtf1\\ansi First page\\page Second page\\par}");
+        const QString target = m_dir.filePath("letter.pdf");
+        QString message;
+        QVERIFY2(convertOfficeToPdf(rtf, "auto", target, &message), qPrintable(message));
+        QVERIFY(readAll(target).startsWith("%PDF"));
+
+        // A LibreOffice that cannot print (the headless packages have no
+        // printing support) must not report a print that never happened.
+        const QByteArray before = userSetup();
+        int pages = 0;
+        const bool printed =
+            printOfficeDocument(rtf, "auto", kPs, true, true, false, "A4", 2, false, &pages, &message);
+        QVERIFY2(printed || message == "LibreOffice did not send the document to the printer.",
+                 qPrintable(message));
+        QCOMPARE(userSetup(), before);
     }
 
     // Conversion for the cache: the document's PDF, rendered by the builder.
