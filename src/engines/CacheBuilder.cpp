@@ -127,11 +127,7 @@ bool renderWithBuiltInEngine(const QString &renderPath, const PrintSettings &set
     const int duplexMode = !settings.duplex ? 0 : settings.shortEdge ? 2 : 1;
     writeSettingsToDeviceMode(&devMode, {1, duplexMode, settings.color, settings.paperSize,
                                          settings.useDriverSettings});
-    if (settings.resolutionDpi > 0) {
-        devMode.dmPrintQuality = settings.resolutionDpi;
-        devMode.dmYResolution = settings.resolutionDpi;
-        devMode.dmFields |= DM_PRINTQUALITY | DM_YRESOLUTION;
-    }
+    forceResolution(&devMode, settings.resolutionDpi);
     if (documentPropertiesMerge(printer, &devMode) != IDOK)
         return fail(QStringLiteral("The printer driver rejected the cache settings."));
 

@@ -54,6 +54,16 @@ struct OpenedDocument
     }
 };
 
+// The first application of the document's class that starts.
+bool startApplication(DocumentClass kind, const QString &engine, Application *app,
+                      const char *missing, QString *message)
+{
+    if (createFirstApplication(officeProgIds(kind, engine), &app->object))
+        return true;
+    *message = QString::fromLatin1(missing);
+    return false;
+}
+
 // The collection's Open: the document, or null (message set when the call
 // itself failed).
 AutomationObjectPtr openIn(const AutomationObjectPtr &application, const char *collection,
@@ -72,10 +82,8 @@ bool printWordStyle(const QString &path, const QString &engine, const QString &p
                     int *pages, QString *message)
 {
     Application app;
-    if (!createFirstApplication(officeProgIds(DocumentClass::Writer, engine), &app.object)) {
-        *message = QString::fromLatin1(kNoApplication);
+    if (!startApplication(DocumentClass::Writer, engine, &app, kNoApplication, message))
         return false;
-    }
     putProperty(app.object, QStringLiteral("Visible"), false);
     putProperty(app.object, QStringLiteral("DisplayAlerts"), 0);
     if (!printer.trimmed().isEmpty())
@@ -95,10 +103,8 @@ bool printPowerPointStyle(const QString &path, const QString &engine, const QStr
                           int copies, int *pages, QString *message)
 {
     Application app;
-    if (!createFirstApplication(officeProgIds(DocumentClass::Presentation, engine), &app.object)) {
-        *message = QString::fromLatin1(kNoApplication);
+    if (!startApplication(DocumentClass::Presentation, engine, &app, kNoApplication, message))
         return false;
-    }
     OpenedDocument presentation{openIn(app.object, "Presentations", {path, true, false, false}, message),
                                 {}};
     if (!presentation.object)
@@ -122,10 +128,8 @@ bool printExcelStyle(const QString &path, const QString &engine, const QString &
                      int *pages, QString *message)
 {
     Application app;
-    if (!createFirstApplication(officeProgIds(DocumentClass::Spreadsheet, engine), &app.object)) {
-        *message = QString::fromLatin1(kNoApplication);
+    if (!startApplication(DocumentClass::Spreadsheet, engine, &app, kNoApplication, message))
         return false;
-    }
     putProperty(app.object, QStringLiteral("Visible"), false);
     putProperty(app.object, QStringLiteral("DisplayAlerts"), false);
     if (!printer.trimmed().isEmpty())
@@ -148,10 +152,7 @@ bool exportWithAutomation(const QString &source, const QString &engine, const QS
     const DocumentClass kind = documentClassOf(source);
     Application app;
     const auto start = [&](const char *missing) {
-        if (createFirstApplication(officeProgIds(kind, engine), &app.object))
-            return true;
-        *message = QString::fromLatin1(missing);
-        return false;
+        return startApplication(kind, engine, &app, missing, message);
     };
     switch (kind) {
     case DocumentClass::Writer: {

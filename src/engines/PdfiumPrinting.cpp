@@ -403,11 +403,7 @@ bool printPdfWithPdfium(const PdfiumPrintRequest &request, int *pagesPrinted, QS
     const int duplexMode = !request.duplex ? 0 : request.shortEdge ? 2 : 1;
     writeSettingsToDeviceMode(&devMode, {request.copies, duplexMode, request.color,
                                          request.paperKey, request.useDriverSettings});
-    if (request.forcedDpi > 0) {
-        devMode.dmPrintQuality = request.forcedDpi;
-        devMode.dmYResolution = request.forcedDpi;
-        devMode.dmFields |= DM_PRINTQUALITY | DM_YRESOLUTION;
-    }
+    forceResolution(&devMode, request.forcedDpi);
     if (documentPropertiesMerge(printer, &devMode) != IDOK)
         return fail(QStringLiteral("The printer driver rejected the current print settings."));
 

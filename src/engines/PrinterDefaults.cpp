@@ -166,6 +166,15 @@ void writeSettingsToDeviceMode(DeviceMode *devMode, const DeviceModeSettings &se
     applyPaperKey(devMode, settings.paperKey);
 }
 
+void forceResolution(DeviceMode *devMode, int dpi)
+{
+    if (dpi <= 0)
+        return;
+    devMode->dmPrintQuality = dpi;
+    devMode->dmYResolution = dpi;
+    devMode->dmFields |= DM_PRINTQUALITY | DM_YRESOLUTION;
+}
+
 bool overridePrinterDefaults(const QString &printerName, const DeviceModeSettings &settings,
                              OverrideMessages engine, PrinterDefaultsOverride *override,
                              QString *message)

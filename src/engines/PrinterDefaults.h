@@ -38,6 +38,8 @@ struct DeviceModeSettings
 // Copies always (clamped to 1..9999); colour, duplex and paper only when the
 // driver's own settings are not to be used.
 void writeSettingsToDeviceMode(Platform::DeviceMode *devMode, const DeviceModeSettings &settings);
+// A resolution in dpi to print at, when above 0 (the driver's own otherwise).
+void forceResolution(Platform::DeviceMode *devMode, int dpi);
 
 // Which engine's messages an override reports with.
 enum class OverrideMessages { Acrobat, Office, ShellVerb };

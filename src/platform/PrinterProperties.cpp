@@ -2,7 +2,6 @@
 
 #include "platform/SpoolerState.h"
 
-#include <QFile>
 
 #include <algorithm>
 
@@ -94,11 +93,7 @@ void addPpdGroup(ppd_file_t *ppd, const ppd_group_t &group, const QString &tab,
 
 bool propertiesFromPpd(PrinterHandle::State *state, PrinterProperties *out)
 {
-    const QString path = fetchPpdFile(state);
-    if (path.isEmpty())
-        return false;
-    ppd_file_t *ppd = ppdOpenFile(QFile::encodeName(path).constData());
-    QFile::remove(path);
+    ppd_file_t *ppd = openDriverDescription(state);
     if (!ppd)
         return false;
     for (int i = 0; i < ppd->num_groups; ++i)

@@ -35,11 +35,7 @@ int pointsToPwg(float points)
 
 bool mediaFromPpd(PrinterHandle::State *state, QList<NamedMedia> *out)
 {
-    const QString path = fetchPpdFile(state);
-    if (path.isEmpty())
-        return false;
-    ppd_file_t *ppd = ppdOpenFile(QFile::encodeName(path).constData());
-    QFile::remove(path);
+    ppd_file_t *ppd = openDriverDescription(state);
     if (!ppd)
         return false;
 
@@ -84,6 +80,16 @@ void mediaFromScheduler(PrinterHandle::State *state, QList<NamedMedia> *out)
 }
 
 } // namespace
+
+::ppd_file_s *openDriverDescription(PrinterHandle::State *state)
+{
+    const QString path = fetchPpdFile(state);
+    if (path.isEmpty())
+        return nullptr;
+    ppd_file_t *ppd = ppdOpenFile(QFile::encodeName(path).constData());
+    QFile::remove(path);
+    return ppd;
+}
 
 QString fetchPpdFile(PrinterHandle::State *state, bool *hasNoDriver)
 {

@@ -6,6 +6,8 @@
 
 #include <cups/cups.h>
 
+struct ppd_file_s; // cups/ppd.h, whose interface is deprecated
+
 namespace Platform {
 
 struct PrinterHandle::State
@@ -42,6 +44,10 @@ QString listedMediaOfSize(PrinterHandle::State *state, const QString &pwgName);
 // caller removes. Empty when the printer has none (a raw queue) or it could
 // not be fetched; hasNoDriver tells the two apart.
 QString fetchPpdFile(PrinterHandle::State *state, bool *hasNoDriver = nullptr);
+
+// The printer's driver description, parsed (ppdClose when done); null when
+// it has none or it cannot be read.
+::ppd_file_s *openDriverDescription(PrinterHandle::State *state);
 
 // The option names that stand for one settings field (DM_COPIES,
 // DM_DUPLEX, DM_COLOR, DM_PAPERSIZE, DM_PRINTQUALITY): IPP's first, then the
