@@ -74,8 +74,8 @@ bool printWithLibreOffice(const QString &path, const QString &printerName, QStri
         *message = QStringLiteral("Unable to create a temporary LibreOffice profile.");
         return false;
     }
-    // A LibreOffice built without printing support exits cleanly having
-    // printed nothing: only a new job at the printer counts as printed.
+    // Only a new job at the printer counts as printed: a clean exit alone
+    // does not say the document went anywhere.
     int before = 0;
     const bool known = Platform::newestJobId(printerName, &before);
     if (!runSoffice(commonArguments(profile)
@@ -83,8 +83,18 @@ bool printWithLibreOffice(const QString &path, const QString &printerName, QStri
                     message))
         return false;
     int after = 0;
-    if (known && Platform::newestJobId(printerName, &after) && after <= before) {
-        *message = QStringLiteral("LibreOffice did not send the document to the printer.");
+    if (!known || !Platform::newestJobId(printerName, &after) || after > before)
+        return true;
+    // LibreOffice here may print nothing (a build without printing support):
+    // its PDF of the document goes to the printer instead, with the same
+    // per-user defaults the office engine has set.
+    const QTemporaryDir output;
+    const QString pdf = output.filePath(QStringLiteral("document.pdf"));
+    int job = 0;
+    if (!output.isValid() || !convertWithLibreOffice(path, pdf, message)
+        || !Platform::printPdfWithDefaults(printerName, pdf, QFileInfo(path).fileName(), &job)) {
+        if (message->isEmpty())
+            *message = QStringLiteral("LibreOffice did not send the document to the printer.");
         return false;
     }
     return true;

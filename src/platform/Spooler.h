@@ -55,6 +55,11 @@ bool openPrinter(const QString &name, PrinterHandle *handle);
 // does not answer.
 bool printerNames(QStringList *names);
 
+// A PDF printed as any CUPS client prints a file: with the printer's
+// per-user defaults. The job's id in jobId.
+bool printPdfWithDefaults(const QString &printer, const QString &pdfFile, const QString &title,
+                          int *jobId);
+
 // The newest job the scheduler has (or had) for a printer, 0 for none
 // (EnumJobs, all jobs of every user). False when the scheduler does not answer.
 bool newestJobId(const QString &printer, int *jobId);
