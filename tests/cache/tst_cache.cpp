@@ -34,12 +34,6 @@
 
 namespace {
 
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 QString cacheFile(const QString &name)
 {
     return QDir(cacheDirectory()).filePath(name);
@@ -47,7 +41,7 @@ QString cacheFile(const QString &name)
 
 QJsonObject recordOf(const QString &jsonPath)
 {
-    return QJsonDocument::fromJson(readAll(jsonPath)).object();
+    return QJsonDocument::fromJson(readFile(jsonPath)).object();
 }
 
 // The jobs that reached a queue after `before`, titled so, in order.
@@ -63,6 +57,13 @@ QList<int> jobsAfter(const QString &queue, int before, const QString &title, int
         after = job;
     }
     return jobs;
+}
+
+// Adds a hot folder printing raw; its id.
+int addHotFolder(MainWindow &window, const QString &name)
+{
+    return window.store().addHotFolder({name, kRaw, 0, false, "A4", "#ffffff"})
+        ? window.store().hotFolders().first().toMap().value("id").toInt() : 0;
 }
 
 PrintJob hotFolderJob(const QString &path, const QString &printer)
@@ -211,7 +212,7 @@ private Q_SLOTS:
         const QString upgraded = store(pdf("legacy.pdf"), preset, true);
         const QString changedSource = pdf("changed.pdf");
         const QString stale = store(changedSource, preset, true);
-        const QByteArray staleRecord = readAll(cacheFile(stale + ".json"));
+        const QByteArray staleRecord = readFile(cacheFile(stale + ".json"));
         writeFile(changedSource, "edited since");
         writeFile(cacheFile("huge.json"), "{\"sourcePath\":\"" + QByteArray(300000, 'x') + "\"}");
 
@@ -221,7 +222,7 @@ private Q_SLOTS:
             names << QFileInfo(entry.prnPath).completeBaseName();
         QCOMPARE(QSet<QString>(names.begin(), names.end()), QSet<QString>({listed, upgraded}));
         QCOMPARE(recordOf(cacheFile(upgraded + ".json")).value("hotFolderId").toInt(), 3);
-        QCOMPARE(readAll(cacheFile(stale + ".json")), staleRecord);
+        QCOMPARE(readFile(cacheFile(stale + ".json")), staleRecord);
         QCOMPARE(entries.first().pageCount, 2);
 
         // Deleting succeeds when the record is already gone.
@@ -241,20 +242,17 @@ private Q_SLOTS:
         const QString prn = cacheFile("replay.prn");
         writeFile(prn, data);
 
-        int before = PrivateCups::lastJobId(kRaw);
         QString error;
-        QVERIFY2(replayCache(prn, kRaw, "Replay “one”", 0, &error), qPrintable(error));
-        QList<int> jobs = jobsAfter(kRaw, before, "Replay “one”", 1);
-        QCOMPARE(jobs.size(), 1);
-        QVERIFY(PrivateCups::waitForJobOutput(kRaw, jobs.first()) == data);
-
-        before = PrivateCups::lastJobId(kRaw);
-        QVERIFY2(replayCache(prn, kRaw, "Replay three", 3, &error), qPrintable(error));
-        jobs = jobsAfter(kRaw, before, "Replay three", 3);
-        QCOMPARE(jobs.size(), 3);
-        for (const int job : jobs)
-            QVERIFY(PrivateCups::waitForJobOutput(kRaw, job) == data);
-
+        // Copies 0 prints once.
+        for (const auto &[title, copies, jobCount] :
+             {std::tuple("Replay “one”", 0, 1), std::tuple("Replay three", 3, 3)}) {
+            const int before = PrivateCups::lastJobId(kRaw);
+            QVERIFY2(replayCache(prn, kRaw, title, copies, &error), qPrintable(error));
+            const QList<int> jobs = jobsAfter(kRaw, before, title, jobCount);
+            QCOMPARE(jobs.size(), jobCount);
+            for (const int job : jobs)
+                QVERIFY(PrivateCups::waitForJobOutput(kRaw, job) == data);
+        }
         QVERIFY(!replayCache(prn, "Gone_Printer", "x", 1, &error));
         QCOMPARE(error, QStringLiteral("Unable to open printer: Gone_Printer"));
     }
@@ -293,7 +291,7 @@ private Q_SLOTS:
         QCOMPARE(result.pageCount, 3);
         QVERIFY(!result.usedAcrobat);
         QCOMPARE(result.acrobatError, QStringLiteral("No usable Adobe Acrobat COM component was found"));
-        const QByteArray data = readAll(result.cachePath);
+        const QByteArray data = readFile(result.cachePath);
         QVERIFY2(data.startsWith("%!PS"), data.left(20));
         QVERIFY(data.contains("/Duplex true"));
         const QJsonObject record = recordOf(QString(result.cachePath).replace(".prn", ".json"));
@@ -317,10 +315,10 @@ private Q_SLOTS:
         QCOMPARE(QDir(cacheDirectory()).entryList(QDir::Files).size(), 2);
 
         // A build that cannot write its data leaves the earlier cache whole.
-        const QByteArray stored = readAll(result.cachePath);
+        const QByteArray stored = readFile(result.cachePath);
         QVERIFY(QDir().mkdir(result.cachePath + ".tmp"));
         QVERIFY(!buildCacheForJob(job).success);
-        QCOMPARE(readAll(result.cachePath), stored);
+        QCOMPARE(readFile(result.cachePath), stored);
     }
 
     void aJpegRowNamesTheJpeg()
@@ -356,8 +354,8 @@ private Q_SLOTS:
         window.cacheRow(0);
         QCOMPARE(dialogs.seen.last().section(" / ", 0, 0), QStringLiteral("Hot-folder caching only"));
 
-        QVERIFY(window.store().addHotFolder({"Cached", kRaw, 0, false, "A4", "#ffffff"}));
-        const int id = window.store().hotFolders().first().toMap().value("id").toInt();
+        const int id = addHotFolder(window, "Cached");
+        QVERIFY(id > 0);
         window.loadHotFolderTabs(id);
         const QString file = pdf("hot.pdf");
         window.addFiles({file});
@@ -399,9 +397,9 @@ private Q_SLOTS:
         window.showCacheManager();
         QCOMPARE(dialogs.seen.last(), QStringLiteral("Cache manager / Caches are saved by hot folder. "
                                                      "Select a configured hot folder first."));
-        QVERIFY(window.store().addHotFolder({"Managed", kRaw, 0, false, "A4", "#ffffff"}));
-        const HotFolder folder = window.store().hotFolders().first().toMap();
-        const int id = folder.value("id").toInt();
+        const int id = addHotFolder(window, "Managed");
+        QVERIFY(id > 0);
+        const HotFolder folder = window.store().hotFolder(id);
         PrintJob job = hotFolderJob(pdf("gone soon.pdf"), kRaw);
         job.duplex = false;
         job.hotFolderId = id;

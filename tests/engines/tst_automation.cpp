@@ -20,13 +20,6 @@ using Fault = StandInState::Fault;
 
 namespace {
 
-// The user's printer setup as every CUPS client sees it: the options file
-// byte for byte, or its absence.
-QByteArray userSetup()
-{
-    return userOptionsFile();
-}
-
 // The user's starting points: no options file, a file without a default
 // printer, and one with a default and options of the target printer.
 const QList<QByteArray> kStartingFiles = {
@@ -34,12 +27,6 @@ const QList<QByteArray> kStartingFiles = {
     "Dest Dunmarrow_Raw copies=2\n",
     "Default Dunmarrow_Raw\nDest Dunmarrow_PS sides=two-sided-long-edge media=Letter\n",
 };
-
-QByteArray readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 void startFrom(const QByteArray &file)
 {
@@ -62,12 +49,34 @@ class TestAutomation : public QObject
         return path;
     }
 
-    QByteArray nextPsJob(int before, const QString &title, QString *info = nullptr)
+    // The next job titled so reached the printer in `copies` copies and,
+    // when `a4ShortEdge`, on A4 both sides short edge.
+    void checkPsJob(int before, const QString &title, int copies, bool a4ShortEdge = true)
     {
         const int job = PrivateCups::waitForJobAfter(kPs, before, title);
-        if (info)
-            *info = PrivateCups::jobInfo(kPs, job);
-        return PrivateCups::waitForJobOutput(kPs, job);
+        const QString info = PrivateCups::jobInfo(kPs, job);
+        QVERIFY2(info.contains(QString("copies=%1\n").arg(copies)), qPrintable(info));
+        const QByteArray output = PrivateCups::waitForJobOutput(kPs, job);
+        if (a4ShortEdge) {
+            QVERIFY(output.contains("/Tumble true"));
+            QVERIFY(output.contains("%%HiResBoundingBox: 0 0 595.00 842.00"));
+        }
+    }
+
+    // Fails `member` in each way, keeping what each attempt said under
+    // `key`; the user's setup is exactly `before` after each.
+    int m_injected = 0;
+    void failEachWay(const QString &member, const QString &key, const QByteArray &before,
+                     const std::function<bool(QString *)> &print, QMap<QString, QString> *messages)
+    {
+        for (const Fault fault : {Fault::Fail, Fault::Throw, Fault::WrongAnswer}) {
+            AutomationStandIns standIns;
+            standIns.state()->setFault(member, fault);
+            QString message;
+            messages->insert(key + QString::number(int(fault)), print(&message) ? "ok" : message);
+            QCOMPARE(userOptionsFile(), before);
+            ++m_injected;
+        }
     }
 
 private Q_SLOTS:
@@ -80,7 +89,7 @@ private Q_SLOTS:
     {
         AutomationStandIns standIns;
         const QString file = pdf("twelve.pdf", 12);
-        const QByteArray before = userSetup();
+        const QByteArray before = userOptionsFile();
         const int last = PrivateCups::lastJobId(kPs);
         int pages = 0;
         QString message;
@@ -88,20 +97,14 @@ private Q_SLOTS:
                  qPrintable(message));
         QCOMPARE(pages, 12);
         QVERIFY(standIns.state()->takeCalls().contains("PrintPagesSilent(0,11,2,1,1)"));
-        QString info;
-        const QByteArray output = nextPsJob(last, "twelve.pdf", &info);
-        QVERIFY2(info.contains("copies=2\n"), qPrintable(info));
-        QVERIFY(output.contains("/Tumble true"));
-        QVERIFY(output.contains("%%HiResBoundingBox: 0 0 595.00 842.00"));
-        QCOMPARE(userSetup(), before);
+        checkPsJob(last, "twelve.pdf", 2);
+        QCOMPARE(userOptionsFile(), before);
 
         // The driver's own settings: only the copies are written.
         QVERIFY(printPdfWithAcrobat(file, kPs, true, true, false, "A4", 3, true, &pages, &message));
-        const Platform::OptionList during =
-            Platform::lpOptionsFor(standIns.state()->optionsAtPrint, kPs);
-        QVERIFY(during.contains(qMakePair(QStringLiteral("copies"), QStringLiteral("3"))));
-        QVERIFY(during.contains(qMakePair(QStringLiteral("sides"), QStringLiteral("two-sided-long-edge"))));
-        QCOMPARE(userSetup(), before);
+        QVERIFY(hasOption(standIns.state()->optionsAtPrint, kPs, "copies", "3"));
+        QVERIFY(hasOption(standIns.state()->optionsAtPrint, kPs, "sides", "two-sided-long-edge"));
+        QCOMPARE(userOptionsFile(), before);
     }
 
     // Every member failing in every way, from every starting point: the
@@ -111,32 +114,25 @@ private Q_SLOTS:
         const QString file = pdf("fails.pdf", 2);
         const QStringList members = {"Hide", "Open", "GetPDDoc", "GetNumPages", "PrintPagesSilent",
                                      "Close", "Exit"};
-        int tried = 0;
+        const auto print = [&](QString *message) {
+            int pages = 0;
+            return printPdfWithAcrobat(file, kPs, true, false, false, "A4", 1, false, &pages, message);
+        };
+        m_injected = 0;
         QMap<QString, QString> messages;
         for (const QByteArray &start : kStartingFiles) {
             startFrom(start);
-            const QByteArray before = userSetup();
-            for (const QString &member : members) {
-                for (const Fault fault : {Fault::Fail, Fault::Throw, Fault::WrongAnswer}) {
-                    AutomationStandIns standIns;
-                    standIns.state()->setFault(member, fault);
-                    int pages = 0;
-                    QString message;
-                    const bool ok =
-                        printPdfWithAcrobat(file, kPs, true, false, false, "A4", 1, false, &pages, &message);
-                    messages.insert(member + QString::number(int(fault)), ok ? "ok" : message);
-                    QCOMPARE(userSetup(), before);
-                    ++tried;
-                }
-            }
+            const QByteArray before = userOptionsFile();
+            for (const QString &member : members)
+                failEachWay(member, member, before, print, &messages);
             // Acrobat that is not there, or will not start.
             AutomationStandIns missing({"AcroExch.AVDoc"}, {"AcroExch.App"});
             QString message;
             QVERIFY(!printPdfWithAcrobat(file, kPs, false, false, false, "A4", 1, false, nullptr, &message));
             QCOMPARE(message, QStringLiteral("Unable to start Adobe Acrobat COM: Server execution failed"));
-            QCOMPARE(userSetup(), before);
+            QCOMPARE(userOptionsFile(), before);
         }
-        qInfo("Acrobat: %d injected failures, each followed by a byte-identical restore", tried);
+        qInfo("Acrobat: %d injected failures, each followed by a byte-identical restore", m_injected);
         QCOMPARE(messages.value("Open1"), QStringLiteral("The Acrobat COM call failed: Open, Unspecified error"));
         QCOMPARE(messages.value("Open2"), QStringLiteral("The Acrobat COM call failed: Open, stand-in stopped in Open"));
         QCOMPARE(messages.value("Open3"), QStringLiteral("Adobe Acrobat could not open the PDF file"));
@@ -211,7 +207,7 @@ private Q_SLOTS:
         AutomationStandIns standIns;
         standIns.state()->pageCountAnswer = answer;
         const QString file = pdf(name, 2);
-        const QByteArray before = userSetup();
+        const QByteArray before = userOptionsFile();
         const int last = PrivateCups::lastJobId(kPs);
         int printed = -1;
         QString message;
@@ -219,13 +215,10 @@ private Q_SLOTS:
                  qPrintable(message));
         QCOMPARE(printed, pages);
         QCOMPARE(standIns.state()->lastPrintedTo, kPs);
-        const Platform::OptionList during = Platform::lpOptionsFor(standIns.state()->optionsAtPrint, kPs);
-        QVERIFY(during.contains(qMakePair(QStringLiteral("copies"), QStringLiteral("1"))));
-        QVERIFY(during.contains(qMakePair(QStringLiteral("sides"), QStringLiteral("two-sided-long-edge"))));
-        QString info;
-        nextPsJob(last, name, &info);
-        QVERIFY2(info.contains("copies=3\n"), qPrintable(info));
-        QCOMPARE(userSetup(), before);
+        QVERIFY(hasOption(standIns.state()->optionsAtPrint, kPs, "copies", "1"));
+        QVERIFY(hasOption(standIns.state()->optionsAtPrint, kPs, "sides", "two-sided-long-edge"));
+        checkPsJob(last, name, 3, false);
+        QCOMPARE(userOptionsFile(), before);
     }
 
     void officeFailuresRestoreEverything()
@@ -235,29 +228,23 @@ private Q_SLOTS:
             {"deck.pptx", {"Presentations", "Open", "Slides", "Count", "PrintOptions", "PrintOut", "Close"}},
             {"book.xlsx", {"Workbooks", "Open", "ExecuteExcel4Macro", "PrintOut", "Close", "Quit"}},
         };
-        int tried = 0;
+        m_injected = 0;
         QMap<QString, QString> messages;
         for (const QByteArray &start : kStartingFiles) {
             startFrom(start);
-            const QByteArray before = userSetup();
+            const QByteArray before = userOptionsFile();
             for (auto it = membersOf.cbegin(); it != membersOf.cend(); ++it) {
                 const QString file = pdf(it.key(), 1);
-                for (const QString &member : it.value()) {
-                    for (const Fault fault : {Fault::Fail, Fault::Throw, Fault::WrongAnswer}) {
-                        AutomationStandIns standIns;
-                        standIns.state()->setFault(member, fault);
-                        int pages = 0;
-                        QString message;
-                        const bool ok = printOfficeDocument(file, "auto", kPs, false, false, false, "A4",
-                                                            1, false, &pages, &message);
-                        messages.insert(it.key() + member + QString::number(int(fault)), ok ? "ok" : message);
-                        QCOMPARE(userSetup(), before);
-                        ++tried;
-                    }
-                }
+                const auto print = [&](QString *message) {
+                    int pages = 0;
+                    return printOfficeDocument(file, "auto", kPs, false, false, false, "A4", 1, false, &pages,
+                                               message);
+                };
+                for (const QString &member : it.value())
+                    failEachWay(member, it.key() + member, before, print, &messages);
             }
         }
-        qInfo("Office: %d injected failures, each followed by a byte-identical restore", tried);
+        qInfo("Office: %d injected failures, each followed by a byte-identical restore", m_injected);
         QCOMPARE(messages.value("memo.docxDocuments3"),
                  QStringLiteral("The COM member is not an object: Documents"));
         QCOMPARE(messages.value("memo.docxPrintOut1"), QStringLiteral("The COM call failed: PrintOut, Unspecified error"));
@@ -275,7 +262,7 @@ private Q_SLOTS:
         const QString a = pdf("thread a.pdf", 1);
         const QString b = pdf("thread b.pdf", 1);
         const QString c = pdf("thread c.docx", 1);
-        const QByteArray before = userSetup();
+        const QByteArray before = userOptionsFile();
         const auto acrobat = [](const QString &file, bool duplex) {
             QString message;
             return printPdfWithAcrobat(file, kPs, duplex, false, true, "A4", 2, false, nullptr, &message);
@@ -289,7 +276,7 @@ private Q_SLOTS:
         });
         const QList<bool> results = {first.result(), second.result(), third.result()};
         QCOMPARE(results, QList<bool>({true, true, true}));
-        QCOMPARE(userSetup(), before);
+        QCOMPARE(userOptionsFile(), before);
         QString defaultPrinter;
         Platform::getDefaultPrinter(&defaultPrinter);
         QCOMPARE(defaultPrinter, kRaw);
@@ -327,20 +314,16 @@ private Q_SLOTS:
         const QString target = m_dir.filePath("letter.pdf");
         QString message;
         QVERIFY2(convertOfficeToPdf(rtf, "auto", target, &message), qPrintable(message));
-        QVERIFY(readAll(target).startsWith("%PDF"));
+        QVERIFY(readFile(target).startsWith("%PDF"));
 
-        const QByteArray before = userSetup();
+        const QByteArray before = userOptionsFile();
         const int last = PrivateCups::lastJobId(kPs);
         int pages = 0;
         QVERIFY2(printOfficeDocument(rtf, "auto", kPs, true, true, false, "A4", 2, false, &pages, &message),
                  qPrintable(message));
         QCOMPARE(pages, 1);
-        QString info;
-        const QByteArray output = nextPsJob(last, "letter “draft”.rtf", &info);
-        QVERIFY2(info.contains("copies=2\n"), qPrintable(info));
-        QVERIFY(output.contains("/Tumble true"));
-        QVERIFY(output.contains("%%HiResBoundingBox: 0 0 595.00 842.00"));
-        QCOMPARE(userSetup(), before);
+        checkPsJob(last, "letter “draft”.rtf", 2);
+        QCOMPARE(userOptionsFile(), before);
     }
 
     // Conversion for the cache: the document's PDF, rendered by the builder.

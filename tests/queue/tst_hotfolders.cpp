@@ -230,7 +230,8 @@ private Q_SLOTS:
         QSettings().setValue("defaultPrinter", kPs);
         MainWindow window;
         ModalAnswerer dialogs;
-        QTest::mouseClick(window.findChild<ColoredTabBar *>()->propertiesButton(), Qt::LeftButton);
+        QAbstractButton *propertiesButton = window.findChild<ColoredTabBar *>()->propertiesButton();
+        QTest::mouseClick(propertiesButton, Qt::LeftButton);
         QCOMPARE(dialogs.seen, QStringList("Dunmarrow_PS Printing Preferences")); // cancelled
         QCOMPARE(userOptionsFile(), QByteArray("<no file>"));
         QVERIFY(!QSettings().contains("normalDuplexMode"));
@@ -244,15 +245,14 @@ private Q_SLOTS:
             properties->copiesBox()->setValue(3);
             confirmProperties(dialog);
         };
-        QTest::mouseClick(window.findChild<ColoredTabBar *>()->propertiesButton(), Qt::LeftButton);
+        QTest::mouseClick(propertiesButton, Qt::LeftButton);
         dialogs.onDialog = nullptr;
         // The hardware setup and the PageSize alias are not the user's to set.
         QCOMPARE(options, QStringList({"PageSize", "InputSlot", "Duplex"}));
         QCOMPARE(window.statusText(),
                  QStringLiteral("Printer driver properties saved. Future jobs will use these settings"));
-        const Platform::OptionList stored = Platform::lpOptionsFor(userOptionsFile(), kPs);
-        QVERIFY(stored.contains(qMakePair(QStringLiteral("sides"), QStringLiteral("two-sided-short-edge"))));
-        QVERIFY(stored.contains(qMakePair(QStringLiteral("media"), QStringLiteral("iso_a4_210x297mm"))));
+        QVERIFY(hasOption(userOptionsFile(), kPs, "sides", "two-sided-short-edge"));
+        QVERIFY(hasOption(userOptionsFile(), kPs, "media", "iso_a4_210x297mm"));
         QCOMPARE(QSettings().value("normalDuplexMode").toInt(), 2);
         QCOMPARE(QSettings().value("normalPaperSize").toString(), QStringLiteral("win:9:A4"));
         QCOMPARE(QSettings().value("normalCopies").toInt(), 3);
@@ -291,32 +291,25 @@ private Q_SLOTS:
     // there, or none at all, is refused before any window opens.
     void driverValuesAndFailures()
     {
-        for (const auto &[written, kept] : {qMakePair(0, 1), qMakePair(20000, 9999)}) {
-            QVERIFY(Platform::writeLpOptions("Dest Dunmarrow_PS copies=" + QByteArray::number(written) + "\n"));
-            ModalAnswerer dialogs;
-            dialogs.onDialog = confirmProperties;
-            DriverValues values;
-            QString error;
-            QVERIFY2(openPrinterProperties(nullptr, kPs, &values, &error), qPrintable(error));
-            QCOMPARE(values.copies, kept);
-        }
-        // Options that cannot be saved leave everything as it was.
-        const QByteArray huge = "Dest Dunmarrow_PS copies=2\n" + QByteArray(Platform::kLpOptionsMaxBytes, '#');
-        QVERIFY(Platform::writeLpOptions(huge));
+        DriverValues values;
+        QString error;
         {
             ModalAnswerer dialogs;
             dialogs.onDialog = confirmProperties;
-            DriverValues values;
-            QString error;
+            for (const auto &[written, kept] : {qMakePair(0, 1), qMakePair(20000, 9999)}) {
+                QVERIFY(Platform::writeLpOptions("Dest Dunmarrow_PS copies=" + QByteArray::number(written) + "\n"));
+                QVERIFY2(openPrinterProperties(nullptr, kPs, &values, &error), qPrintable(error));
+                QCOMPARE(values.copies, kept);
+            }
+            // Options that cannot be saved leave everything as it was.
+            const QByteArray huge = "Dest Dunmarrow_PS copies=2\n" + QByteArray(Platform::kLpOptionsMaxBytes, '#');
+            QVERIFY(Platform::writeLpOptions(huge));
             QVERIFY(!openPrinterProperties(nullptr, kPs, &values, &error));
             QVERIFY2(error.startsWith("Failed to save printer driver properties（Windows error "), qPrintable(error));
-            QFile file(Platform::userLpOptionsPath());
-            QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == huge);
+            QCOMPARE(readFile(Platform::userLpOptionsPath()), huge);
         }
         QVERIFY(Platform::writeLpOptions("Dest Dunmarrow_PS copies=2\n"));
         const QByteArray before = userOptionsFile();
-        DriverValues values;
-        QString error;
         QVERIFY(!openPrinterProperties(nullptr, "  ", &values, &error));
         QCOMPARE(error, QStringLiteral("Please select a printer first"));
         QVERIFY(!openPrinterProperties(nullptr, "Gone_Printer", &values, &error));
@@ -330,9 +323,7 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         const QString ppd = dir.filePath("many.ppd");
-        QFile file(ppd);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(manyOptionsPpd()) > 0);
-        file.close();
+        QVERIFY(writeFile(ppd, manyOptionsPpd()));
         const QString queue = QStringLiteral("Dunmarrow_Many");
         QCOMPARE(QProcess::execute("lpadmin", {"-p", queue, "-E", "-v", "file:/dev/null", "-P", ppd}), 0);
         const auto removeQueue = qScopeGuard([&] { QProcess::execute("lpadmin", {"-x", queue}); });
@@ -357,10 +348,9 @@ private Q_SLOTS:
         QVERIFY2(openPrinterProperties(nullptr, queue, &values, &error), qPrintable(error));
         QCOMPARE(keywords.size(), 203);
         QCOMPARE(problem, QStringLiteral("These choices cannot be used together: Staple: Top left and Fold: Yes."));
-        const Platform::OptionList stored = Platform::lpOptionsFor(userOptionsFile(), queue);
-        QVERIFY(stored.contains(qMakePair(QStringLiteral("Opt150"), odd)));
-        QVERIFY(stored.contains(qMakePair(QStringLiteral("Staple"), QStringLiteral("TopLeft"))));
-        QVERIFY(!stored.contains(qMakePair(QStringLiteral("Opt1"), QStringLiteral("Plain"))));
+        QVERIFY(hasOption(userOptionsFile(), queue, "Opt150", odd));
+        QVERIFY(hasOption(userOptionsFile(), queue, "Staple", "TopLeft"));
+        QVERIFY(!hasOption(userOptionsFile(), queue, "Opt1", "Plain"));
 
         // The window opens on what was stored.
         dialogs.onDialog = [&](QDialog *dialog) {
@@ -403,8 +393,7 @@ private Q_SLOTS:
         };
         buttonNamed(&editor, "Open printer driver settings...")->click();
         QCOMPARE(editor.duplexCombo()->currentIndex(), 1);
-        QVERIFY(Platform::lpOptionsFor(userOptionsFile(), kPs)
-                    .contains(qMakePair(QStringLiteral("sides"), QStringLiteral("two-sided-long-edge"))));
+        QVERIFY(hasOption(userOptionsFile(), kPs, "sides", "two-sided-long-edge"));
 
         editor.printerCombo()->setCurrentIndex(1);
         QCOMPARE(editor.paperCombo()->currentText(), QStringLiteral("Use printer driver default"));

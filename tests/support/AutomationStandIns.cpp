@@ -88,10 +88,16 @@ int pdfPages(const QString &path)
     return qpdf.exitCode() == 0 ? QString::fromLatin1(qpdf.readAllStandardOutput()).trimmed().toInt() : 0;
 }
 
-QVariant pageAnswer(const State &state, const QString &path)
+const StandInObject::Handler kDone = [](const QVariantList &, QVariant *) { return true; };
+
+// Answers the page count: the one set in the state, else the PDF's own.
+StandInObject::Handler pageCounter(const State &state, std::function<QString()> path)
 {
-    QMutexLocker locker(&state->mutex);
-    return state->pageCountAnswer.isValid() ? state->pageCountAnswer : QVariant(pdfPages(path));
+    return [state, path](const QVariantList &, QVariant *result) {
+        QMutexLocker locker(&state->mutex);
+        *result = state->pageCountAnswer.isValid() ? state->pageCountAnswer : QVariant(pdfPages(path()));
+        return true;
+    };
 }
 
 // Prints as the application would: with `lp`, which honours the default
@@ -133,10 +139,7 @@ AutomationObjectPtr acrobatView(const State &state)
     });
     view->members.insert("GetPDDoc", [state, path](const QVariantList &, QVariant *result) {
         auto document = make(state);
-        document->members.insert("GetNumPages", [state, path](const QVariantList &, QVariant *pages) {
-            *pages = pageAnswer(state, *path);
-            return true;
-        });
+        document->members.insert("GetNumPages", pageCounter(state, [path] { return *path; }));
         *result = objectVariant(document);
         return true;
     });
@@ -144,7 +147,7 @@ AutomationObjectPtr acrobatView(const State &state)
         *result = printWithLp(state, *path, QString(), 0);
         return true;
     });
-    view->members.insert("Close", [](const QVariantList &, QVariant *) { return true; });
+    view->members.insert("Close", kDone);
     return view;
 }
 
@@ -152,11 +155,11 @@ AutomationObjectPtr acrobatApp(const State &state)
 {
     auto app = make(state);
     for (const char *member : {"Hide", "Exit"})
-        app->members.insert(member, [](const QVariantList &, QVariant *) { return true; });
+        app->members.insert(member, kDone);
     return app;
 }
 
-// The collection whose Open gives the document.
+// The collection whose Open gives the document, and the application's Quit.
 void addCollection(const State &state, const std::shared_ptr<StandInObject> &app, const char *name,
                    std::function<AutomationObjectPtr(const QString &path)> open)
 {
@@ -169,12 +172,13 @@ void addCollection(const State &state, const std::shared_ptr<StandInObject> &app
         *result = objectVariant(open(args.value(0).toString()));
         return true;
     });
+    app->members.insert("Quit", kDone);
 }
 
 void addDocumentBasics(const std::shared_ptr<StandInObject> &document, const QString &path,
                        int exportTargetArgument)
 {
-    document->members.insert("Close", [](const QVariantList &, QVariant *) { return true; });
+    document->members.insert("Close", kDone);
     document->members.insert("ExportAsFixedFormat", [path, exportTargetArgument](const QVariantList &args, QVariant *) {
         return copyAsExport(path, args.value(exportTargetArgument).toString());
     });
@@ -186,17 +190,13 @@ AutomationObjectPtr wordApp(const State &state)
     addCollection(state, app, "Documents", [state, app](const QString &path) {
         auto document = make(state);
         addDocumentBasics(document, path, 0);
-        document->members.insert("ComputeStatistics", [state, path](const QVariantList &, QVariant *result) {
-            *result = pageAnswer(state, path);
-            return true;
-        });
+        document->members.insert("ComputeStatistics", pageCounter(state, [path] { return path; }));
         document->members.insert("PrintOut", [state, app, path](const QVariantList &args, QVariant *) {
             return printWithLp(state, path, app->properties.value("ActivePrinter").toString(),
                                args.value(7).toInt());
         });
         return document;
     });
-    app->members.insert("Quit", [](const QVariantList &, QVariant *) { return true; });
     return app;
 }
 
@@ -207,10 +207,7 @@ AutomationObjectPtr powerPointApp(const State &state)
         auto presentation = make(state);
         addDocumentBasics(presentation, path, 0);
         auto slides = make(state);
-        slides->members.insert("Count", [state, path](const QVariantList &, QVariant *result) {
-            *result = pageAnswer(state, path);
-            return true;
-        });
+        slides->members.insert("Count", pageCounter(state, [path] { return path; }));
         auto options = make(state);
         presentation->properties.insert("Slides", objectVariant(slides));
         presentation->properties.insert("PrintOptions", objectVariant(options));
@@ -220,7 +217,6 @@ AutomationObjectPtr powerPointApp(const State &state)
         });
         return presentation;
     });
-    app->members.insert("Quit", [](const QVariantList &, QVariant *) { return true; });
     return app;
 }
 
@@ -238,11 +234,7 @@ AutomationObjectPtr excelApp(const State &state)
         });
         return workbook;
     });
-    app->members.insert("ExecuteExcel4Macro", [state, current](const QVariantList &, QVariant *result) {
-        *result = pageAnswer(state, *current);
-        return true;
-    });
-    app->members.insert("Quit", [](const QVariantList &, QVariant *) { return true; });
+    app->members.insert("ExecuteExcel4Macro", pageCounter(state, [current] { return *current; }));
     return app;
 }
 

@@ -15,3 +15,9 @@ inline QByteArray userOptionsFile()
     Platform::readLpOptions(&snapshot);
     return snapshot.existed ? snapshot.bytes : QByteArray("<no file>");
 }
+
+// Whether an options file sets `key=value` for a printer.
+inline bool hasOption(const QByteArray &file, const QString &printer, const QString &key, const QString &value)
+{
+    return Platform::lpOptionsFor(file, printer).contains(qMakePair(key, value));
+}
