@@ -13,10 +13,7 @@ namespace {
 // dynamic loader no longer finds it: a library that lacks that function.
 QString libraryWithout(const QTemporaryDir &dir, const QByteArray &function)
 {
-    QFile original(locatePdfiumLibrary(QString()));
-    if (!original.open(QIODevice::ReadOnly))
-        return {};
-    QByteArray bytes = original.readAll();
+    QByteArray bytes = readFile(locatePdfiumLibrary(QString()));
     QByteArray needle = function;
     needle.append('\0');
     const qsizetype at = bytes.indexOf(needle);
@@ -178,10 +175,8 @@ private Q_SLOTS:
         QCOMPARE(profile.error, QStringLiteral("Incorrect password"));
 
         const QString whole = pdf("whole.pdf", PdfFactory::textPages(2));
-        QFile source(whole);
-        QVERIFY(source.open(QIODevice::ReadOnly));
         const QString truncated = m_dir.filePath("truncated.pdf");
-        QVERIFY(writeFile(truncated, source.read(200)));
+        QVERIFY(writeFile(truncated, readFile(whole).left(200)));
         profile = analyzeScannedPdf(truncated, {});
         QVERIFY(!profile.ok);
         QVERIFY(!profile.error.isEmpty());

@@ -143,9 +143,7 @@ DcRun printToFile(const QString &pdf, const QString &printer, const QString &out
         run.ok = endDoc(dc.get()) > 0;
     else
         abortDoc(dc.get());
-    QFile file(outputFile);
-    if (file.open(QIODevice::ReadOnly))
-        run.output = file.readAll();
+    run.output = readFile(outputFile);
     return run;
 }
 

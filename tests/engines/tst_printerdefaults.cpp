@@ -197,8 +197,7 @@ private Q_SLOTS:
             QVERIFY(overridePrinterDefaults(kPs, {1, 2, true, "win:27:Envelope DL", false},
                                             OverrideMessages::Acrobat, &override, &message));
             QVERIFY(userOptionsFile() != before);
-            QVERIFY(lpOptionsFor(userOptionsFile(), kPs)
-                        .contains(qMakePair(QStringLiteral("InputSlot"), QStringLiteral("Default"))));
+            QVERIFY(hasOption(userOptionsFile(), kPs, "InputSlot", "Default"));
         }
         QCOMPARE(userOptionsFile(), before);
     }

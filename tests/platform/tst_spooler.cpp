@@ -132,9 +132,7 @@ private Q_SLOTS:
 
         QVERIFY(runToFile("/bin/sh", {"-c", "printf done; exit 3"}, out, 30000, &exitCode));
         QCOMPARE(exitCode, 3);
-        QFile file(out);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), QByteArray("done"));
+        QCOMPARE(readFile(out), QByteArray("done"));
     }
 
     void jobTitlesWithControlCharacters()
@@ -360,11 +358,9 @@ private Q_SLOTS:
         dm.dmDuplex = DMDUP_VERTICAL;
         dm.dmPaperSize = DMPAPER_A4;
         const OptionList options = cupsOptionsFor(ps, dm);
-        QVERIFY(options.contains(qMakePair(QStringLiteral("sides"),
-                                           QStringLiteral("two-sided-long-edge"))));
-        QVERIFY(options.contains(qMakePair(QStringLiteral("media"),
-                                           QStringLiteral("iso_a4_210x297mm"))));
-        QVERIFY(options.contains(qMakePair(QStringLiteral("InputSlot"), QStringLiteral("Default"))));
+        QVERIFY(options.contains({"sides", "two-sided-long-edge"}));
+        QVERIFY(options.contains({"media", "iso_a4_210x297mm"}));
+        QVERIFY(options.contains({"InputSlot", "Default"}));
         for (const auto &option : options) {
             QVERIFY2(option.first != QLatin1String("Duplex"), "contradicting option kept");
             QVERIFY2(option.second != QLatin1String("Legal"), "contradicting option kept");
