@@ -9,6 +9,7 @@
 #include "engines/OfficeSuites.h"
 #include "engines/PdfiumLibrary.h"
 #include "engines/PdfiumPrinting.h"
+#include "engines/ShellVerbPrinting.h"
 #include "platform/Automation.h"
 #include "platform/PinnedFile.h"
 
@@ -102,15 +103,21 @@ PrintResult dispatchPrintJob(const PrintJob &job)
         ok = printImageWithQt(job, &pages, &message);
     } else {
         const bool suite = isOfficeSuiteAvailable(job.path, job.officeEngine);
-        if (suite && (isOfficeDocument(job.path) || !isShellVerbType(job.path))) {
+        if (isOfficeDocument(job.path) && suite) {
+            ok = printOfficeDocument(job.path, job.officeEngine, job.printerName, job.duplex,
+                                     job.shortEdge, job.color, job.paperKey, job.copies,
+                                     job.useDriverSettings, &pages, &message);
+        } else if (isShellVerbType(job.path)) {
+            ok = printWithShellVerb(job.path, job.printerName, job.duplex, job.shortEdge, job.color,
+                                    job.paperKey, job.copies, job.useDriverSettings, &pages,
+                                    &message);
+        } else if (!suite) {
+            message = notInstalledMessage(officeSuiteName(job.path, job.officeEngine));
+        } else {
             // The office engine rejects a type it cannot print with its own message.
             ok = printOfficeDocument(job.path, job.officeEngine, job.printerName, job.duplex,
                                      job.shortEdge, job.color, job.paperKey, job.copies,
                                      job.useDriverSettings, &pages, &message);
-        } else {
-            // The file types' own applications come with the shell-verb
-            // engine; until then the user is told what to install.
-            message = notInstalledMessage(officeSuiteName(job.path, job.officeEngine));
         }
     }
 

@@ -4,6 +4,7 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
+#include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QProcess>
@@ -26,26 +27,68 @@ QString mimeTypeOf(const QString &path)
     return QMimeDatabase().mimeTypeForFile(info).name();
 }
 
-// The desktop's default application for a type, as xdg-open would find it.
-// Where xdg-mime is missing the opener itself is the only judge, so any type
-// counts as handled.
-bool hasDefaultApplication(const QString &mimeType)
+// The desktop entry of the default application for a type, as xdg-open
+// would find it; empty when there is none. *known is false where xdg-mime is
+// missing and nothing can be said.
+QString defaultDesktopEntry(const QString &mimeType, bool *known = nullptr)
 {
     const QString query = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (known)
+        *known = !query.isEmpty();
     if (query.isEmpty())
-        return true;
+        return QString();
     QProcess process;
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start(query, {QStringLiteral("query"), QStringLiteral("default"), mimeType});
     if (!process.waitForFinished(kQueryTimeoutMs)) {
         process.kill();
         process.waitForFinished();
-        return false;
+        return QString();
     }
-    return process.exitCode() == 0 && !process.readAllStandardOutput().trimmed().isEmpty();
+    return process.exitCode() == 0 ? QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed()
+                                   : QString();
+}
+
+// Where xdg-mime is missing the opener itself is the only judge, so any type
+// counts as handled.
+bool hasDefaultApplication(const QString &mimeType)
+{
+    bool known = false;
+    const QString entry = defaultDesktopEntry(mimeType, &known);
+    return !known || !entry.isEmpty();
+}
+
+// The program of a desktop entry's Exec line (its first word).
+QString execProgram(const QString &desktopFile)
+{
+    QFile file(desktopFile);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > 1024 * 1024)
+        return QString();
+    bool inEntry = false;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1Char('[')))
+            inEntry = line == QLatin1String("[Desktop Entry]");
+        else if (inEntry && line.startsWith(QLatin1String("Exec=")))
+            return line.mid(5).section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty)
+                .remove(QLatin1Char('"'));
+    }
+    return QString();
 }
 
 } // namespace
+
+QString defaultApplicationProgram(const QString &path)
+{
+    const QString entry = defaultDesktopEntry(mimeTypeOf(path));
+    if (entry.isEmpty() || entry.contains(QLatin1Char('/')))
+        return QString();
+    const QString desktopFile = QStandardPaths::locate(QStandardPaths::ApplicationsLocation, entry);
+    const QString program = desktopFile.isEmpty() ? QString() : execProgram(desktopFile);
+    if (program.isEmpty())
+        return QString();
+    return QFileInfo(program).isAbsolute() ? program : QStandardPaths::findExecutable(program);
+}
 
 bool openWithDefaultApplication(const QString &path)
 {

@@ -7,12 +7,16 @@
 #include "engines/CacheBuilder.h"
 #include "engines/ComCalls.h"
 #include "engines/Dispatch.h"
+#include "engines/LibreOffice.h"
+#include "engines/ShellVerbPrinting.h"
 #include "engines/OfficeAutomation.h"
 #include "engines/OfficeSuites.h"
 #include "platform/LpOptions.h"
 #include "platform/Spooler.h"
 
 #include <QFuture>
+#include <QDir>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtConcurrent>
 
@@ -323,6 +327,41 @@ private Q_SLOTS:
                  qPrintable(message));
         QCOMPARE(pages, 1);
         checkPsJob(last, "letter “draft”.rtf", 2);
+        QCOMPARE(userOptionsFile(), before);
+
+        // The shell-verb route: the desktop's application for the type is
+        // LibreOffice, whose print reaches the printer with the job's settings.
+        QVERIFY2(runSoffice({"--headless", "--convert-to", "odt", "--outdir", m_dir.path(), rtf}, &message),
+                 qPrintable(message));
+        const QString odt = m_dir.filePath("letter “draft”.odt");
+        const QString applications = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
+        QVERIFY(QDir().mkpath(applications));
+        writeFile(applications + "/dunmarrow-writer.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Writer\nExec=libreoffice --writer %U\n"
+                  "MimeType=application/vnd.oasis.opendocument.text;\n");
+        writeFile(QStandardPaths::writableLocation(QStandardPaths::ConfigLocation) + "/mimeapps.list",
+                  "[Default Applications]\napplication/vnd.oasis.opendocument.text=dunmarrow-writer.desktop\n");
+        const int shellLast = PrivateCups::lastJobId(kPs);
+        QVERIFY2(printWithShellVerb(odt, kPs, true, true, false, "A4", 2, false, &pages, &message),
+                 qPrintable(message));
+        checkPsJob(shellLast, "letter “draft”.odt", 2);
+        QCOMPARE(userOptionsFile(), before);
+    }
+
+    // A CAJ file with no reader: the message names the readers and the
+    // three attempts' codes; nothing of the user's setup changes.
+    void cajWithNothingRegistered()
+    {
+        const QString caj = m_dir.filePath("thesis.caj");
+        writeFile(caj, "CAJ");
+        const QByteArray before = userOptionsFile();
+        int pages = 0;
+        QString message;
+        QVERIFY(!printWithShellVerb(caj, kPs, false, false, false, "A4", 1, false, &pages, &message));
+        QCOMPARE(message, QStringLiteral("WPS PDF, CAJViewer, or another reader that can print CAJ files is "
+                                         "not installed, so this file cannot be printed. Install WPS PDF, "
+                                         "CAJViewer, or another reader that can print CAJ files and try "
+                                         "again.（printto=1155，print=1155，WPS=0）"));
         QCOMPARE(userOptionsFile(), before);
     }
 
