@@ -1,6 +1,7 @@
 #include "engines/LibreOffice.h"
 
 #include "engines/OfficeSuites.h"
+#include "platform/ChildProcess.h"
 #include "platform/Spooler.h"
 
 #include <QDir>
@@ -10,13 +11,13 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
-#include <csignal>
+#include <atomic>
 #include <unistd.h>
 
 namespace {
 
-constexpr int kStartMs = 10000;
-constexpr int kRunMs = 180000;
+std::atomic<int> s_startMs{10000};
+std::atomic<int> s_runMs{180000};
 constexpr int kAfterKillMs = 5000;
 
 QString profileArgument(const QTemporaryDir &profile)
@@ -33,6 +34,12 @@ QStringList commonArguments(const QTemporaryDir &profile)
 
 } // namespace
 
+void setSofficeTimeLimits(int startMs, int runMs)
+{
+    s_startMs = std::max(startMs, 1);
+    s_runMs = std::max(runMs, 1);
+}
+
 bool runSoffice(const QStringList &arguments, QString *message)
 {
     const QString program = findSoffice();
@@ -42,17 +49,16 @@ bool runSoffice(const QStringList &arguments, QString *message)
     }
     QProcess soffice;
     soffice.setProcessChannelMode(QProcess::MergedChannels);
-    // A group of its own: soffice starts soffice.bin, and a run that hangs
-    // is ended with everything it started.
+    // A group of its own, so that a run that hangs can be ended with
+    // everything it started (soffice.bin included).
     soffice.setChildProcessModifier([] { ::setsid(); });
     soffice.start(program, arguments);
-    if (!soffice.waitForStarted(kStartMs)) {
+    if (!soffice.waitForStarted(s_startMs)) {
         *message = QStringLiteral("Unable to start LibreOffice: ") + soffice.errorString();
         return false;
     }
-    if (!soffice.waitForFinished(kRunMs)) {
-        ::kill(-pid_t(soffice.processId()), SIGKILL);
-        soffice.kill();
+    if (!soffice.waitForFinished(s_runMs)) {
+        Platform::killProcessTree(soffice.processId());
         soffice.waitForFinished(kAfterKillMs);
         *message = QStringLiteral("LibreOffice did not finish within the allowed time.");
         return false;

@@ -10,6 +10,9 @@
 // start, ran past its time, crashed or exited with another code than 0.
 bool runSoffice(const QStringList &arguments, QString *message);
 
+// The limits of one run: to start (10 s) and to finish (180 s) unless set.
+void setSofficeTimeLimits(int startMs, int runMs);
+
 // Prints the document to the printer with the printer's per-user defaults,
 // which the office engine has set for the job.
 bool printWithLibreOffice(const QString &path, const QString &printerName, QString *message);

@@ -15,4 +15,8 @@ namespace Platform {
 bool runToFile(const QString &program, const QStringList &arguments, const QString &outputFile,
                int timeLimitMs, int *exitCode);
 
+// Kills a process and every process it started, also those that left its
+// process group (found through their parents before any is killed).
+void killProcessTree(qint64 pid);
+
 } // namespace Platform

@@ -16,6 +16,7 @@
 
 #include <QFuture>
 #include <QDir>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtConcurrent>
@@ -307,45 +308,59 @@ private Q_SLOTS:
     }
 
     // Without a suite's automation, "auto" goes to LibreOffice's command
-    // line: conversion gives a PDF, and the print arrives with the job's
-    // settings, set through the printer's per-user defaults.
-    void libreOfficeRoute()
+    // line and OpenDocument drawings to the desktop's application for them:
+    // each document arrives with the job's settings, set through the
+    // printer's per-user defaults, and the user's setup is put back.
+    void libreOfficeDocuments()
     {
         if (!isLibreOfficeAvailable())
             QSKIP("LibreOffice is not installed");
         const QString rtf = m_dir.filePath("letter “draft”.rtf");
         writeFile(rtf, "{\\rtf1\\ansi First page\\page Second page\\par}");
-        const QString target = m_dir.filePath("letter.pdf");
+        const QString csv = m_dir.filePath("sheet.csv");
+        writeFile(csv, "a,b\n1,2\n");
+        const QString deck = pdf("deck.pdf", 2);
         QString message;
-        QVERIFY2(convertOfficeToPdf(rtf, "auto", target, &message), qPrintable(message));
-        QVERIFY(readFile(target).startsWith("%PDF"));
-
-        const QByteArray before = userOptionsFile();
-        const int last = PrivateCups::lastJobId(kPs);
-        int pages = 0;
-        QVERIFY2(printOfficeDocument(rtf, "auto", kPs, true, true, false, "A4", 2, false, &pages, &message),
+        const auto convert = [&](const QStringList &arguments) {
+            return runSoffice(QStringList{"--headless"} + arguments + QStringList{"--outdir", m_dir.path()},
+                              &message);
+        };
+        QVERIFY2(convert({"--convert-to", "docx", rtf}) && convert({"--convert-to", "xlsx", csv})
+                     && convert({"--infilter=impress_pdf_import", "--convert-to", "odp", deck})
+                     && convert({"--infilter=draw_pdf_import", "--convert-to", "odg", deck}),
                  qPrintable(message));
-        QCOMPARE(pages, 1);
-        checkPsJob(last, "letter “draft”.rtf", 2);
-        QCOMPARE(userOptionsFile(), before);
-
-        // The shell-verb route: the desktop's application for the type is
-        // LibreOffice, whose print reaches the printer with the job's settings.
-        QVERIFY2(runSoffice({"--headless", "--convert-to", "odt", "--outdir", m_dir.path(), rtf}, &message),
-                 qPrintable(message));
-        const QString odt = m_dir.filePath("letter “draft”.odt");
         const QString applications = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
         QVERIFY(QDir().mkpath(applications));
-        writeFile(applications + "/dunmarrow-writer.desktop",
-                  "[Desktop Entry]\nType=Application\nName=Writer\nExec=libreoffice --writer %U\n"
-                  "MimeType=application/vnd.oasis.opendocument.text;\n");
+        writeFile(applications + "/dunmarrow-draw.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Draw\nExec=libreoffice --draw %U\n"
+                  "MimeType=application/vnd.oasis.opendocument.graphics;\n");
         writeFile(QStandardPaths::writableLocation(QStandardPaths::ConfigLocation) + "/mimeapps.list",
-                  "[Default Applications]\napplication/vnd.oasis.opendocument.text=dunmarrow-writer.desktop\n");
-        const int shellLast = PrivateCups::lastJobId(kPs);
-        QVERIFY2(printWithShellVerb(odt, kPs, true, true, false, "A4", 2, false, &pages, &message),
-                 qPrintable(message));
-        checkPsJob(shellLast, "letter “draft”.odt", 2);
-        QCOMPARE(userOptionsFile(), before);
+                  "[Default Applications]\napplication/vnd.oasis.opendocument.graphics=dunmarrow-draw.desktop\n");
+
+        const QByteArray before = userOptionsFile();
+        for (const QString name : {"letter “draft”.docx", "sheet.xlsx", "deck.odp", "deck.odg"}) {
+            PrintJob job;
+            job.path = m_dir.filePath(name);
+            job.printerName = kPs;
+            job.duplex = job.shortEdge = true;
+            job.paperKey = "A4";
+            job.copies = 2;
+            const int last = PrivateCups::lastJobId(kPs);
+            const PrintResult result = dispatchPrintJob(job);
+            QVERIFY2(result.success, qPrintable(name + ": " + result.message));
+            // A one-page sheet has nothing to print on a second side.
+            checkPsJob(last, name, 2, name != "sheet.xlsx");
+            QCOMPARE(userOptionsFile(), before);
+        }
+        QVERIFY2(convertOfficeToPdf(rtf, "auto", m_dir.filePath("letter.pdf"), &message), qPrintable(message));
+        QVERIFY(readFile(m_dir.filePath("letter.pdf")).startsWith("%PDF"));
+
+        // A run past its time is ended with everything it started.
+        setSofficeTimeLimits(10000, 200);
+        QVERIFY(!convertOfficeToPdf(rtf, "auto", m_dir.filePath("late.pdf"), &message));
+        setSofficeTimeLimits(10000, 180000);
+        QCOMPARE(message, QStringLiteral("LibreOffice did not finish within the allowed time."));
+        QTRY_COMPARE(QProcess::execute("pgrep", {"-f", "soffice.bin"}), 1);
     }
 
     // A CAJ file with no reader: the message names the readers and the
