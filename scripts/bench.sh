@@ -21,6 +21,8 @@ echo "== batch"
 "$build/bin/bench_batch"
 echo "== print cache"
 "$build/bin/bench_cache"
+echo "== LibreOffice"
+"$build/bin/bench_libreoffice"
 echo "== pdfium"
 for scenario in vector ghostscript longtext scanned longscan analyze; do
   "$build/bin/bench_pdfium" "$scenario"

@@ -19,6 +19,9 @@ namespace {
 std::atomic<int> s_startMs{10000};
 std::atomic<int> s_runMs{180000};
 constexpr int kAfterKillMs = 5000;
+// Whether LibreOffice's own print reaches the printer: not known yet (-1),
+// no (0), yes (1).
+std::atomic<int> s_printsItself{-1};
 
 QString profileArgument(const QTemporaryDir &profile)
 {
@@ -81,18 +84,23 @@ bool printWithLibreOffice(const QString &path, const QString &printerName, QStri
         return false;
     }
     // Only a new job at the printer counts as printed: a clean exit alone
-    // does not say the document went anywhere.
-    int before = 0;
-    const bool known = Platform::newestJobId(printerName, &before);
-    if (!runSoffice(commonArguments(profile)
-                        << QStringLiteral("--pt") << printerName << QDir::toNativeSeparators(path),
-                    message))
-        return false;
-    int after = 0;
-    if (!known || !Platform::newestJobId(printerName, &after) || after > before)
-        return true;
-    // LibreOffice here may print nothing (a build without printing support):
-    // its PDF of the document goes to the printer instead, with the same
+    // does not say the document went anywhere. A LibreOffice that has once
+    // printed nothing (a build without printing support) is not asked again.
+    if (s_printsItself != 0) {
+        int before = 0;
+        const bool known = Platform::newestJobId(printerName, &before);
+        if (!runSoffice(commonArguments(profile) << QStringLiteral("--pt") << printerName
+                                                 << QDir::toNativeSeparators(path),
+                        message))
+            return false;
+        int after = 0;
+        if (!known || !Platform::newestJobId(printerName, &after))
+            return true;
+        s_printsItself = after > before ? 1 : 0;
+        if (after > before)
+            return true;
+    }
+    // Its PDF of the document goes to the printer instead, with the same
     // per-user defaults the office engine has set.
     const QTemporaryDir output;
     const QString pdf = output.filePath(QStringLiteral("document.pdf"));
