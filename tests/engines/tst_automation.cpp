@@ -355,6 +355,14 @@ private Q_SLOTS:
         QVERIFY2(convertOfficeToPdf(rtf, "auto", m_dir.filePath("letter.pdf"), &message), qPrintable(message));
         QVERIFY(readFile(m_dir.filePath("letter.pdf")).startsWith("%PDF"));
 
+        // A hot folder's document caches through its PDF.
+        PrintJob cached;
+        cached.path = m_dir.filePath("letter “draft”.docx");
+        cached.printerName = kRaw;
+        cached.hotFolderId = 5;
+        const CacheResult built = buildCacheForJob(cached);
+        QVERIFY2(built.success, qPrintable(built.message));
+
         // A run past its time is ended with everything it started.
         setSofficeTimeLimits(10000, 200);
         QVERIFY(!convertOfficeToPdf(rtf, "auto", m_dir.filePath("late.pdf"), &message));
