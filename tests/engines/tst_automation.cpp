@@ -363,6 +363,10 @@ private Q_SLOTS:
         const CacheResult built = buildCacheForJob(cached);
         QVERIFY2(built.success, qPrintable(built.message));
 
+        QVERIFY(!runSoffice({"--headless", "--definitely-not-an-option"}, &message));
+        QVERIFY2(message.startsWith("LibreOffice exited with code 1: ") && message.contains("Error in option"),
+                 qPrintable(message));
+
         // A run past its time is ended with everything it started.
         setSofficeTimeLimits(10000, 200);
         QVERIFY(!convertOfficeToPdf(rtf, "auto", m_dir.filePath("late.pdf"), &message));
