@@ -92,10 +92,9 @@ bool printPdfWithAcrobat(const QString &pdfPath, const QString &printerName, boo
     // destructor), on every path.
     const auto restoreDefault = qScopeGuard([&] { restoreDefaultPrinter(savedDefault); });
     PrinterDefaultsOverride override;
-    const int duplexMode = !duplex ? 0 : shortEdge ? 2 : 1;
     if (!overridePrinterDefaults(printerName,
-                                 {std::clamp(copies, 1, 9999), duplexMode, color, paperKey,
-                                  useDriverSettings},
+                                 deviceModeSettings(copies, duplex, shortEdge, color, paperKey,
+                                                    useDriverSettings),
                                  OverrideMessages::Acrobat, &override, &text))
         return finish(false);
 

@@ -124,9 +124,9 @@ bool renderWithBuiltInEngine(const QString &renderPath, const PrintSettings &set
     const DeviceMode driverDefaults = devMode;
 
     // One copy: copies are made by sending the data again.
-    const int duplexMode = !settings.duplex ? 0 : settings.shortEdge ? 2 : 1;
-    writeSettingsToDeviceMode(&devMode, {1, duplexMode, settings.color, settings.paperSize,
-                                         settings.useDriverSettings});
+    writeSettingsToDeviceMode(&devMode, deviceModeSettings(1, settings.duplex, settings.shortEdge,
+                                                           settings.color, settings.paperSize,
+                                                           settings.useDriverSettings));
     forceResolution(&devMode, settings.resolutionDpi);
     if (documentPropertiesMerge(printer, &devMode) != IDOK)
         return fail(QStringLiteral("The printer driver rejected the cache settings."));

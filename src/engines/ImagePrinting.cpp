@@ -75,9 +75,9 @@ bool printImageWithQt(const PrintJob &job, int *pages, QString *message)
     if (!openPrinter(job.printerName, &printer) || documentPropertiesRead(printer, &devMode) != IDOK)
         return fail(withLastErrorReason(QString::fromUtf8(kJobFailed)));
     const DeviceMode driverDefaults = devMode;
-    const int duplexMode = !job.duplex ? 0 : job.shortEdge ? 2 : 1;
-    writeSettingsToDeviceMode(&devMode, {std::max(1, job.copies), duplexMode, job.color,
-                                         imagePaperKey(job.paperKey), job.useDriverSettings});
+    writeSettingsToDeviceMode(&devMode, deviceModeSettings(job.copies, job.duplex, job.shortEdge,
+                                                           job.color, imagePaperKey(job.paperKey),
+                                                           job.useDriverSettings));
     if (documentPropertiesMerge(printer, &devMode) != IDOK)
         return fail(QString::fromUtf8(kJobFailed));
 

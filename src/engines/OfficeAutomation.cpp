@@ -211,10 +211,9 @@ bool printOfficeDocument(const QString &path, const QString &officeEngine,
     const int clampedCopies = std::clamp(copies, 1, 9999);
     // Through automation the application makes the copies itself.
     PrinterDefaultsOverride override;
-    const int duplexMode = !duplex ? 0 : shortEdge ? 2 : 1;
     if (!overridePrinterDefaults(printerName,
-                                 {libreOffice ? clampedCopies : 1, duplexMode, color, paperKey,
-                                  useDriverSettings},
+                                 deviceModeSettings(libreOffice ? clampedCopies : 1, duplex, shortEdge,
+                                                    color, paperKey, useDriverSettings),
                                  OverrideMessages::Office, &override, message))
         return false;
 

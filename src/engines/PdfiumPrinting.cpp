@@ -400,9 +400,10 @@ bool printPdfWithPdfium(const PdfiumPrintRequest &request, int *pagesPrinted, QS
         return fail(QStringLiteral("Unable to read printer driver settings: ") + request.printerName);
     const DeviceMode driverDefaults = devMode;
 
-    const int duplexMode = !request.duplex ? 0 : request.shortEdge ? 2 : 1;
-    writeSettingsToDeviceMode(&devMode, {request.copies, duplexMode, request.color,
-                                         request.paperKey, request.useDriverSettings});
+    writeSettingsToDeviceMode(&devMode,
+                              deviceModeSettings(request.copies, request.duplex, request.shortEdge,
+                                                 request.color, request.paperKey,
+                                                 request.useDriverSettings));
     forceResolution(&devMode, request.forcedDpi);
     if (documentPropertiesMerge(printer, &devMode) != IDOK)
         return fail(QStringLiteral("The printer driver rejected the current print settings."));

@@ -152,6 +152,12 @@ bool readPrinterDefaults(const QString &printerName, PrinterDefaults *defaults, 
     return true;
 }
 
+DeviceModeSettings deviceModeSettings(int copies, bool duplex, bool shortEdge, bool color,
+                                      const PaperKey &paperKey, bool useDriverSettings)
+{
+    return {copies, !duplex ? 0 : shortEdge ? 2 : 1, color, paperKey, useDriverSettings};
+}
+
 void writeSettingsToDeviceMode(DeviceMode *devMode, const DeviceModeSettings &settings)
 {
     devMode->dmCopies = short(std::clamp(settings.copies, 1, 9999));

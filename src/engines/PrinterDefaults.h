@@ -35,6 +35,11 @@ struct DeviceModeSettings
     bool useDriverSettings = false;
 };
 
+// A job's settings as a settings record takes them (duplex mode from the
+// duplex and short-edge flags).
+DeviceModeSettings deviceModeSettings(int copies, bool duplex, bool shortEdge, bool color,
+                                      const PaperKey &paperKey, bool useDriverSettings);
+
 // Copies always (clamped to 1..9999); colour, duplex and paper only when the
 // driver's own settings are not to be used.
 void writeSettingsToDeviceMode(Platform::DeviceMode *devMode, const DeviceModeSettings &settings);

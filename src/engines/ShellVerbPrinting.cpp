@@ -107,10 +107,9 @@ bool printWithShellVerb(const QString &path, const QString &printerName, bool du
     }
     const auto restoreDefault = qScopeGuard([&] { restoreDefaultPrinter(savedDefault); });
     PrinterDefaultsOverride override;
-    const int duplexMode = !duplex ? 0 : shortEdge ? 2 : 1;
     if (!overridePrinterDefaults(printerName,
-                                 {std::clamp(copies, 1, 9999), duplexMode, color, paperKey,
-                                  useDriverSettings},
+                                 deviceModeSettings(copies, duplex, shortEdge, color, paperKey,
+                                                    useDriverSettings),
                                  OverrideMessages::ShellVerb, &override, message))
         return false;
 
