@@ -393,6 +393,8 @@ private Q_SLOTS:
         };
         buttonNamed(&editor, "Open printer driver settings...")->click();
         QCOMPARE(editor.duplexCombo()->currentIndex(), 1);
+        // The normal queue keeps its printer: only its own properties set it.
+        QVERIFY(!QSettings().contains("defaultPrinter"));
         QVERIFY(hasOption(userOptionsFile(), kPs, "sides", "two-sided-long-edge"));
 
         editor.printerCombo()->setCurrentIndex(1);
