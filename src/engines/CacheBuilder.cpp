@@ -179,11 +179,11 @@ PrintSettings cacheSettingsFor(const PrintJob &job, const QString &renderPath)
 }
 
 bool buildCache(const QString &renderPath, const QString &sourcePath, const PrintSettings &settings,
-                CacheBuildOutput *out, QString *error)
+                CacheResult *out)
 {
-    *out = CacheBuildOutput();
+    *out = CacheResult();
     const auto fail = [&](const QString &text) {
-        *error = text;
+        out->message = text;
         return false;
     };
     QString text;
@@ -237,10 +237,10 @@ bool buildCache(const QString &renderPath, const QString &sourcePath, const Prin
                                    "Please try again later."));
     }
 
-    out->prnPath = prn;
+    out->success = true;
+    out->cachePath = prn;
     out->pageCount = record.pageCount;
     out->compressedImagePageCount = record.compressedImagePageCount;
-    error->clear();
     return true;
 }
 
@@ -277,14 +277,6 @@ CacheResult buildCacheForJob(const PrintJob &job)
                                    "later version"));
     }
 
-    CacheBuildOutput out;
-    QString error;
-    result.success = buildCache(renderPath, job.path, cacheSettingsFor(job, renderPath), &out, &error);
-    result.message = error;
-    result.cachePath = out.prnPath;
-    result.pageCount = out.pageCount;
-    result.compressedImagePageCount = out.compressedImagePageCount;
-    result.usedAcrobat = out.usedAcrobat;
-    result.acrobatError = out.acrobatError;
+    buildCache(renderPath, job.path, cacheSettingsFor(job, renderPath), &result);
     return result;
 }

@@ -30,14 +30,7 @@ PrintSettings cacheSettingsFor(const PrintJob &job, const QString &renderPath);
 // key: Acrobat capture first when asked, else (or when it fails) the
 // built-in engine, the printer's own filters writing into the cache. The
 // data gets its final name only by an atomic rename, so an earlier cache of
-// the same key stays whole until the new one replaces it.
-struct CacheBuildOutput
-{
-    QString prnPath;
-    int pageCount = 0;
-    int compressedImagePageCount = 0;
-    bool usedAcrobat = false;
-    QString acrobatError;
-};
+// the same key stays whole until the new one replaces it. Fills the whole
+// result, its success flag included.
 bool buildCache(const QString &renderPath, const QString &sourcePath, const PrintSettings &settings,
-                CacheBuildOutput *out, QString *error);
+                CacheResult *result);

@@ -64,6 +64,17 @@ bool startApplication(DocumentClass kind, const QString &engine, Application *ap
     return false;
 }
 
+// No window and no questions; the printer, when one is named. Word takes
+// its alert level as a number, Excel as a flag.
+void quietApplication(const Application &app, const QVariant &displayAlerts,
+                      const QString &printer = QString())
+{
+    putProperty(app.object, QStringLiteral("Visible"), false);
+    putProperty(app.object, QStringLiteral("DisplayAlerts"), displayAlerts);
+    if (!printer.trimmed().isEmpty())
+        putProperty(app.object, QStringLiteral("ActivePrinter"), printer);
+}
+
 // The collection's Open: the document, or null (message set when the call
 // itself failed).
 AutomationObjectPtr openIn(const AutomationObjectPtr &application, const char *collection,
@@ -84,10 +95,7 @@ bool printWordStyle(const QString &path, const QString &engine, const QString &p
     Application app;
     if (!startApplication(DocumentClass::Writer, engine, &app, kNoApplication, message))
         return false;
-    putProperty(app.object, QStringLiteral("Visible"), false);
-    putProperty(app.object, QStringLiteral("DisplayAlerts"), 0);
-    if (!printer.trimmed().isEmpty())
-        putProperty(app.object, QStringLiteral("ActivePrinter"), printer);
+    quietApplication(app, 0, printer);
     OpenedDocument document{openIn(app.object, "Documents", {path}, message), {false}};
     if (!document.object)
         return false;
@@ -130,10 +138,7 @@ bool printExcelStyle(const QString &path, const QString &engine, const QString &
     Application app;
     if (!startApplication(DocumentClass::Spreadsheet, engine, &app, kNoApplication, message))
         return false;
-    putProperty(app.object, QStringLiteral("Visible"), false);
-    putProperty(app.object, QStringLiteral("DisplayAlerts"), false);
-    if (!printer.trimmed().isEmpty())
-        putProperty(app.object, QStringLiteral("ActivePrinter"), printer);
+    quietApplication(app, false, printer);
     OpenedDocument workbook{openIn(app.object, "Workbooks", {path}, message), {false}};
     if (!workbook.object)
         return false;
@@ -158,8 +163,7 @@ bool exportWithAutomation(const QString &source, const QString &engine, const QS
     case DocumentClass::Writer: {
         if (!start(kNoApplication))
             return false;
-        putProperty(app.object, QStringLiteral("Visible"), false);
-        putProperty(app.object, QStringLiteral("DisplayAlerts"), 0);
+        quietApplication(app, 0);
         OpenedDocument document{openIn(app.object, "Documents", {source}, message), {false}};
         return document.object && call(document.object, "ExportAsFixedFormat", {native, 17}, message);
     }
@@ -174,8 +178,7 @@ bool exportWithAutomation(const QString &source, const QString &engine, const QS
     case DocumentClass::Spreadsheet: {
         if (!start("No supported spreadsheet application is installed"))
             return false;
-        putProperty(app.object, QStringLiteral("Visible"), false);
-        putProperty(app.object, QStringLiteral("DisplayAlerts"), false);
+        quietApplication(app, false);
         OpenedDocument workbook{openIn(app.object, "Workbooks", {source}, message), {false}};
         return workbook.object && call(workbook.object, "ExportAsFixedFormat", {0, native}, message);
     }
