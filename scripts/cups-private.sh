@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # A private CUPS scheduler in a folder of its own, with test queues.
 #
-#   cups-private.sh start DIR   start it (idempotent) and add the queues
+#   cups-private.sh start DIR [CAPTURE_BACKEND]
+#                               start it (idempotent) and add the queues; with
+#                               the program's capture backend built, install
+#                               it, so temporary capture queues can be made
 #   cups-private.sh stop DIR    stop it
 #   cups-private.sh env DIR     print the CUPS_SERVER line for clients
 #   cups-private.sh demo DIR    start it with one virtual printer,
@@ -20,6 +23,7 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 cmd=${1:-}
 dir=${2:-}
+capture_backend=${3:-}
 [ -n "$cmd" ] && [ -n "$dir" ] || { echo "usage: $0 start|stop|env DIR" >&2; exit 2; }
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd)
@@ -80,6 +84,7 @@ ErrorLog $dir/log/error_log
 PageLog $dir/log/page_log
 CONF
   echo "$port" > "$dir/port"
+  install_capture_backend
 }
 
 add_queues() {
@@ -93,8 +98,16 @@ add_queues() {
   cupsreject -h "$server" Dunmarrow_Closed
 }
 
+install_capture_backend() {
+  [ -n "$capture_backend" ] || return 0
+  # Mode 0700, as installed for the system's scheduler: run as root, it
+  # gives root up for the user who listed the port.
+  install -m 700 "$capture_backend" "$dir/bin/backend/dunmarrow-capture"
+}
+
 start() {
   if is_running; then
+    install_capture_backend
     return 0
   fi
   # Jobs of an earlier run would be mistaken for this run's.

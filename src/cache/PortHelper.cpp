@@ -1,5 +1,7 @@
 #include "cache/PortHelper.h"
 
+#include "cache/CapturePort.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -132,12 +134,12 @@ int runPortHelper(const QStringList &arguments, const QString &cacheRoot, uint o
     if (cacheRoot.isEmpty() || !isSafeCapturePort(portName, cacheRoot, ownerUid))
         return PortOutsideCache;
 
-    // The capture port itself arrives with the cache builder; until then
-    // both operations report failure.
-    if (action == QLatin1String("add"))
-        return AddFailed;
+    if (action == QLatin1String("add")) {
+        removeStaleCapturePorts(cacheRoot);
+        return xcvPortCommand(QStringLiteral("AddPort"), portName) ? Success : AddFailed;
+    }
     if (action == QLatin1String("delete"))
-        return DeleteFailed;
+        return xcvPortCommand(QStringLiteral("DeletePort"), portName) ? Success : DeleteFailed;
     return UnknownAction;
 }
 

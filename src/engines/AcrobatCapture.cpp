@@ -1,13 +1,185 @@
 #include "engines/AcrobatCapture.h"
 
+#include "cache/CacheLocation.h"
+#include "cache/CapturePort.h"
+#include "engines/AcrobatPrinting.h"
 #include "engines/Dispatch.h"
+#include "platform/CapturePrinter.h"
+#include "platform/ChildProcess.h"
+#include "platform/FileLock.h"
+#include "platform/LastError.h"
+#include "platform/Spooler.h"
 
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
+#include <QMutex>
+#include <QScopeGuard>
+#include <QThread>
 
-bool captureWithAcrobat(const QString &pdfPath, const QString &, const PrintSettings &,
-                        int *pageCount, QString *error)
+#include <unistd.h>
+
+using namespace Platform;
+
+namespace {
+
+constexpr char kPrinterPrefix[] = "Quorvalent_Dunmarrow_Acrobat_Capture_";
+constexpr int kStableRounds = 10;
+
+QMutex s_captureLock;
+int s_noJobLimitMs = 30000;
+int s_totalLimitMs = 600000;
+int s_pollMs = 200;
+
+QString temporaryPrinterName()
+{
+    return QLatin1String(kPrinterPrefix)
+        + QStringLiteral("%1_%2").arg(::getpid()).arg(millisecondsSinceBoot());
+}
+
+// Temporary printers whose capture was killed: the process that made one is
+// gone (or its number now belongs to a later process).
+void removeStaleCapturePrinters()
+{
+    QList<PrinterPort> printers;
+    if (!enumPrinterPorts(&printers))
+        return;
+    for (const PrinterPort &printer : printers) {
+        if (!printer.printerName.startsWith(QLatin1String(kPrinterPrefix)))
+            continue;
+        const QString stamp = printer.printerName.mid(int(sizeof kPrinterPrefix) - 1);
+        bool pidOk = false;
+        bool tickOk = false;
+        const qint64 pid = stamp.section(QLatin1Char('_'), 0, 0).toLongLong(&pidOk);
+        const quint64 tick = stamp.section(QLatin1Char('_'), 1, 1).toULongLong(&tickOk);
+        if (pidOk && tickOk && !isProcessRunningSince(pid, tick)) {
+            purgePrinter(printer.printerName);
+            deletePrinter(printer.printerName);
+        }
+    }
+}
+
+bool addPort(const QString &port, QString *error)
+{
+    removeStaleCapturePorts(cacheDirectory());
+    if (xcvPortCommand(QStringLiteral("AddPort"), port))
+        return true;
+    return runElevatedPortHelper(port, error);
+}
+
+// The target's default settings become the temporary printer's (the
+// user's own defaults: the scheduler's came with the driver description).
+// True when they were set, and saved says how to take them away again.
+bool copyDefaultSettings(PrinterHandle &target, PrinterHandle &temporary, PrinterInfo9 *saved)
+{
+    DeviceMode devMode;
+    if (documentPropertiesRead(target, &devMode) != IDOK)
+        return false;
+    devMode.dmDeviceName = temporary.name().left(31);
+    return documentPropertiesMerge(temporary, &devMode) == IDOK && getPrinterInfo9(temporary, saved)
+        && setPrinterInfo9(temporary, devMode);
+}
+
+void removeTemporaryPrinter(const QString &name)
+{
+    purgePrinter(name);
+    deletePrinter(name);
+    for (int check = 0; check < 50; ++check) {
+        PrinterHandle gone;
+        if (!openPrinter(name, &gone))
+            return;
+        QThread::msleep(100);
+    }
+}
+
+// The data is complete when it has stayed the same, unlocked, with no job
+// left in the queue, for ten looks in a row.
+bool waitForCapture(const QString &printer, const QString &targetPath, QString *error)
+{
+    QElapsedTimer waited;
+    waited.start();
+    bool seenAnything = false;
+    qint64 previousSize = -1;
+    int stable = 0;
+    while (waited.elapsed() < s_totalLimitMs) {
+        QThread::msleep(s_pollMs);
+        const qint64 size = QFileInfo(targetPath).size();
+        const bool jobs = printerHasJobs(printer);
+        if (size == 0 && !jobs) {
+            if (!seenAnything && waited.elapsed() >= s_noJobLimitMs) {
+                *error = QStringLiteral("Acrobat did not submit a job to the temporary capture printer");
+                return false;
+            }
+            stable = 0;
+            previousSize = size;
+            continue;
+        }
+        seenAnything = true;
+        FileLock writer(targetPath);
+        const bool unlocked = size > 0 && writer.tryLock();
+        writer.unlock();
+        stable = (!unlocked || jobs || size != previousSize) ? 0 : stable + 1;
+        previousSize = size;
+        if (stable >= kStableRounds)
+            return true;
+    }
+    *error = QStringLiteral("Timed out while waiting for Acrobat to create the print cache");
+    return false;
+}
+
+// Steps from the printer on, with the port in place.
+bool captureThroughPrinter(const QString &pdfPath, const QString &targetPath,
+                           const PrintSettings &settings, int *pageCount, QString *error)
+{
+    PrinterHandle target;
+    if (!openPrinter(settings.printerName, &target)) {
+        *error = windowsErrorText(QStringLiteral("Unable to read the target printer: ") + settings.printerName);
+        return false;
+    }
+    const QString name = temporaryPrinterName();
+    if (!addCapturePrinter(name, targetPath, target)) {
+        *error = windowsErrorText(QStringLiteral("Unable to create the temporary Acrobat capture printer. "
+                                                 "Confirm administrator access and try again"));
+        return false;
+    }
+    PrinterHandle temporary;
+    PrinterInfo9 savedDefaults;
+    bool defaultsSet = false;
+    const auto removePrinter = qScopeGuard([&] {
+        if (defaultsSet)
+            restorePrinterInfo9(temporary, savedDefaults);
+        closePrinter(&temporary);
+        removeTemporaryPrinter(name);
+    });
+    if (openPrinter(name, &temporary))
+        defaultsSet = copyDefaultSettings(target, temporary, &savedDefaults);
+    closePrinter(&target);
+
+    int pages = 0;
+    QString message;
+    if (!printPdfWithAcrobat(pdfPath, name, settings.duplex, settings.shortEdge, settings.color,
+                             settings.paperSize, 1, settings.useDriverSettings, &pages, &message)) {
+        *error = QStringLiteral("Acrobat capture printing failed: ") + message;
+        return false;
+    }
+    if (!waitForCapture(name, targetPath, error))
+        return false;
+    if (QFileInfo(targetPath).size() < 1) {
+        *error = QStringLiteral("Acrobat did not create a valid PRN cache");
+        return false;
+    }
+    *pageCount = std::max(1, pages);
+    return true;
+}
+
+} // namespace
+
+bool captureWithAcrobat(const QString &pdfPath, const QString &targetPath,
+                        const PrintSettings &settings, int *pageCount, QString *error)
 {
     *pageCount = 0;
+    error->clear();
     if (!QFileInfo(pdfPath).isFile()) {
         *error = QStringLiteral("The PDF file to cache does not exist");
         return false;
@@ -16,8 +188,29 @@ bool captureWithAcrobat(const QString &pdfPath, const QString &, const PrintSett
         *error = QStringLiteral("No usable Adobe Acrobat COM component was found");
         return false;
     }
-    // The capture printer needs the capture port, which this version does
-    // not create yet: the built-in engine makes the cache.
-    *error = QStringLiteral("The Acrobat capture printer is not available in this version");
-    return false;
+    QMutexLocker captureLock(&s_captureLock);
+
+    // The port's file exists, empty, before the port does.
+    QFile::remove(targetPath);
+    QFile placeholder(targetPath);
+    if (!placeholder.open(QIODevice::WriteOnly)) {
+        *error = QStringLiteral("Unable to create the Acrobat capture-cache placeholder file");
+        return false;
+    }
+    placeholder.close();
+
+    removeStaleCapturePrinters();
+    if (!addPort(targetPath, error))
+        return false;
+    // A failed delete is left to the next elevated add, which removes ports
+    // no printer uses.
+    const auto deletePort = qScopeGuard([&] { xcvPortCommand(QStringLiteral("DeletePort"), targetPath); });
+    return captureThroughPrinter(pdfPath, targetPath, settings, pageCount, error);
+}
+
+void setCaptureTimeLimits(int noJobMs, int totalMs, int pollMs)
+{
+    s_noJobLimitMs = noJobMs;
+    s_totalLimitMs = totalMs;
+    s_pollMs = pollMs;
 }

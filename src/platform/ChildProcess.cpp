@@ -8,11 +8,24 @@
 #include <QProcess>
 
 #include <csignal>
+#include <ctime>
 #include <unistd.h>
 
 namespace Platform {
 
 namespace {
+
+// The fields of /proc/PID/stat after "pid (name) ": the name may hold
+// blanks and brackets.
+QList<QByteArray> statFields(const QString &pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray line = stat.readAll();
+    const qsizetype close = line.lastIndexOf(')');
+    return close > 0 ? line.mid(close + 2).split(' ') : QList<QByteArray>();
+}
 
 // Parent → children of every process, from /proc.
 QMultiHash<qint64, qint64> childrenOfAll()
@@ -24,14 +37,8 @@ QMultiHash<qint64, qint64> childrenOfAll()
         const qint64 pid = entry.toLongLong(&isPid);
         if (!isPid)
             continue;
-        QFile stat(proc.filePath(entry + QStringLiteral("/stat")));
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        // "pid (name) state ppid …": the name may hold blanks and brackets.
-        const QByteArray line = stat.readAll();
-        const qsizetype close = line.lastIndexOf(')');
-        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
-        if (close > 0 && fields.size() > 1)
+        const QList<QByteArray> fields = statFields(entry); // state ppid …
+        if (fields.size() > 1)
             children.insert(fields.at(1).toLongLong(), pid);
     }
     return children;
@@ -78,6 +85,24 @@ bool runToFile(const QString &program, const QStringList &arguments, const QStri
     }
     *exitCode = process.exitCode();
     return true;
+}
+
+quint64 millisecondsSinceBoot()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_BOOTTIME, &now);
+    return quint64(now.tv_sec) * 1000 + quint64(now.tv_nsec) / 1000000;
+}
+
+bool isProcessRunningSince(qint64 pid, quint64 sinceBootMs)
+{
+    // Field 22, the start time in clock ticks since boot; 20 after "state".
+    const QList<QByteArray> fields = statFields(QString::number(pid));
+    if (pid <= 0 || fields.size() < 20 || fields.at(0) == "Z")
+        return false;
+    const quint64 ticks = fields.at(19).toULongLong();
+    const quint64 startedMs = ticks * 1000 / quint64(::sysconf(_SC_CLK_TCK));
+    return startedMs <= sinceBootMs;
 }
 
 } // namespace Platform

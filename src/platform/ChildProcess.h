@@ -19,4 +19,11 @@ bool runToFile(const QString &program, const QStringList &arguments, const QStri
 // process group (found through their parents before any is killed).
 void killProcessTree(qint64 pid);
 
+// GetTickCount64: milliseconds since the system started.
+quint64 millisecondsSinceBoot();
+
+// Whether the process pid runs and was started no later than sinceBootMs
+// (a later one only reuses the number of the process that is gone).
+bool isProcessRunningSince(qint64 pid, quint64 sinceBootMs);
+
 } // namespace Platform

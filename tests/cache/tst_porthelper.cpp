@@ -1,6 +1,7 @@
 #include "TestMain.h"
 
 #include "cache/PortHelper.h"
+#include "platform/CapturePorts.h"
 
 #include <QDir>
 #include <QProcess>
@@ -31,6 +32,9 @@ class TestPortHelper : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
+        // The port list of a scheduler of our own, not the system's.
+        qputenv("CUPS_SERVERROOT", QFile::encodeName(m_dir.filePath("cups")));
+        QVERIFY(QDir().mkpath(m_dir.filePath("cups")));
         m_cache = m_dir.filePath("rip-cache");
         QVERIFY(QDir().mkpath(inCache("x/y")));
         QVERIFY(writeFile(inCache("existing.prn.tmp")));
@@ -86,11 +90,11 @@ private Q_SLOTS:
             << helperArgs("add", m_cache + "-evil/abc.prn.tmp") << 12;
         QTest::newRow("cache folder itself") << helperArgs("add", m_cache) << 12;
         QTest::newRow("other case") << helperArgs("add", m_cache.toUpper() + "/a.prn.tmp") << 12;
-        QTest::newRow("add") << helperArgs("add", port) << 13;
-        QTest::newRow("existing port file") << helperArgs("add", inCache("existing.prn.tmp")) << 13;
-        QTest::newRow("add, untrimmed upper case") << helperArgs("  ADD ", port) << 13;
-        QTest::newRow("delete") << helperArgs("delete", port) << 14;
-        QTest::newRow("nested folder") << helperArgs("delete", inCache("x/y/abc.prn.tmp")) << 14;
+        QTest::newRow("add") << helperArgs("add", port) << 0;
+        QTest::newRow("existing port file") << helperArgs("add", inCache("existing.prn.tmp")) << 0;
+        QTest::newRow("add again, untrimmed upper case") << helperArgs("  ADD ", port) << 0;
+        QTest::newRow("delete") << helperArgs("delete", port) << 0;
+        QTest::newRow("delete an unknown port") << helperArgs("delete", inCache("x/y/abc.prn.tmp")) << 0;
         QTest::newRow("dot segments, even staying inside")
             << helperArgs("delete", inCache("x/../abc.prn.tmp")) << 12;
         QTest::newRow("unknown action") << helperArgs("list", port) << 15;
@@ -104,7 +108,25 @@ private Q_SLOTS:
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, code);
+        const QByteArray listBefore = readFile(Platform::capturePortListPath());
         QCOMPARE(PortHelper::runPortHelper(arguments, m_cache, getuid()), code);
+        if (code != 0)
+            QCOMPARE(readFile(Platform::capturePortListPath()), listBefore);
+    }
+
+    void portListRecordsTheInvokingUser()
+    {
+        const QString port = inCache("listed.prn.tmp");
+        QCOMPARE(PortHelper::runPortHelper(helperArgs("add", port), m_cache, getuid()), 0);
+        QVERIFY(readFile(Platform::capturePortListPath())
+                    .contains(QByteArray::number(getuid()) + '\t' + port.toUtf8() + '\n'));
+        QCOMPARE(PortHelper::runPortHelper(helperArgs("delete", port), m_cache, getuid()), 0);
+        QVERIFY(!readFile(Platform::capturePortListPath()).contains(port.toUtf8()));
+
+        // A list that cannot be changed: the operations fail.
+        ScopedEnv broken("CUPS_SERVERROOT", "/dev/null/cups");
+        QCOMPARE(PortHelper::runPortHelper(helperArgs("add", port), m_cache, getuid()), 13);
+        QCOMPARE(PortHelper::runPortHelper(helperArgs("delete", port), m_cache, getuid()), 14);
     }
 
     // The helper runs elevated: whatever a name looks like, what it names on

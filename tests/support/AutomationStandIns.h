@@ -22,7 +22,9 @@
 // a value of the wrong kind.
 struct StandInState
 {
-    enum class Fault { None, Fail, Throw, WrongAnswer };
+    // Succeed: answers true and does nothing (a print that never reaches
+    // the spooler).
+    enum class Fault { None, Fail, Throw, WrongAnswer, Succeed };
 
     QMutex mutex;
     QString faultMember;

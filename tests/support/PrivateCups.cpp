@@ -34,6 +34,8 @@ bool connectFromEnvironment()
     // Over the socket libcups would dial the system scheduler's port for
     // some requests; the loopback address keeps every request here.
     qputenv("CUPS_SERVER", "localhost:" + port);
+    // Its configuration folder, where the capture-port list lives.
+    qputenv("CUPS_SERVERROOT", QFile::encodeName(folder));
     s_connected = true;
     return true;
 }
