@@ -1,5 +1,7 @@
 #include "engines/LibreOffice.h"
 
+#include "platform/LastError.h"
+
 #include "engines/OfficeSuites.h"
 #include "platform/ChildProcess.h"
 #include "platform/Spooler.h"
@@ -96,19 +98,25 @@ bool printWithLibreOffice(const QString &path, const QString &printerName, QStri
         int after = 0;
         if (!known || !Platform::newestJobId(printerName, &after))
             return true;
-        s_printsItself = after > before ? 1 : 0;
-        if (after > before)
+        if (after > before) {
+            s_printsItself = 1;
             return true;
+        }
     }
     // Its PDF of the document goes to the printer instead, with the same
     // per-user defaults the office engine has set.
     const QTemporaryDir output;
     const QString pdf = output.filePath(QStringLiteral("document.pdf"));
+    if (!output.isValid() || !convertWithLibreOffice(path, pdf, message))
+        return false;
+    // A document it could read, yet printed nothing: this LibreOffice does
+    // not print by itself. (One it could not read says nothing about that.)
+    if (s_printsItself == -1)
+        s_printsItself = 0;
     int job = 0;
-    if (!output.isValid() || !convertWithLibreOffice(path, pdf, message)
-        || !Platform::printPdfWithDefaults(printerName, pdf, QFileInfo(path).fileName(), &job)) {
-        if (message->isEmpty())
-            *message = QStringLiteral("LibreOffice did not send the document to the printer.");
+    if (!Platform::printPdfWithDefaults(printerName, pdf, QFileInfo(path).fileName(), &job)) {
+        *message = Platform::withLastErrorReason(
+            QStringLiteral("LibreOffice did not send the document to the printer."));
         return false;
     }
     return true;
@@ -132,7 +140,9 @@ bool convertWithLibreOffice(const QString &sourcePath, const QString &targetPdf,
     const QDir folder(output.path());
     QFileInfo pdf(folder.filePath(QFileInfo(sourcePath).completeBaseName() + QStringLiteral(".pdf")));
     if (!pdf.isFile()) {
-        const QFileInfoList found = folder.entryInfoList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Time);
+        // Hidden too: ".odt" becomes ".odt.pdf".
+        const QFileInfoList found = folder.entryInfoList({QStringLiteral("*.pdf")},
+                                                         QDir::Files | QDir::Hidden, QDir::Time);
         pdf = found.isEmpty() ? QFileInfo() : found.first();
     }
     if (!pdf.isFile() || pdf.size() <= 0) {

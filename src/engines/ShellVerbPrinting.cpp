@@ -69,8 +69,10 @@ bool runShellVerb(const QString &path, const QString &verb, const QString &param
     const QString pdf = work.filePath(QStringLiteral("document.pdf"));
     QString message;
     int job = 0;
+    // The application is there but could not read the file: say so in the
+    // code rather than claim it is missing.
     if (!work.isValid() || !convertWithLibreOffice(path, pdf, &message)) {
-        *error = ErrorNoAssociation;
+        *error = work.isValid() ? ErrorInvalidData : ErrorPathNotFound;
         return false;
     }
     if (!printPdfWithDefaults(printer, pdf, QFileInfo(path).fileName(), &job)) {

@@ -363,16 +363,56 @@ private Q_SLOTS:
         const CacheResult built = buildCacheForJob(cached);
         QVERIFY2(built.success, qPrintable(built.message));
 
+        // Documents it cannot read, or reads as nothing, and a printer gone.
+        // The user's setup stays as it was whatever happens.
+        const QString truncated = m_dir.filePath("truncated.odt");
+        writeFile(truncated, readFile(m_dir.filePath("deck.odp")).left(2000));
+        const QString emptySheet = m_dir.filePath("empty.xlsx");
+        writeFile(emptySheet, QByteArray());
+        const QString corruptDrawing = m_dir.filePath("corrupt.odg");
+        writeFile(corruptDrawing, readFile(m_dir.filePath("deck.odg")).left(2000));
+        const auto print = [&](const QString &path, const QString &printer) {
+            PrintJob job;
+            job.path = path;
+            job.printerName = printer;
+            const PrintResult result = dispatchPrintJob(job);
+            if (userOptionsFile() != before)
+                return QStringLiteral("the user's options changed");
+            return result.success ? QStringLiteral("ok") : result.message;
+        };
+        QCOMPARE(print(truncated, kPs), QStringLiteral("LibreOffice did not generate a PDF file."));
+        QCOMPARE(print(corruptDrawing, kPs),
+                 QStringLiteral("WPS Office, LibreOffice, or Microsoft Office is not installed, so this file "
+                                "cannot be printed. Install WPS Office, LibreOffice, or Microsoft Office "
+                                "and try again.（printto=13，print=13，WPS=0）"));
+        QVERIFY(print(m_dir.filePath("sheet.xlsx"), "Gone_Printer").contains("Gone_Printer"));
+        // LibreOffice reads an empty file as an empty sheet: one blank page.
+        const int beforeEmpty = PrivateCups::lastJobId(kPs);
+        QCOMPARE(print(emptySheet, kPs), QStringLiteral("ok"));
+        QVERIFY(PrivateCups::waitForJobAfter(kPs, beforeEmpty, "empty.xlsx") > 0);
+
+        // A name LibreOffice completes differently: ".odt" becomes ".odt.pdf".
+        const QString bare = m_dir.filePath(".odt");
+        QVERIFY(QFile::copy(m_dir.filePath("deck.odg"), bare));
+        QVERIFY2(convertWithLibreOffice(bare, m_dir.filePath("bare.pdf"), &message), qPrintable(message));
+        QVERIFY(readFile(m_dir.filePath("bare.pdf")).startsWith("%PDF"));
+
         QVERIFY(!runSoffice({"--headless", "--definitely-not-an-option"}, &message));
         QVERIFY2(message.startsWith("LibreOffice exited with code 1: ") && message.contains("Error in option"),
                  qPrintable(message));
 
-        // A run past its time is ended with everything it started.
+        // A run past its time is ended with everything it started, and its
+        // profile is gone.
+        const auto temporaryEntries = [] {
+            return QDir::temp().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        };
+        const QStringList temporaryBefore = temporaryEntries();
         setSofficeTimeLimits(10000, 200);
         QVERIFY(!convertOfficeToPdf(rtf, "auto", m_dir.filePath("late.pdf"), &message));
         setSofficeTimeLimits(10000, 180000);
         QCOMPARE(message, QStringLiteral("LibreOffice did not finish within the allowed time."));
         QTRY_COMPARE(QProcess::execute("pgrep", {"-f", "soffice.bin"}), 1);
+        QCOMPARE(temporaryEntries(), temporaryBefore);
     }
 
     // A CAJ file with no reader: the message names the readers and the
