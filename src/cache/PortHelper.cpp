@@ -147,6 +147,9 @@ int runPortHelper(const QStringList &arguments, const QString &cacheRoot, uint o
 
 int portHelperMain(const QStringList &arguments)
 {
+    // pkexec passes the caller's umask on: the port list it writes as root
+    // must not be writable by anyone else, not even for a moment.
+    ::umask(022);
     return PortHelper::runPortHelper(arguments, PortHelper::invokingUserCacheDirectory(),
                                      PortHelper::invokingUserId());
 }

@@ -2,15 +2,17 @@
 
 #include "cache/CacheLocation.h"
 #include "cache/CapturePort.h"
+#include "cache/PortHelper.h"
 #include "engines/AcrobatPrinting.h"
 #include "engines/Dispatch.h"
 #include "platform/CapturePrinter.h"
 #include "platform/ChildProcess.h"
 #include "platform/FileLock.h"
 #include "platform/LastError.h"
+#include "platform/LpOptions.h"
 #include "platform/Spooler.h"
 
-#include <QDeadlineTimer>
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -38,13 +40,15 @@ QString temporaryPrinterName()
         + QStringLiteral("%1_%2").arg(::getpid()).arg(millisecondsSinceBoot());
 }
 
-// Temporary printers whose capture was killed: the process that made one is
-// gone (or its number now belongs to a later process).
+// Temporary printers whose capture was killed: made before the system
+// started, or by a process that is gone (or whose number now belongs to a
+// later process). Their per-user defaults go with them.
 void removeStaleCapturePrinters()
 {
     QList<PrinterPort> printers;
     if (!enumPrinterPorts(&printers))
         return;
+    const qint64 bootedAt = QDateTime::currentSecsSinceEpoch() - qint64(millisecondsSinceBoot() / 1000);
     for (const PrinterPort &printer : printers) {
         if (!printer.printerName.startsWith(QLatin1String(kPrinterPrefix)))
             continue;
@@ -53,15 +57,25 @@ void removeStaleCapturePrinters()
         bool tickOk = false;
         const qint64 pid = stamp.section(QLatin1Char('_'), 0, 0).toLongLong(&pidOk);
         const quint64 tick = stamp.section(QLatin1Char('_'), 1, 1).toULongLong(&tickOk);
-        if (pidOk && tickOk && !isProcessRunningSince(pid, tick)) {
+        if (!pidOk || !tickOk)
+            continue;
+        if (printer.changedAt < bootedAt - 1 || !isProcessRunningSince(pid, tick)) {
             purgePrinter(printer.printerName);
             deletePrinter(printer.printerName);
+            LpOptionsLines left;
+            if (readDestinationLines(printer.printerName, &left) && !left.lines.isEmpty())
+                restoreDestinationLines(printer.printerName, LpOptionsLines{true, {}});
         }
     }
 }
 
 bool addPort(const QString &port, QString *error)
 {
+    // What the elevated helper would refuse is not added here either.
+    if (!PortHelper::isSafeCapturePort(port, cacheDirectory(), PortHelper::invokingUserId())) {
+        *error = QStringLiteral("The Acrobat capture port is not inside the cache directory");
+        return false;
+    }
     removeStaleCapturePorts(cacheDirectory());
     if (xcvPortCommand(QStringLiteral("AddPort"), port))
         return true;
@@ -94,9 +108,15 @@ void removeTemporaryPrinter(const QString &name)
 }
 
 // The data is complete when it has stayed the same, unlocked, with no job
-// left in the queue, for ten looks in a row.
+// left in the queue, for ten looks in a row. The queue is the capture's
+// own: any job of it that failed, or a second job, spoils the data.
 bool waitForCapture(const QString &printer, const QString &targetPath, QString *error)
 {
+    const auto fail = [error](const QString &text) {
+        *error = text;
+        return false;
+    };
+    const QString invalid = QStringLiteral("Acrobat did not create a valid PRN cache");
     QElapsedTimer waited;
     waited.start();
     bool seenAnything = false;
@@ -105,12 +125,20 @@ bool waitForCapture(const QString &printer, const QString &targetPath, QString *
     while (waited.elapsed() < s_totalLimitMs) {
         QThread::msleep(s_pollMs);
         const qint64 size = QFileInfo(targetPath).size();
-        const bool jobs = printerHasJobs(printer);
-        if (size == 0 && !jobs) {
-            if (!seenAnything && waited.elapsed() >= s_noJobLimitMs) {
-                *error = QStringLiteral("Acrobat did not submit a job to the temporary capture printer");
-                return false;
-            }
+        QList<PrinterJob> jobs;
+        printerJobs(printer, &jobs); // not known: no jobs
+        const auto inState = [&jobs](PrinterJob::State state) {
+            return std::any_of(jobs.cbegin(), jobs.cend(),
+                               [state](const PrinterJob &job) { return job.state == state; });
+        };
+        const bool active = inState(PrinterJob::State::Active);
+        if (inState(PrinterJob::State::Failed) || jobs.size() > 1)
+            return fail(invalid);
+        if (size == 0 && !active) {
+            if (!jobs.isEmpty())
+                return fail(invalid); // its one job ended having written nothing
+            if (!seenAnything && waited.elapsed() >= s_noJobLimitMs)
+                return fail(QStringLiteral("Acrobat did not submit a job to the temporary capture printer"));
             stable = 0;
             previousSize = size;
             continue;
@@ -119,16 +147,17 @@ bool waitForCapture(const QString &printer, const QString &targetPath, QString *
         FileLock writer(targetPath);
         const bool unlocked = size > 0 && writer.tryLock();
         writer.unlock();
-        stable = (!unlocked || jobs || size != previousSize) ? 0 : stable + 1;
+        stable = (!unlocked || active || size != previousSize) ? 0 : stable + 1;
         previousSize = size;
         if (stable >= kStableRounds)
             return true;
     }
-    *error = QStringLiteral("Timed out while waiting for Acrobat to create the print cache");
-    return false;
+    return fail(QStringLiteral("Timed out while waiting for Acrobat to create the print cache"));
 }
 
-// Steps from the printer on, with the port in place.
+// From the temporary printer on. The queue is made before its port is
+// listed: a listed port that no queue uses is stale to every other capture,
+// which may remove it.
 bool captureThroughPrinter(const QString &pdfPath, const QString &targetPath,
                            const PrintSettings &settings, int *pageCount, QString *error)
 {
@@ -155,6 +184,12 @@ bool captureThroughPrinter(const QString &pdfPath, const QString &targetPath,
     if (openPrinter(name, &temporary))
         defaultsSet = copyDefaultSettings(target, temporary, &savedDefaults);
     closePrinter(&target);
+
+    if (!addPort(targetPath, error))
+        return false;
+    // A failed delete is left to the next elevated add, which removes ports
+    // no printer uses.
+    const auto deletePort = qScopeGuard([&] { xcvPortCommand(QStringLiteral("DeletePort"), targetPath); });
 
     int pages = 0;
     QString message;
@@ -200,11 +235,6 @@ bool captureWithAcrobat(const QString &pdfPath, const QString &targetPath,
     placeholder.close();
 
     removeStaleCapturePrinters();
-    if (!addPort(targetPath, error))
-        return false;
-    // A failed delete is left to the next elevated add, which removes ports
-    // no printer uses.
-    const auto deletePort = qScopeGuard([&] { xcvPortCommand(QStringLiteral("DeletePort"), targetPath); });
     return captureThroughPrinter(pdfPath, targetPath, settings, pageCount, error);
 }
 

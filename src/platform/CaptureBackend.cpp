@@ -104,18 +104,23 @@ long listedOwner(const std::string &port)
     return owner;
 }
 
-bool becomeUser(uid_t uid)
+struct Account
 {
-    if (::geteuid() == uid)
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::string name;
+};
+
+bool becomeUser(const Account &account)
+{
+    if (::geteuid() == account.uid)
         return true;
     if (::geteuid() != 0)
         return false; // another user's port: out of reach, as it should be
-    const struct passwd *account = ::getpwuid(uid);
-    const gid_t gid = account ? account->pw_gid : static_cast<gid_t>(uid);
-    if (account ? ::initgroups(account->pw_name, gid) != 0 : ::setgroups(0, nullptr) != 0)
+    if (::initgroups(account.name.c_str(), account.gid) != 0)
         return false;
     // Checked: root must be gone for good, not just set aside.
-    return ::setgid(gid) == 0 && ::setuid(uid) == 0 && ::setuid(0) != 0;
+    return ::setgid(account.gid) == 0 && ::setuid(account.uid) == 0 && ::setuid(0) != 0;
 }
 
 bool copyAll(int from, int to)
@@ -156,12 +161,19 @@ int main(int argc, char **argv)
     const long owner = listedOwner(port);
     if (owner < 0)
         return fail("The capture port is not on the list of capture ports");
+    // Only the owner's own jobs: nobody else's data goes into their cache.
+    const struct passwd *found = ::getpwuid(static_cast<uid_t>(owner));
+    if (!found)
+        return fail("The owner of the capture port has no account");
+    const Account account{found->pw_uid, found->pw_gid, found->pw_name};
+    if (account.name != argv[2])
+        return fail("The job was not submitted by the owner of the capture port");
 
     // The job's file is opened before the rights are given up; the port after.
     int input = STDIN_FILENO;
     if (argc == 7 && (input = ::open(argv[6], O_RDONLY | O_CLOEXEC)) < 0)
         return fail("Unable to read the job's data");
-    if (!becomeUser(static_cast<uid_t>(owner)))
+    if (!becomeUser(account))
         return fail("Unable to act as the owner of the capture port");
 
     struct stat before{};

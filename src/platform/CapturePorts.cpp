@@ -78,17 +78,29 @@ bool xcvData(const QString &command, const QString &port, uint ownerUid, quint32
         *status = ErrorInvalidName;
         return true;
     }
-    FileLock lock(capturePortListPath() + QStringLiteral(".lock"));
+    const auto isListed = [&](const QList<CapturePort> &ports) {
+        return std::find_if(ports.begin(), ports.end(), [&](const CapturePort &entry) {
+            return entry.path == port && (!add || entry.ownerUid == ownerUid);
+        });
+    };
     QList<CapturePort> ports;
+    // A port already listed for this user needs no right to change the list.
+    if (add && readList(&ports) && isListed(ports) != ports.cend()) {
+        *status = ErrorAlreadyExists;
+        return true;
+    }
+    FileLock lock(capturePortListPath() + QStringLiteral(".lock"));
     if (!lock.lock(10000) || !readList(&ports))
         return false;
-    const auto listed = std::find_if(ports.begin(), ports.end(),
-                                     [&](const CapturePort &entry) { return entry.path == port; });
+    const auto listed = isListed(ports);
     if (add) {
-        if (listed != ports.end()) {
+        if (listed != ports.cend()) {
             *status = ErrorAlreadyExists;
             return true;
         }
+        // Listed for someone else, it is this user's now: the helper only
+        // adds ports inside the invoking user's own cache folder.
+        ports.removeIf([&](const CapturePort &entry) { return entry.path == port; });
         ports.append({port, ownerUid});
     } else {
         if (listed == ports.end()) {

@@ -58,8 +58,8 @@ bool enumPrinterPorts(QList<PrinterPort> *printers)
     if (!http)
         return false;
     ipp_t *request = ippNewRequest(IPP_OP_CUPS_GET_PRINTERS);
-    static const char *const wanted[] = {"printer-name", "device-uri"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
+    static const char *const wanted[] = {"printer-name", "device-uri", "printer-config-change-time"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, wanted);
     ipp_t *response = cupsDoRequest(http, request, "/");
     httpClose(http);
     const auto freeResponse = qScopeGuard([response] { ippDelete(response); });
@@ -82,6 +82,8 @@ bool enumPrinterPorts(QList<PrinterPort> *printers)
             printer.printerName = QString::fromUtf8(ippGetString(attribute, 0, nullptr));
         } else if (!strcmp(name, "device-uri")) {
             printer.port = portOfDeviceUri(ippGetString(attribute, 0, nullptr));
+        } else if (!strcmp(name, "printer-config-change-time")) {
+            printer.changedAt = ippGetInteger(attribute, 0);
         }
     }
     if (!printer.printerName.isEmpty())
@@ -113,21 +115,35 @@ bool addCapturePrinter(const QString &name, const QString &port, PrinterHandle &
                  "Quorvalent Dunmarrow capture printer");
     ippAddBoolean(request, IPP_TAG_PRINTER, "printer-is-accepting-jobs", 1);
     ippAddBoolean(request, IPP_TAG_PRINTER, "printer-is-shared", 0);
+    // Nobody else's job may end up in this user's cache.
+    ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_NAME, "requesting-user-name-allowed", nullptr, cupsUser());
     ippAddInteger(request, IPP_TAG_PRINTER, IPP_TAG_ENUM, "printer-state", IPP_PSTATE_IDLE);
     ippAddString(request, IPP_TAG_PRINTER, IPP_TAG_NAME, "printer-error-policy", nullptr, "abort-job");
     return administer(request, ppd);
 }
 
-bool printerHasJobs(const QString &name)
+bool printerJobs(const QString &name, QList<PrinterJob> *jobs)
 {
+    jobs->clear();
     http_t *http = connectToScheduler();
     if (!http)
         return false;
-    cups_job_t *jobs = nullptr;
-    const int count = cupsGetJobs2(http, &jobs, name.toUtf8().constData(), 0, CUPS_WHICHJOBS_ACTIVE);
-    cupsFreeJobs(count, jobs);
+    cups_job_t *list = nullptr;
+    const int count = cupsGetJobs2(http, &list, name.toUtf8().constData(), 0, CUPS_WHICHJOBS_ALL);
+    for (int i = 0; i < count; ++i) {
+        PrinterJob job;
+        job.id = list[i].id;
+        if (list[i].state == IPP_JSTATE_COMPLETED)
+            job.state = PrinterJob::State::Completed;
+        else if (list[i].state >= IPP_JSTATE_CANCELED)
+            job.state = PrinterJob::State::Failed;
+        jobs->append(job);
+    }
+    cupsFreeJobs(count, list);
     httpClose(http);
-    return count > 0;
+    if (count < 0)
+        setLastErrorFromCups(ErrorServerUnavailable);
+    return count >= 0;
 }
 
 bool purgePrinter(const QString &name)

@@ -7,6 +7,7 @@
 #include <QMultiHash>
 #include <QProcess>
 
+#include <cerrno>
 #include <csignal>
 #include <ctime>
 #include <unistd.h>
@@ -97,8 +98,15 @@ quint64 millisecondsSinceBoot()
 bool isProcessRunningSince(qint64 pid, quint64 sinceBootMs)
 {
     // Field 22, the start time in clock ticks since boot; 20 after "state".
+    if (pid <= 0)
+        return false;
     const QList<QByteArray> fields = statFields(QString::number(pid));
-    if (pid <= 0 || fields.size() < 20 || fields.at(0) == "Z")
+    if (fields.isEmpty()) {
+        // Hidden from us (/proc mounted hidepid) is not gone: a signal test
+        // still tells.
+        return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+    }
+    if (fields.size() < 20 || fields.at(0) == "Z")
         return false;
     const quint64 ticks = fields.at(19).toULongLong();
     const quint64 startedMs = ticks * 1000 / quint64(::sysconf(_SC_CLK_TCK));

@@ -22,6 +22,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
+#include <pwd.h>
 #include <unistd.h>
 
 using namespace Platform;
@@ -42,13 +43,16 @@ QStringList capturePrinters()
     return names;
 }
 
+// The ports of this run's cache (the scheduler outlives the run).
 QStringList listedPorts()
 {
     QList<CapturePort> ports;
     enumCapturePorts(&ports);
     QStringList paths;
-    for (const CapturePort &port : ports)
-        paths << port.path;
+    for (const CapturePort &port : ports) {
+        if (port.path.startsWith(cacheDirectory() + '/'))
+            paths << port.path;
+    }
     return paths;
 }
 
@@ -170,22 +174,27 @@ private Q_SLOTS:
         QTest::addColumn<int>("fault");
         QTest::addColumn<bool>("withAcrobat");
         QTest::addColumn<bool>("withBackend");
+        QTest::addColumn<bool>("spoilPort");
         QTest::addColumn<QString>("message");
         const int none = int(StandInState::Fault::None);
         QTest::newRow("Acrobat never submits a job")
-            << kPs << int(StandInState::Fault::Succeed) << true << true
+            << kPs << int(StandInState::Fault::Succeed) << true << true << false
             << "Acrobat did not submit a job to the temporary capture printer";
         QTest::newRow("Acrobat's print fails")
-            << kPs << int(StandInState::Fault::Fail) << true << true
+            << kPs << int(StandInState::Fault::Fail) << true << true << false
             << "Acrobat capture printing failed: ";
+        // The backend refuses a port with a second name: the job fails, and
+        // the capture says so rather than waiting for time to run out.
+        QTest::newRow("the job fails") << kPs << none << true << true << true
+                                       << "Acrobat did not create a valid PRN cache";
         QTest::newRow("target printer missing")
-            << "Gone_Printer" << none << true << true
+            << "Gone_Printer" << none << true << true << false
             << "Unable to read the target printer: Gone_Printer (Windows error 1801)";
         QTest::newRow("scheduler refuses the queue")
-            << kPs << none << true << false
+            << kPs << none << true << false << false
             << "Unable to create the temporary Acrobat capture printer. Confirm administrator "
                "access and try again (Windows error 5)";
-        QTest::newRow("no Acrobat") << kPs << none << false << true
+        QTest::newRow("no Acrobat") << kPs << none << false << true << false
                                     << "No usable Adobe Acrobat COM component was found";
     }
 
@@ -195,12 +204,21 @@ private Q_SLOTS:
         QFETCH(int, fault);
         QFETCH(bool, withAcrobat);
         QFETCH(bool, withBackend);
+        QFETCH(bool, spoilPort);
         QFETCH(QString, message);
+        const QString target = inCache("fails.prn.tmp");
 
         std::optional<AutomationStandIns> standIns;
         if (withAcrobat) {
             standIns.emplace();
             standIns->state()->setFault("PrintPagesSilent", StandInState::Fault(fault));
+            if (spoilPort) {
+                standIns->state()->beforePrint = [target] {
+                    QFile::link(target, target + ".link"); // a symbolic link does not count
+                    ::link(QFile::encodeName(target).constData(),
+                           QFile::encodeName(target + ".second").constData());
+                };
+            }
         }
         // Without its backend the scheduler refuses a queue on the device.
         const QString backend = QDir(qEnvironmentVariable("DUNMARROW_TEST_CUPS_DIR"))
@@ -211,14 +229,14 @@ private Q_SLOTS:
             if (!withBackend)
                 QFile::rename(backend + ".away", backend);
         });
-        setCaptureTimeLimits(1500, 600000, 50);
+        // A capture that ran out of time would say so instead.
+        setCaptureTimeLimits(1500, 15000, 50);
         const auto restoreLimits = qScopeGuard([] { setCaptureTimeLimits(30000, 600000, 50); });
         const QByteArray optionsBefore = userOptionsFile();
 
         int pages = -1;
         QString error;
-        QVERIFY(!captureWithAcrobat(pdf("fails.pdf"), inCache("fails.prn.tmp"), settingsFor(printer),
-                                    &pages, &error));
+        QVERIFY(!captureWithAcrobat(pdf("fails.pdf"), target, settingsFor(printer), &pages, &error));
         QVERIFY2(error.startsWith(message), qPrintable(error));
         QCOMPARE(pages, 0);
         QCOMPARE(capturePrinters(), QStringList());
@@ -275,13 +293,14 @@ private Q_SLOTS:
                 text += QByteArray::number(uid) + '\t' + path.toUtf8() + '\n';
             QVERIFY(writeFile(serverRoot.filePath("dunmarrow-capture-ports"), text));
         };
-        const auto deliver = [&](const QString &path, const QString &copies) {
+        const QString me = QString::fromUtf8(getpwuid(getuid())->pw_name);
+        const auto deliver = [&](const QString &path, const QString &copies, const QString &user = QString()) {
             QProcess backend;
             QProcessEnvironment env;
             env.insert("DEVICE_URI", QString::fromUtf8(captureDeviceUri(path)));
             env.insert("CUPS_SERVERROOT", serverRoot.path());
             backend.setProcessEnvironment(env);
-            backend.start(backendProgram(), {"7", "user", "title", copies, "", job});
+            backend.start(backendProgram(), {"7", user.isEmpty() ? me : user, "title", copies, "", job});
             backend.waitForFinished(10000);
             return backend.exitCode();
         };
@@ -290,6 +309,9 @@ private Q_SLOTS:
         QVERIFY(writeFile(good, "old"));
         list({{uint(getuid()), good}});
         QCOMPARE(deliver(good, "2"), 0);
+        QCOMPARE(readFile(good), QByteArray("JOBDATAJOBDATA"));
+        // Another user's job, into this user's port: refused.
+        QCOMPARE(deliver(good, "1", "intruder"), 1);
         QCOMPARE(readFile(good), QByteArray("JOBDATAJOBDATA"));
 
         const QString unlisted = port("unlisted.prn.tmp");

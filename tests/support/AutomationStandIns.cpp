@@ -111,6 +111,8 @@ bool printWithLp(const State &state, const QString &path, const QString &printer
         readLpOptions(&options);
         state->optionsAtPrint = options.bytes;
         state->lastPrintedTo = printer;
+        if (state->beforePrint)
+            state->beforePrint();
     }
     QStringList arguments;
     if (!printer.isEmpty())

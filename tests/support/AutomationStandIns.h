@@ -33,6 +33,7 @@ struct StandInState
     QVariant pageCountAnswer;       // page counts answered; none: the PDF's own
     QByteArray optionsAtPrint;      // the user's lpoptions while a print ran
     QString lastPrintedTo;          // printer of the last print ("" = the default)
+    std::function<void()> beforePrint; // runs as a print starts, when set
 
     void setFault(const QString &member, Fault kind);
     QStringList takeCalls();
