@@ -52,7 +52,15 @@ bool runSoffice(const QStringList &arguments, QString *message)
         *message = QStringLiteral("LibreOffice is not installed or soffice could not be found.");
         return false;
     }
+    // Its own temporary folder, removed with everything a run that had to
+    // be killed left there.
+    const QTemporaryDir scratch;
     QProcess soffice;
+    if (scratch.isValid()) {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TMPDIR"), scratch.path());
+        soffice.setProcessEnvironment(environment);
+    }
     soffice.setProcessChannelMode(QProcess::MergedChannels);
     // A group of its own, so that a run that hangs can be ended with
     // everything it started (soffice.bin included).

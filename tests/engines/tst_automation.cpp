@@ -337,8 +337,11 @@ private Q_SLOTS:
         writeFile(QStandardPaths::writableLocation(QStandardPaths::ConfigLocation) + "/mimeapps.list",
                   "[Default Applications]\napplication/vnd.oasis.opendocument.graphics=dunmarrow-draw.desktop\n");
 
+        // Plain quotes and spaces in a name pass through the desktop's command.
+        QVERIFY(QFile::copy(m_dir.filePath("deck.odg"), m_dir.filePath("plan \"A\" 2.odg")));
+
         const QByteArray before = userOptionsFile();
-        for (const QString name : {"letter “draft”.docx", "sheet.xlsx", "deck.odp", "deck.odg"}) {
+        for (const QString name : {"letter “draft”.docx", "sheet.xlsx", "deck.odp", "plan \"A\" 2.odg"}) {
             PrintJob job;
             job.path = m_dir.filePath(name);
             job.printerName = kPs;
