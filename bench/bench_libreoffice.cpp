@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -87,13 +88,22 @@ int main(int argc, char *argv[])
     // One document converted with a profile made for the run, and with the
     // profile of an earlier run.
     const QStringList one = {"--headless", "--convert-to", "pdf", "--outdir", out.path(), docs.first()};
+    // Medians of three, interleaved: one run of each is within the noise.
     const QTemporaryDir kept;
     runSoffice(QStringList{profileArgument(kept)} + one, &message);
-    const qint64 warm = timed([&] { return runSoffice(QStringList{profileArgument(kept)} + one, &message); });
-    const qint64 fresh = timed([&] {
-        const QTemporaryDir other;
-        return runSoffice(QStringList{profileArgument(other)} + one, &message);
-    });
+    QList<qint64> warmRuns;
+    QList<qint64> freshRuns;
+    for (int round = 0; round < 3; ++round) {
+        warmRuns << timed([&] { return runSoffice(QStringList{profileArgument(kept)} + one, &message); });
+        freshRuns << timed([&] {
+            const QTemporaryDir other;
+            return runSoffice(QStringList{profileArgument(other)} + one, &message);
+        });
+    }
+    std::sort(warmRuns.begin(), warmRuns.end());
+    std::sort(freshRuns.begin(), freshRuns.end());
+    const qint64 warm = warmRuns.at(1);
+    const qint64 fresh = freshRuns.at(1);
     std::printf("%d one-page .docx files: printed through LibreOffice %lld ms (%lld ms each); one soffice "
                 "converting them all %lld ms (%.1fx); a fresh profile costs %lld ms per run (one "
                 "conversion %lld ms fresh, %lld ms with a profile), %.0f%% of the printing time\n",
