@@ -1,11 +1,14 @@
 #include "app/MainWindow.h"
 
+#include "imagelayout/ImageLayoutDialog.h"
+
 #include "app/AppIdentity.h"
 #include "app/SummaryCard.h"
 #include "app/WindowGeometry.h"
 
 #include "cache/CacheStore.h"
 #include "engines/PrinterDefaults.h"
+#include "imagelayout/ImageLayoutDialog.h"
 #include "queue/BatchPrinter.h"
 #include "queue/CacheActions.h"
 #include "queue/CacheManagerDialog.h"
@@ -93,6 +96,7 @@ void MainWindow::connectControls()
             &MainWindow::editNormalQueueProperties);
     connect(m_ui.historyButton, &QPushButton::clicked, this, &MainWindow::showHistory);
     connect(m_ui.cacheButton, &QPushButton::clicked, this, &MainWindow::showCacheManager);
+    connect(m_ui.imageLayoutButton, &QPushButton::clicked, this, &MainWindow::showImageLayout);
     connect(m_ui.refreshButton, &QPushButton::clicked, this, &MainWindow::refreshPrinters);
     connect(m_ui.importButton, &QPushButton::clicked, this, &MainWindow::importFiles);
     connect(m_ui.clearButton, &QPushButton::clicked, this, &MainWindow::clearQueue);
@@ -209,10 +213,10 @@ void MainWindow::updateBatchControls()
         if (control)
             control->setEnabled(!running);
     }
-    // Their windows are not part of the program yet: shown, never enabled.
     m_ui.newHotFolderButton->setEnabled(!running);
-    for (QWidget *control : {m_ui.formsButton, m_ui.imageLayoutButton})
-        control->setEnabled(false);
+    m_ui.imageLayoutButton->setEnabled(!running);
+    // The forms designer is not part of the program yet: shown, never enabled.
+    m_ui.formsButton->setEnabled(false);
     updateHotFolderLine();
 }
 
@@ -359,6 +363,14 @@ void MainWindow::showCacheManager()
     CacheManagerDialog dialog(&m_store, folder, this);
     connect(&dialog, &CacheManagerDialog::listChanged, this, &MainWindow::reloadQueueTable);
     connect(&dialog, &CacheManagerDialog::statusMessage, this, &MainWindow::showStatus);
+    dialog.exec();
+}
+
+void MainWindow::showImageLayout()
+{
+    ImageLayoutDialog dialog(this);
+    connect(&dialog, &ImageLayoutDialog::pdfGenerated, this,
+            [this](const QString &path) { addFiles({path}); });
     dialog.exec();
 }
 

@@ -65,6 +65,8 @@ public:
     void cacheRow(int row);
     // The print caches of the current hot folder: import and delete.
     void showCacheManager();
+    // Images to a one-image-per-page PDF; each PDF written joins the list.
+    void showImageLayout();
     CacheActions *caching() const { return m_caching; }
 
     // The hot-folder tabs; the one whose id is given becomes current.
