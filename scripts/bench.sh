@@ -23,6 +23,8 @@ echo "== print cache"
 "$build/bin/bench_cache"
 echo "== LibreOffice"
 "$build/bin/bench_libreoffice"
+echo "== image layout"
+"$build/bin/bench_imagelayout"
 echo "== pdfium"
 for scenario in vector ghostscript longtext scanned longscan analyze; do
   "$build/bin/bench_pdfium" "$scenario"

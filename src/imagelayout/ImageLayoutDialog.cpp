@@ -4,6 +4,7 @@
 #include "imagelayout/ImageLoading.h"
 #include "imagelayout/LayoutPdf.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -35,7 +36,7 @@ QString fileKey(const QString &path)
     return kPathCase == Qt::CaseInsensitive ? canonical.toLower() : canonical;
 }
 
-QString styleSheet()
+QString dialogStyleSheet()
 {
     return QStringLiteral(R"(
 QDialog, QWidget { background:#f3f6fa; color:#172033;
@@ -84,7 +85,7 @@ ImageLayoutDialog::ImageLayoutDialog(QWidget *parent)
     setWindowFlag(Qt::WindowContextHelpButtonHint, false);
     setMinimumSize(900, 620);
     resize(1080, 720);
-    setStyleSheet(styleSheet());
+    setStyleSheet(dialogStyleSheet());
     buildLayout();
     updateState();
 }
@@ -198,6 +199,9 @@ void ImageLayoutDialog::addImages(const QStringList &paths)
         item->setTextAlignment(Qt::AlignCenter);
         m_list->addItem(item);
         keys.insert(key);
+        // Many large photos take seconds: each thumbnail shows as it is
+        // made, and no click lands in the middle of the adding.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     }
     renumberItems();
     if (!failures.isEmpty()) {

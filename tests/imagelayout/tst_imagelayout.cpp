@@ -172,6 +172,9 @@ private Q_SLOTS:
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(dialog.list()->viewport(), &enter);
         QVERIFY(dialog.list()->property("externalDragActive").toBool());
+        // The style sheet shows the state: the list turns light blue.
+        const QPoint corner = dialog.list()->viewport()->geometry().bottomRight() - QPoint(3, 3);
+        QCOMPARE(dialog.list()->grab().toImage().pixelColor(corner), QColor("#edf4ff"));
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, {});
         QApplication::sendEvent(dialog.list()->viewport(), &drop);
         QVERIFY(!dialog.list()->property("externalDragActive").toBool());
