@@ -73,6 +73,14 @@ public:
                        QString *error = nullptr);
     bool importHistoryRows(const QVariantList &rows, int *inserted, QString *error = nullptr);
 
+    // Form templates: the designer's layouts, most recently saved first.
+    // Paper sides are clamped to 30..2000 mm; an id below 1 inserts.
+    bool saveTemplate(int id, const QString &name, double widthMm, double heightMm,
+                      const QString &layoutJson, int *savedId = nullptr, QString *error = nullptr);
+    QVariantMap formTemplate(int id) const;
+    QVariantList formTemplates() const;
+    bool deleteTemplate(int id, QString *error = nullptr);
+
     QString connectionName() const { return m_connectionName; }
     QString databasePath() const { return m_databasePath; }
     bool isOpen() const { return m_db.isValid() && m_db.isOpen(); }
