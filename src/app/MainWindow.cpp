@@ -8,6 +8,7 @@
 
 #include "cache/CacheStore.h"
 #include "engines/PrinterDefaults.h"
+#include "forms/FormDesignerDialog.h"
 #include "imagelayout/ImageLayoutDialog.h"
 #include "queue/BatchPrinter.h"
 #include "queue/CacheActions.h"
@@ -97,6 +98,7 @@ void MainWindow::connectControls()
     connect(m_ui.historyButton, &QPushButton::clicked, this, &MainWindow::showHistory);
     connect(m_ui.cacheButton, &QPushButton::clicked, this, &MainWindow::showCacheManager);
     connect(m_ui.imageLayoutButton, &QPushButton::clicked, this, &MainWindow::showImageLayout);
+    connect(m_ui.formsButton, &QPushButton::clicked, this, &MainWindow::showFormsDesigner);
     connect(m_ui.refreshButton, &QPushButton::clicked, this, &MainWindow::refreshPrinters);
     connect(m_ui.importButton, &QPushButton::clicked, this, &MainWindow::importFiles);
     connect(m_ui.clearButton, &QPushButton::clicked, this, &MainWindow::clearQueue);
@@ -215,8 +217,7 @@ void MainWindow::updateBatchControls()
     }
     m_ui.newHotFolderButton->setEnabled(!running);
     m_ui.imageLayoutButton->setEnabled(!running);
-    // The forms designer is not part of the program yet: shown, never enabled.
-    m_ui.formsButton->setEnabled(false);
+    m_ui.formsButton->setEnabled(!running);
     updateHotFolderLine();
 }
 
@@ -363,6 +364,12 @@ void MainWindow::showCacheManager()
     CacheManagerDialog dialog(&m_store, folder, this);
     connect(&dialog, &CacheManagerDialog::listChanged, this, &MainWindow::reloadQueueTable);
     connect(&dialog, &CacheManagerDialog::statusMessage, this, &MainWindow::showStatus);
+    dialog.exec();
+}
+
+void MainWindow::showFormsDesigner()
+{
+    FormDesignerDialog dialog(&m_store, m_printers, this);
     dialog.exec();
 }
 

@@ -67,6 +67,8 @@ public:
     void showCacheManager();
     // Images to a one-image-per-page PDF; each PDF written joins the list.
     void showImageLayout();
+    // The continuous and multipart form designer.
+    void showFormsDesigner();
     CacheActions *caching() const { return m_caching; }
 
     // The hot-folder tabs; the one whose id is given becomes current.

@@ -7,6 +7,7 @@
 #include <QGraphicsSceneHoverEvent>
 #include <QGraphicsSceneMouseEvent>
 #include <QKeyEvent>
+#include <QPaintDevice>
 #include <QPainter>
 
 #include <algorithm>
@@ -184,8 +185,14 @@ void FormElementItem::paintText(QPainter *painter, const QRectF &box) const
         painter->setBrush(Qt::NoBrush);
         painter->drawRect(box);
     }
+    // Points on the paper: a scene unit is 1/3 mm whatever the device, so
+    // the size is given in scene units (1 pt = 25.4/72 mm), not in the
+    // device's points, which a printer at 1200 dpi would make fifteen
+    // times too large and a screen a third too large.
     QFont font(QStringLiteral("Segoe UI"));
-    font.setPointSize(std::clamp(m_fontSize, 5, 72));
+    const double sceneUnits = std::clamp(m_fontSize, 5, 72) * kMmPerInch / 72 * kUnitsPerMm;
+    const double dpi = painter->device() ? painter->device()->logicalDpiY() : 96;
+    font.setPointSizeF(sceneUnits * 72 / dpi);
     painter->setFont(font);
     painter->setPen(QColor(QStringLiteral("#172033")));
     int flags = Qt::AlignVCenter | Qt::TextWordWrap;

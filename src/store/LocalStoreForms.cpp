@@ -51,6 +51,10 @@ bool LocalStore::saveTemplate(int id, const QString &name, double widthMm, doubl
     query.bindValue(QStringLiteral(":time"), timestamp());
     if (!run(query, error))
         return false;
+    // The template was deleted meanwhile (another window): saving into
+    // nothing would lose the form, so it is stored anew.
+    if (id >= 1 && query.numRowsAffected() == 0)
+        return saveTemplate(0, name, widthMm, heightMm, layoutJson, savedId, error);
     if (savedId)
         *savedId = id < 1 ? query.lastInsertId().toInt() : id;
     return true;
