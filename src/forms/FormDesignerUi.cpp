@@ -5,6 +5,7 @@
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QWheelEvent>
 #include <QFormLayout>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -40,16 +41,35 @@ QPushButton *button(const QString &text, const char *objectName = nullptr, const
     return widget;
 }
 
+// Scrolling a panel must not turn the number fields the pointer passes
+// over: they take the wheel only once clicked into, and otherwise pass it
+// on, so the panel scrolls.
+template <typename Base>
+class WheelGuarded : public Base
+{
+public:
+    WheelGuarded() { this->setFocusPolicy(Qt::StrongFocus); }
+
+protected:
+    void wheelEvent(QWheelEvent *event) override
+    {
+        if (this->hasFocus())
+            Base::wheelEvent(event);
+        else
+            event->ignore();
+    }
+};
+
 QDoubleSpinBox *lengthField()
 {
-    auto *field = new QDoubleSpinBox;
+    QDoubleSpinBox *field = new WheelGuarded<QDoubleSpinBox>;
     field->setKeyboardTracking(false);
     return field;
 }
 
 QSpinBox *integerField(int low, int high, const QString &suffix = QString())
 {
-    auto *field = new QSpinBox;
+    QSpinBox *field = new WheelGuarded<QSpinBox>;
     field->setRange(low, high);
     field->setSuffix(suffix);
     field->setKeyboardTracking(false);
@@ -331,7 +351,7 @@ QString formDesignerStyleSheet()
 {
     return QStringLiteral(R"(
 QDialog { background:#f3f6fa; color:#172033; font-family:"Segoe UI"; }
-QLabel { color:#172033; }
+QLabel { color:#172033; background:transparent; }
 QLabel#PanelTitle { color:#172033; font-size:14px; font-weight:700; }
 QLabel#SelectionType { background:#eef5ff; color:#2455a6; border:1px solid #c9dcff; border-radius:6px;
   padding:8px; font-weight:700; }

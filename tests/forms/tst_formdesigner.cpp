@@ -146,6 +146,18 @@ private Q_SLOTS:
         QVERIFY2(QString::fromUtf8(info.readAllStandardOutput()).contains("Page size:       425 x 283 pts"),
                  qPrintable(pdf));
         QCOMPARE(pdfText(pdf).count("ACME & Co"), 2);
+        // A queue without custom sizes (the generic PostScript printer):
+        // the refusal, and Cancel, its default, prints nothing.
+        named<QComboBox>(dialog, "PrinterSelector")->setCurrentText(kPs);
+        const int beforePs = PrivateCups::lastJobId(kPs);
+        answerer.reply = QMessageBox::NoButton;
+        answerer.seen.clear();
+        dialog.printForm();
+        QCOMPARE(answerer.seen.last().section(" / ", 0, 0), QString("Printer did not accept custom paper"));
+        QTest::qWait(500);
+        QCOMPARE(PrivateCups::lastJobId(kPs), beforePs);
+        QVERIFY(!first->isPrintMode() && second->isSelected());
+
         const QRectF ink = inkBox(pdf, 47); // the frame: 55 × 25 mm at (20, 20), moved (2.5, -1)
         QVERIFY2(qAbs(ink.left() - 22.5) < 0.6 && qAbs(ink.top() - 19.0) < 0.6 && qAbs(ink.width() - 55) < 0.8,
                  qPrintable(QString("%1 %2 %3").arg(ink.left()).arg(ink.top()).arg(ink.width())));
