@@ -1,0 +1,234 @@
+#include "cli/FolderWatch.h"
+
+#include "engines/FileTypes.h"
+#include "store/LocalStore.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QHash>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace PrintCommand {
+
+namespace {
+
+constexpr int kQuietMs = 1500;   // a file unchanged this long is complete
+constexpr int kRetryMs = 2000;   // looking for a folder that went away
+
+int s_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(s_signalPipe[1], &byte, 1);
+}
+
+void say(const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+// One watched folder: candidates wait for quiet, then print one at a time.
+class Watch : public QObject
+{
+public:
+    Watch(const Options &options, const Target &target, LocalStore &store)
+        : m_options(options), m_target(target), m_store(store), m_folder(QDir(options.watchFolder).absolutePath())
+    {
+        m_quiet.setSingleShot(true);
+        m_quiet.setInterval(250);
+        connect(&m_quiet, &QTimer::timeout, this, &Watch::printQuietFiles);
+        connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &Watch::scan);
+        connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &Watch::touched);
+        m_retry.setInterval(kRetryMs);
+        connect(&m_retry, &QTimer::timeout, this, &Watch::reattach);
+    }
+
+    bool start(QString *error)
+    {
+        for (const char *sub : {"printed", "failed"}) {
+            const QString path = QDir(m_folder).filePath(QLatin1String(sub));
+            if (!QDir().mkpath(path) || !QFileInfo(path).isWritable()) {
+                *error = QStringLiteral("Cannot write to %1").arg(path);
+                return false;
+            }
+        }
+        if (!m_watcher.addPath(m_folder)) {
+            *error = QStringLiteral("Cannot watch %1").arg(m_folder);
+            return false;
+        }
+        say(QStringLiteral("Watching %1\n").arg(m_folder));
+        scan();
+        // Files already there are complete: they go first, at once.
+        for (auto it = m_pending.begin(); it != m_pending.end(); ++it)
+            it.value().quietSince = 0;
+        printQuietFiles();
+        return true;
+    }
+
+private:
+    struct Pending
+    {
+        qint64 size = -1;
+        qint64 quietSince = 0; // ms since epoch of the last change
+    };
+
+    void scan()
+    {
+        if (!QFileInfo(m_folder).isDir()) {
+            // Gone for a moment (unmounted, renamed back): look again later.
+            m_watcher.removePath(m_folder);
+            m_retry.start();
+            return;
+        }
+        const QFileInfoList files = QDir(m_folder).entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        for (const QFileInfo &file : files) {
+            const QString path = file.absoluteFilePath();
+            if (!isSupportedFile(path) || m_pending.contains(path))
+                continue;
+            m_pending.insert(path, Pending{file.size(), now});
+            m_watcher.addPath(path);
+        }
+        m_quiet.start();
+    }
+
+    void touched(const QString &path)
+    {
+        auto it = m_pending.find(path);
+        if (it == m_pending.end())
+            return;
+        it->size = QFileInfo(path).size();
+        it->quietSince = QDateTime::currentMSecsSinceEpoch();
+        m_quiet.start();
+    }
+
+    void reattach()
+    {
+        if (QFileInfo(m_folder).isDir() && m_watcher.addPath(m_folder)) {
+            m_retry.stop();
+            say(QStringLiteral("Watching %1 again\n").arg(m_folder));
+            scan();
+        }
+    }
+
+    void printQuietFiles()
+    {
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        bool waiting = false;
+        for (const QString &path : m_pending.keys()) {
+            if (m_stopping)
+                return;
+            Pending &pending = m_pending[path];
+            const QFileInfo file(path);
+            if (!file.exists()) { // moved away before it was printed
+                m_watcher.removePath(path);
+                m_pending.remove(path);
+                continue;
+            }
+            if (file.size() != pending.size) { // grew without a notification yet
+                pending.size = file.size();
+                pending.quietSince = now;
+            }
+            if (now - pending.quietSince < kQuietMs) {
+                waiting = true;
+                continue;
+            }
+            m_watcher.removePath(path);
+            m_pending.remove(path);
+            finish(printFile(path, m_target, m_store));
+            QCoreApplication::processEvents(); // a signal that came meanwhile
+        }
+        if (waiting && !m_stopping)
+            QTimer::singleShot(kQuietMs / 3, this, &Watch::printQuietFiles);
+    }
+
+    void finish(const FileResult &result)
+    {
+        report(result, m_options, 0, 0);
+        const QString name = QFileInfo(result.path).fileName();
+        const QString folder = QDir(m_folder).filePath(result.success ? QStringLiteral("printed")
+                                                                       : QStringLiteral("failed"));
+        const QString target = QDir(folder).filePath(freeNameIn(folder, name));
+        if (!QFile::rename(result.path, target))
+            say(QStringLiteral("%1: could not be moved to %2\n").arg(name, folder));
+        if (!result.success) {
+            QFile log(target + QStringLiteral(".log"));
+            if (log.open(QIODevice::WriteOnly))
+                log.write(result.message.toUtf8() + '\n');
+        }
+    }
+
+public:
+    bool m_stopping = false;
+
+private:
+    const Options &m_options;
+    const Target &m_target;
+    LocalStore &m_store;
+    QString m_folder;
+    QFileSystemWatcher m_watcher;
+    QHash<QString, Pending> m_pending;
+    QTimer m_quiet;
+    QTimer m_retry;
+};
+
+} // namespace
+
+QString freeNameIn(const QString &folder, const QString &fileName)
+{
+    const QDir dir(folder);
+    if (!dir.exists(fileName))
+        return fileName;
+    const QFileInfo info(fileName);
+    const QString base = info.completeBaseName();
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    for (int n = 2;; ++n) {
+        const QString candidate = QStringLiteral("%1 (%2)%3").arg(base).arg(n).arg(suffix);
+        if (!dir.exists(candidate))
+            return candidate;
+    }
+}
+
+int watchFolder(const Options &options, const Target &target, LocalStore &store)
+{
+    if (!QFileInfo(options.watchFolder).isDir()) {
+        say(QStringLiteral("dunmarrow-print: no folder %1\n").arg(options.watchFolder));
+        return UsageError;
+    }
+    if (::pipe(s_signalPipe) != 0)
+        return UsageError;
+    Watch watch(options, target, store);
+    QSocketNotifier stop(s_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stop, &QSocketNotifier::activated, [&watch] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(s_signalPipe[0], &byte, 1);
+        watch.m_stopping = true;
+        say(QStringLiteral("Stopping\n"));
+        QCoreApplication::quit();
+    });
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    QString error;
+    if (!watch.start(&error)) {
+        say(QStringLiteral("dunmarrow-print: %1\n").arg(error));
+        return UsageError;
+    }
+    if (watch.m_stopping)
+        return AllPrinted;
+    QCoreApplication::exec();
+    return AllPrinted;
+}
+
+} // namespace PrintCommand

@@ -1,0 +1,337 @@
+#include "cli/PrintCommand.h"
+
+#include "cli/FolderWatch.h"
+#include "engines/Dispatch.h"
+#include "engines/FileTypes.h"
+#include "engines/PaperKey.h"
+#include "platform/PaperCodes.h"
+#include "platform/Spooler.h"
+#include "queue/JobModel.h"
+#include "queue/RowOrder.h"
+#include "store/LocalStore.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSettings>
+
+#include <unistd.h>
+
+namespace PrintCommand {
+
+namespace {
+
+void printTo(FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+bool isKnownPaper(const QString &key)
+{
+    return key.compare(QLatin1String(kDriverDefaultPaper), Qt::CaseInsensitive) == 0
+        || key.startsWith(QLatin1String("win:")) || key.compare(QLatin1String("A4"), Qt::CaseInsensitive) == 0
+        || paperCodeForKey(key) != Platform::DMPAPER_A4;
+}
+
+// A name on one line: newlines in file names would break the report.
+QString oneLine(QString text)
+{
+    return text.replace(QLatin1Char('\n'), QStringLiteral("\\n")).replace(QLatin1Char('\r'), QStringLiteral("\\r"));
+}
+
+} // namespace
+
+bool parseArguments(const QStringList &arguments, Options *options, QString *message, int *exitCode)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Prints files and folders of files without the window, with the same engines, printer settings "
+        "and print history as Quorvalent Dunmarrow."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help."));
+    const QCommandLineOption version(QStringLiteral("version"), QStringLiteral("Show the version."));
+    const QCommandLineOption printer(QStringLiteral("printer"), QStringLiteral("Print on this printer."),
+                                     QStringLiteral("name"));
+    const QCommandLineOption hotFolder(QStringLiteral("hot-folder"),
+                                       QStringLiteral("Print with this hot folder's preset (and its caches)."),
+                                       QStringLiteral("name"));
+    const QCommandLineOption copies(QStringLiteral("copies"), QStringLiteral("Copies of each file."),
+                                    QStringLiteral("n"));
+    const QCommandLineOption duplex(QStringLiteral("duplex"), QStringLiteral("none, long or short."),
+                                    QStringLiteral("mode"));
+    const QCommandLineOption color(QStringLiteral("color"), QStringLiteral("Print in colour."));
+    const QCommandLineOption mono(QStringLiteral("mono"), QStringLiteral("Print in black and white."));
+    const QCommandLineOption paper(QStringLiteral("paper"), QStringLiteral("A paper key or name (A4, Letter, …)."),
+                                   QStringLiteral("key"));
+    const QCommandLineOption pdfEngine(QStringLiteral("pdf-engine"), QStringLiteral("pdfium or acrobat."),
+                                       QStringLiteral("engine"));
+    const QCommandLineOption officeEngine(QStringLiteral("office-engine"),
+                                          QStringLiteral("auto, microsoft, wps or libreoffice."),
+                                          QStringLiteral("engine"));
+    const QCommandLineOption add(QStringLiteral("add"),
+                                 QStringLiteral("Add the files to the normal queue or the hot folder's list "
+                                                "instead of printing them."));
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("One JSON object per file on standard output."));
+    const QCommandLineOption watch(QStringLiteral("watch"),
+                                   QStringLiteral("Keep printing files that appear in this folder; move each to "
+                                                  "printed/ or failed/ afterwards."),
+                                   QStringLiteral("folder"));
+    parser.addOptions({help, version, printer, hotFolder, copies, duplex, color, mono, paper, pdfEngine,
+                       officeEngine, add, json, watch});
+    parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Files or folders to print."),
+                                 QStringLiteral("FILE|DIR ..."));
+
+    const auto usage = [&](const QString &text) {
+        *message = QStringLiteral("dunmarrow-print: %1\nTry 'dunmarrow-print --help'.\n").arg(text);
+        *exitCode = UsageError;
+        return false;
+    };
+    if (!parser.parse(arguments))
+        return usage(parser.errorText());
+    if (parser.isSet(help)) {
+        *message = parser.helpText();
+        *exitCode = AllPrinted;
+        return false;
+    }
+    if (parser.isSet(version)) {
+        *message = QStringLiteral("dunmarrow-print 1.7.0\n");
+        *exitCode = AllPrinted;
+        return false;
+    }
+    options->inputs = parser.positionalArguments();
+    options->printer = parser.value(printer);
+    options->hotFolder = parser.value(hotFolder);
+    options->duplex = parser.value(duplex).toLower();
+    options->paper = parser.value(paper);
+    options->pdfEngine = parser.value(pdfEngine).toLower();
+    options->officeEngine = parser.value(officeEngine).toLower();
+    options->add = parser.isSet(add);
+    options->json = parser.isSet(json);
+    options->watchFolder = parser.value(watch);
+    if (parser.isSet(copies)) {
+        bool ok = false;
+        options->copies = parser.value(copies).toInt(&ok);
+        if (!ok || options->copies < 1 || options->copies > 9999)
+            return usage(QStringLiteral("--copies takes a number from 1 to 9999."));
+    }
+    if (parser.isSet(color) && parser.isSet(mono))
+        return usage(QStringLiteral("--color and --mono exclude each other."));
+    if (parser.isSet(color) || parser.isSet(mono))
+        options->color = parser.isSet(color) ? 1 : 0;
+    if (!options->printer.isEmpty() && !options->hotFolder.isEmpty())
+        return usage(QStringLiteral("--printer and --hot-folder exclude each other."));
+    if (!options->duplex.isEmpty() && !QStringList{"none", "long", "short"}.contains(options->duplex))
+        return usage(QStringLiteral("--duplex takes none, long or short."));
+    if (!options->paper.isEmpty() && !isKnownPaper(options->paper))
+        return usage(QStringLiteral("Unknown paper: %1").arg(options->paper));
+    if (!options->pdfEngine.isEmpty() && !QStringList{"pdfium", "acrobat"}.contains(options->pdfEngine))
+        return usage(QStringLiteral("--pdf-engine takes pdfium or acrobat."));
+    if (!options->officeEngine.isEmpty()
+        && !QStringList{"auto", "microsoft", "wps", "libreoffice"}.contains(options->officeEngine))
+        return usage(QStringLiteral("--office-engine takes auto, microsoft, wps or libreoffice."));
+    if (options->inputs.isEmpty() && options->watchFolder.isEmpty())
+        return usage(QStringLiteral("No files to print."));
+    if (options->add && !options->watchFolder.isEmpty())
+        return usage(QStringLiteral("--add and --watch exclude each other."));
+    return true;
+}
+
+bool resolveTarget(const Options &options, const LocalStore &store, Target *target, QString *error)
+{
+    const QSettings settings;
+    PrintJobContext context;
+    context.pdfEngine = options.pdfEngine.isEmpty()
+        ? settings.value(QStringLiteral("pdfEngine"), QStringLiteral("pdfium")).toString()
+        : options.pdfEngine;
+    context.officeEngine = options.officeEngine.isEmpty()
+        ? settings.value(QStringLiteral("officeEngine"), QStringLiteral("auto")).toString()
+        : options.officeEngine;
+    context.defaultPrinter = options.printer;
+    if (!options.hotFolder.isEmpty()) {
+        for (const QVariant &row : store.hotFolders()) {
+            const HotFolder folder = row.toMap();
+            if (folder.value(QStringLiteral("name")).toString() == options.hotFolder) {
+                context.hotFolder = folder;
+                context.hotFolderId = folder.value(QStringLiteral("id")).toInt();
+                context.hotFolderName = options.hotFolder;
+            }
+        }
+        if (context.hotFolderId < 1) {
+            *error = QStringLiteral("No hot folder is named %1").arg(options.hotFolder);
+            return false;
+        }
+    } else if (context.defaultPrinter.isEmpty()) {
+        context.defaultPrinter = settings.value(QStringLiteral("defaultPrinter")).toString();
+        if (context.defaultPrinter.isEmpty())
+            Platform::getDefaultPrinter(&context.defaultPrinter);
+    }
+    QueueEntry row;
+    PrintJob job = buildPrintJobFor(row, context);
+    // The options decide over the target's own settings.
+    if (options.copies > 0)
+        job.copies = options.copies;
+    if (!options.duplex.isEmpty() || options.color >= 0 || !options.paper.isEmpty())
+        job.useDriverSettings = false;
+    if (!options.duplex.isEmpty()) {
+        job.duplex = options.duplex != QLatin1String("none");
+        job.shortEdge = options.duplex == QLatin1String("short");
+    }
+    if (options.color >= 0)
+        job.color = options.color == 1;
+    if (!options.paper.isEmpty())
+        job.paperKey = options.paper;
+    else if (!job.useDriverSettings && job.paperKey == QLatin1String(kDriverDefaultPaper))
+        job.paperKey = QStringLiteral("A4");
+
+    QStringList printers;
+    if (job.printerName.isEmpty() || !Platform::printerNames(&printers) || !printers.contains(job.printerName)) {
+        *error = job.printerName.isEmpty() ? QStringLiteral("No printer is set up")
+                                           : QStringLiteral("No printer is named %1").arg(job.printerName);
+        return false;
+    }
+    target->prototype = job;
+    target->hotFolderId = context.hotFolderId;
+    return true;
+}
+
+QStringList expandInputs(const QStringList &inputs)
+{
+    QStringList files;
+    for (const QString &input : inputs) {
+        const QFileInfo info(input);
+        if (!info.isDir()) {
+            files << info.absoluteFilePath();
+            continue;
+        }
+        QStringList paths;
+        QStringList names;
+        const QFileInfoList entries = QDir(input).entryInfoList(QDir::Files | QDir::Readable);
+        for (const QFileInfo &entry : entries) {
+            if (isSupportedFile(entry.fileName())) {
+                paths << entry.absoluteFilePath();
+                names << entry.fileName();
+            }
+        }
+        files << sortedByName(paths, names, true);
+    }
+    return files;
+}
+
+FileResult printFile(const QString &path, const Target &target, LocalStore &store)
+{
+    FileResult result;
+    result.path = path;
+    if (!QFileInfo(path).isFile()) {
+        result.message = QStringLiteral("The file does not exist: ") + path;
+        return result;
+    }
+    if (!isSupportedFile(path)) {
+        result.message = QStringLiteral("Unsupported file type: ") + lowerSuffix(path);
+        return result;
+    }
+    PrintJob job = target.prototype;
+    job.path = path;
+    job.sourcePath = path;
+    job.displayName = QFileInfo(path).fileName();
+    PrintResult printed;
+    try {
+        printed = dispatchPrintJob(job);
+    } catch (...) {
+        printed.message = QStringLiteral("The local print component did not return a successful result.");
+    }
+    result.success = printed.success;
+    result.pages = std::max(printed.pages, printed.success ? 1 : 0);
+    result.message = printed.message;
+    if (result.success) {
+        QString error;
+        if (!store.addHistory(path, job.printerName, result.pages, job.copies, job.hotFolderId, job.hotFolderName,
+                              job.displayName, &error))
+            result.message = QStringLiteral("Printed, but the print could not be recorded: ") + error;
+    }
+    return result;
+}
+
+void report(const FileResult &result, const Options &options, int index, int total)
+{
+    const QString name = oneLine(QFileInfo(result.path).fileName());
+    const QString outcome = result.success ? QStringLiteral("printed, %1 page(s)").arg(result.pages)
+                                           : QStringLiteral("FAILED: ") + oneLine(result.message);
+    if (::isatty(STDERR_FILENO) && total > 0) {
+        const int filled = total > 0 ? index * 20 / total : 20;
+        printTo(stderr, QStringLiteral("\r\033[K%1: %2\n[%3%4] %5/%6")
+                            .arg(name, outcome, QString(filled, QLatin1Char('#')),
+                                 QString(20 - filled, QLatin1Char(' ')))
+                            .arg(index)
+                            .arg(total));
+        if (index == total)
+            printTo(stderr, QStringLiteral("\n"));
+    } else {
+        printTo(stderr, QStringLiteral("%1: %2\n").arg(name, outcome));
+    }
+    if (options.json) {
+        QJsonObject line{{QStringLiteral("file"), result.path},
+                         {QStringLiteral("printed"), result.success},
+                         {QStringLiteral("pages"), result.pages}};
+        if (!result.message.isEmpty())
+            line.insert(QStringLiteral("message"), result.message);
+        printTo(stdout, QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
+    }
+}
+
+namespace {
+
+int addToList(const QStringList &files, const Target &target, LocalStore &store)
+{
+    const RowSettings settings = recordedSettingsForNewRows(store, target.hotFolderId);
+    int failed = 0;
+    for (const QString &path : files) {
+        QString error;
+        if (!QFileInfo(path).isFile() || !isSupportedFile(path)) {
+            error = QFileInfo(path).isFile() ? QStringLiteral("Unsupported file type") : QStringLiteral("No such file");
+        } else if (store.addFile(path, target.hotFolderId, settings, &error)) {
+            printTo(stderr, QStringLiteral("%1: added\n").arg(oneLine(QFileInfo(path).fileName())));
+            continue;
+        }
+        printTo(stderr, QStringLiteral("%1: FAILED: %2\n").arg(oneLine(QFileInfo(path).fileName()), oneLine(error)));
+        ++failed;
+    }
+    return failed == 0 ? AllPrinted : SomeFailed;
+}
+
+} // namespace
+
+int run(const Options &options)
+{
+    LocalStore store;
+    QString error;
+    if (!store.open(&error)) {
+        printTo(stderr, QStringLiteral("dunmarrow-print: the local database cannot be opened: %1\n").arg(error));
+        return UsageError;
+    }
+    Target target;
+    if (!resolveTarget(options, store, &target, &error)) {
+        printTo(stderr, QStringLiteral("dunmarrow-print: %1\n").arg(error));
+        return UsageError;
+    }
+    if (!options.watchFolder.isEmpty())
+        return watchFolder(options, target, store);
+    const QStringList files = expandInputs(options.inputs);
+    if (files.isEmpty()) {
+        printTo(stderr, QStringLiteral("dunmarrow-print: no supported files in %1\n").arg(options.inputs.join(QLatin1Char(' '))));
+        return UsageError;
+    }
+    if (options.add)
+        return addToList(files, target, store);
+    int failed = 0;
+    for (int i = 0; i < files.size(); ++i) {
+        const FileResult result = printFile(files.at(i), target, store);
+        failed += result.success ? 0 : 1;
+        report(result, options, i + 1, int(files.size()));
+    }
+    return failed == 0 ? AllPrinted : SomeFailed;
+}
+
+} // namespace PrintCommand

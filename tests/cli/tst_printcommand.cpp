@@ -1,0 +1,163 @@
+#include "PdfFactory.h"
+#include "PrinterQueues.h"
+#include "QueueFixture.h"
+#include "TestMain.h"
+
+#include "store/LocalStore.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtConcurrent>
+
+#include <csignal>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QString program()
+{
+    return QFileInfo(qEnvironmentVariable("DUNMARROW_PROGRAM")).dir().filePath("dunmarrow-print");
+}
+
+Run runPrint(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program(), arguments);
+    process.waitForFinished(120000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+}
+
+int historyCount()
+{
+    LocalStore store;
+    store.open();
+    return int(store.recentHistory(100000).size());
+}
+
+} // namespace
+
+class TestPrintCommand : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString pdf(const QString &name, int pages = 1)
+    {
+        const QString path = m_dir.filePath(name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        PdfFactory::write(path, PdfFactory::textPages(pages));
+        return path;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(PrivateCups::isAvailable());
+        QVERIFY(QFileInfo(program()).isExecutable());
+        removeLocalData();
+    }
+
+    // Three files, one missing: the others print, the run says so.
+    void printsFilesAndReports()
+    {
+        const int before = PrivateCups::lastJobId(kRaw);
+        const int history = historyCount();
+        const QString odd = pdf("line\nbreak “quoted”.pdf", 2);
+        const Run run = runPrint({"--printer", kRaw, "--pdf-engine", "pdfium", "--json", pdf("first.pdf"),
+                                  m_dir.filePath("missing.pdf"), odd});
+        QCOMPARE(run.exitCode, 1);
+        const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        const QJsonObject missing = QJsonDocument::fromJson(lines.at(1).toUtf8()).object();
+        QCOMPARE(missing.value("printed").toBool(true), false);
+        QVERIFY(missing.value("message").toString().startsWith("The file does not exist: "));
+        QCOMPARE(QJsonDocument::fromJson(lines.at(2).toUtf8()).object().value("pages").toInt(), 2);
+        QVERIFY(run.err.contains("line\\nbreak “quoted”.pdf: printed, 2 page(s)"));
+        QVERIFY(PrivateCups::waitForJobAfter(kRaw, before, "first.pdf") > 0);
+        // The job's title has the newline as a blank.
+        QVERIFY(PrivateCups::waitForJobAfter(kRaw, before, "line break “quoted”.pdf") > 0);
+        QCOMPARE(historyCount(), history + 2);
+
+        for (const QStringList &bad : {QStringList{"--printer", "Nope", odd}, QStringList{"--printer", kRaw},
+                                       QStringList{"--frobnicate", odd}, QStringList{"--paper", "B99", odd},
+                                       QStringList{"--hot-folder", "Nowhere", odd}})
+            QCOMPARE(runPrint(bad).exitCode, 2);
+    }
+
+    // A hot folder's preset reaches the printer; --add fills its list.
+    void hotFolderPreset()
+    {
+        auto store = freshLocalStore();
+        QVERIFY(store->addHotFolder({"Invoices", kPs, 1, false, "A4", "#ffffff"}));
+        const int before = PrivateCups::lastJobId(kPs);
+        const QString file = pdf("invoice.pdf", 2); // one page would need no duplex
+        QCOMPARE(runPrint({"--hot-folder", "Invoices", "--pdf-engine", "pdfium", file}).exitCode, 0);
+        const int job = PrivateCups::waitForJobAfter(kPs, before, "invoice.pdf");
+        QVERIFY(PrivateCups::waitForJobOutput(kPs, job).contains("/Duplex true"));
+        QCOMPARE(runPrint({"--hot-folder", "Invoices", "--add", file}).exitCode, 0);
+        const int folderId = store->hotFolders().first().toMap().value("id").toInt();
+        QCOMPARE(store->files(folderId).size(), 1);
+    }
+
+    // A file copied in slowly prints once, when complete, and moves away;
+    // the program writing history meanwhile loses nothing.
+    void watchesAFolder()
+    {
+        const QString folder = m_dir.filePath("watched");
+        QDir().mkpath(folder);
+        const QString ready = pdf("watched/already there.pdf");
+        const int history = historyCount();
+        const int before = PrivateCups::lastJobId(kRaw);
+        QProcess watcher;
+        watcher.start(program(), {"--printer", kRaw, "--pdf-engine", "pdfium", "--watch", folder});
+        QVERIFY(watcher.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/printed/already there.pdf"), 30000);
+
+        // Written in two halves, a second apart: printed once, whole.
+        const QByteArray whole = readFile(pdf("source.pdf", 3));
+        QFile slow(folder + "/slow.pdf");
+        QVERIFY(slow.open(QIODevice::WriteOnly));
+        slow.write(whole.left(whole.size() / 2));
+        slow.flush();
+        // Meanwhile the program records prints of its own.
+        const QFuture<int> others = QtConcurrent::run([] {
+            LocalStore store;
+            store.open();
+            int added = 0;
+            for (int i = 0; i < 50; ++i)
+                added += store.addHistory(QString("/x/%1.pdf").arg(i), "P", 1, 1, 0, {}, {}) ? 1 : 0;
+            return added;
+        });
+        QTest::qWait(1000);
+        slow.write(whole.mid(whole.size() / 2));
+        slow.close();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/printed/slow.pdf"), 30000);
+        writeFile(folder + "/broken.pdf", "not a pdf");
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/failed/broken.pdf.log"), 30000);
+
+        ::kill(pid_t(watcher.processId()), SIGTERM);
+        QVERIFY(watcher.waitForFinished(30000));
+        QCOMPARE(watcher.exitCode(), 0);
+        QCOMPARE(others.result(), 50);
+        const int job = PrivateCups::waitForJobAfter(kRaw, before, "slow.pdf");
+        QVERIFY(job > 0);
+        QCOMPARE(PrivateCups::waitForJobAfter(kRaw, job, "slow.pdf", 500), 0); // once only
+        QCOMPARE(historyCount(), history + 2 + 50);
+        QCOMPARE(runPrint({"--printer", kRaw, "--watch", "/proc/1"}).exitCode, 2);
+    }
+};
+
+DUNMARROW_TEST_MAIN(TestPrintCommand)
+#include "tst_printcommand.moc"
