@@ -2,7 +2,7 @@
 """Draws the application icon (PNG, and an ICO holding the same PNG).
 
 Run it only when the icon changes; the results are committed under
-resources/icons.
+resources/icons, with the desktop theme's sizes under resources/icons/hicolor.
 """
 import struct
 import sys
@@ -36,12 +36,12 @@ SHAPES = [
 ]
 
 
-def pixel(px, py):
+def pixel(px, py, scale=1.0):
     acc = [0.0, 0.0, 0.0, 0.0]
     for sy in range(SAMPLES):
         for sx in range(SAMPLES):
-            x = px + (sx + 0.5) / SAMPLES
-            y = py + (sy + 0.5) / SAMPLES
+            x = (px + (sx + 0.5) / SAMPLES) * scale
+            y = (py + (sy + 0.5) / SAMPLES) * scale
             colour = (0, 0, 0, 0)
             for inside, c in SHAPES:
                 if inside(x, y):
@@ -52,14 +52,15 @@ def pixel(px, py):
     return bytes(int(round(a / n)) for a in acc)
 
 
-def png_bytes():
-    rows = b"".join(b"\x00" + b"".join(pixel(x, y) for x in range(SIZE)) for y in range(SIZE))
+def png_bytes(size=SIZE):
+    scale = SIZE / size  # the shapes are drawn on a 256 grid
+    rows = b"".join(b"\x00" + b"".join(pixel(x, y, scale) for x in range(size)) for y in range(size))
 
     def chunk(kind, data):
         body = kind + data
         return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
 
-    header = struct.pack(">IIBBBBB", SIZE, SIZE, 8, 6, 0, 0, 0)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
             + chunk(b"IDAT", zlib.compress(rows, 9)) + chunk(b"IEND", b""))
 
@@ -76,6 +77,10 @@ def main():
     png = png_bytes()
     (out / "app_icon.png").write_bytes(png)
     (out / "app_icon.ico").write_bytes(ico_bytes(png))
+    for size in (16, 24, 32, 48, 64, 128, 256):
+        folder = out / "hicolor" / f"{size}x{size}" / "apps"
+        folder.mkdir(parents=True, exist_ok=True)
+        (folder / "quorvalent-dunmarrow.png").write_bytes(png if size == SIZE else png_bytes(size))
 
 
 if __name__ == "__main__":

@@ -9,8 +9,11 @@ void applyApplicationIdentity(QCoreApplication &app)
     app.setApplicationName(QStringLiteral("Dunmarrow"));
     app.setOrganizationName(QStringLiteral("Quorvalent"));
     app.setApplicationVersion(QStringLiteral("1.7.0"));
-    if (auto *gui = qobject_cast<QGuiApplication *>(&app))
+    if (auto *gui = qobject_cast<QGuiApplication *>(&app)) {
         gui->setApplicationDisplayName(QStringLiteral("Quorvalent Dunmarrow"));
+        // The desktop entry that windows belong to (Wayland's app id).
+        gui->setDesktopFileName(QStringLiteral("com.quorvalent.Dunmarrow"));
+    }
 }
 
 void applyApplicationLook(QApplication &app)

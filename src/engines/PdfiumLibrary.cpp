@@ -147,11 +147,19 @@ bool Pass::reopen()
 
 } // namespace Pdfium
 
+QString installedPdfiumLibrary()
+{
+    return QStringLiteral(DUNMARROW_PDFIUM_LIBRARY);
+}
+
 QString locatePdfiumLibrary(const QString &configuredPath)
 {
     const QString appDir = QCoreApplication::applicationDirPath();
+    // Without a path of its own, the one the installed program keeps.
+    const QString configured =
+        configuredPath.trimmed().isEmpty() ? installedPdfiumLibrary() : configuredPath.trimmed();
     const QStringList candidates = {
-        configuredPath.trimmed(),
+        configured,
         qEnvironmentVariable("PDFIUM_DLL_PATH").trimmed(),
         QDir(appDir).filePath(QStringLiteral("libpdfium.so")),
         QDir(appDir).filePath(QStringLiteral("x64/libpdfium.so")),

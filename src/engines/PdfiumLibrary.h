@@ -163,9 +163,11 @@ struct PdfScanProfile
     QString error;
 };
 
-// The library to load: the configured path, PDFIUM_DLL_PATH, the program's
-// folder, its x64 folder, or the bare name for the system's loader.
+// The library to load: the configured path (else the installed program's
+// own, installedPdfiumLibrary), PDFIUM_DLL_PATH, the program's folder, its
+// x64 folder, or the bare name for the system's loader.
 QString locatePdfiumLibrary(const QString &configuredPath);
+QString installedPdfiumLibrary();
 QString pdfiumErrorText(quint32 code);
 
 // Whether a PDF is a scan, from the images of up to 24 evenly spread pages,

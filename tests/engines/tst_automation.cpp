@@ -406,10 +406,15 @@ private Q_SLOTS:
 
         // A run past its time is ended with everything it started, and its
         // profile is gone.
+        // A temporary folder of this case's own: other suites use the
+        // shared one meanwhile.
+        const QTemporaryDir privateTemp;
+        const ScopedEnv tmpdir("TMPDIR", QFile::encodeName(privateTemp.path()));
         const auto temporaryEntries = [] {
             return QDir::temp().entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
         };
         const QStringList temporaryBefore = temporaryEntries();
+        QCOMPARE(QDir::tempPath(), privateTemp.path());
         setSofficeTimeLimits(10000, 200);
         QVERIFY(!convertOfficeToPdf(rtf, "auto", m_dir.filePath("late.pdf"), &message));
         setSofficeTimeLimits(10000, 180000);
