@@ -1,6 +1,7 @@
 #include "cache/PortHelper.h"
 
 #include "cache/CapturePort.h"
+#include "platform/PathCase.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -20,14 +21,7 @@ namespace {
 constexpr auto kBase64Options =
     QByteArray::Base64UrlEncoding | QByteArray::OmitTrailingEquals;
 
-// Windows file names ignore case; here they do not, and a check that ignored
-// case would let "RIP-CACHE" pass for "rip-cache".
-constexpr Qt::CaseSensitivity kPathCase =
-#if defined(Q_OS_WIN) || defined(Q_OS_DARWIN)
-    Qt::CaseInsensitive;
-#else
-    Qt::CaseSensitive;
-#endif
+using Platform::kPathCase;
 
 QString cleanNativePath(const QString &path)
 {

@@ -3,6 +3,7 @@
 #include "imagelayout/ImageListWidget.h"
 #include "imagelayout/ImageLoading.h"
 #include "imagelayout/LayoutPdf.h"
+#include "platform/PathCase.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,17 +24,10 @@ namespace {
 constexpr int kPathRole = Qt::UserRole + 1;
 
 // Letter case tells files apart where the file system says so.
-constexpr Qt::CaseSensitivity kPathCase =
-#if defined(Q_OS_WIN) || defined(Q_OS_DARWIN)
-    Qt::CaseInsensitive;
-#else
-    Qt::CaseSensitive;
-#endif
-
 QString fileKey(const QString &path)
 {
     const QString canonical = QFileInfo(path).canonicalFilePath();
-    return kPathCase == Qt::CaseInsensitive ? canonical.toLower() : canonical;
+    return Platform::kPathCase == Qt::CaseInsensitive ? canonical.toLower() : canonical;
 }
 
 QString dialogStyleSheet()

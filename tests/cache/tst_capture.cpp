@@ -83,12 +83,7 @@ class TestCapture : public QObject
 
     QTemporaryDir m_dir;
 
-    QString pdf(const QString &name, int pages = 2)
-    {
-        const QString path = m_dir.filePath(name);
-        PdfFactory::write(path, PdfFactory::textPages(pages));
-        return path;
-    }
+    QString pdf(const QString &name, int pages = 2) { return PdfFactory::textPdf(m_dir.path(), name, pages); }
 
 private Q_SLOTS:
     void initTestCase()

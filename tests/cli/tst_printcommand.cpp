@@ -53,13 +53,7 @@ class TestPrintCommand : public QObject
 
     QTemporaryDir m_dir;
 
-    QString pdf(const QString &name, int pages = 1)
-    {
-        const QString path = m_dir.filePath(name);
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        PdfFactory::write(path, PdfFactory::textPages(pages));
-        return path;
-    }
+    QString pdf(const QString &name, int pages = 1) { return PdfFactory::textPdf(m_dir.path(), name, pages); }
 
 private Q_SLOTS:
     void initTestCase()

@@ -49,8 +49,7 @@ class TestBatch : public QObject
 
     QString addPdf(const QString &name, int pages = 1)
     {
-        const QString path = m_list->files.filePath(name);
-        PdfFactory::write(path, PdfFactory::textPages(pages));
+        const QString path = PdfFactory::textPdf(m_list->files.path(), name, pages);
         m_list->store.addFile(path, 0, RowSettings{});
         return path;
     }

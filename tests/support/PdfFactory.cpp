@@ -1,5 +1,8 @@
 #include "PdfFactory.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 #define POINTERHOLDER_TRANSITION 4
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFPageDocumentHelper.hh>
@@ -212,6 +215,14 @@ QList<Page> scannedPages(int count, int pixelWidth, int pixelHeight)
         pages << page;
     }
     return pages;
+}
+
+QString textPdf(const QString &folder, const QString &name, int pages)
+{
+    const QString path = QDir(folder).filePath(name);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    write(path, textPages(pages));
+    return path;
 }
 
 } // namespace PdfFactory

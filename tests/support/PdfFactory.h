@@ -47,6 +47,9 @@ bool write(const QString &path, const QList<Page> &pages, const QString &userPas
 
 // Convenience: n text pages of one size.
 QList<Page> textPages(int count, QSizeF size = QSizeF(595, 842));
+// Convenience: a PDF of n text pages written at folder/name (folders made);
+// its path.
+QString textPdf(const QString &folder, const QString &name, int pages);
 // Convenience: n scanned pages, a full-page JPEG and OCR text each.
 QList<Page> scannedPages(int count, int pixelWidth = 1240, int pixelHeight = 1754);
 
