@@ -9,12 +9,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
-#include <QHash>
+#include <QMap>
+#include <QSet>
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace PrintCommand {
@@ -25,11 +28,27 @@ constexpr int kQuietMs = 1500;   // a file unchanged this long is complete
 constexpr int kRetryMs = 2000;   // looking for a folder that went away
 
 int s_signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t s_stopRequested = 0;
 
+// Only what is safe in a handler: a flag and a write. The handler is reset
+// by its first signal, so a second one ends a print that hangs.
 void onSignal(int)
 {
+    const int saved = errno;
+    s_stopRequested = 1;
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = ::write(s_signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+void installStopHandlers()
+{
+    struct sigaction action{};
+    action.sa_handler = onSignal;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
 }
 
 void say(const QString &text)
@@ -48,6 +67,9 @@ public:
     {
         m_quiet.setSingleShot(true);
         m_quiet.setInterval(250);
+        m_recheck.setSingleShot(true);
+        m_recheck.setInterval(kQuietMs / 3);
+        connect(&m_recheck, &QTimer::timeout, this, &Watch::printQuietFiles);
         connect(&m_quiet, &QTimer::timeout, this, &Watch::printQuietFiles);
         connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &Watch::scan);
         connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &Watch::touched);
@@ -57,6 +79,12 @@ public:
 
     bool start(QString *error)
     {
+        // Each file is moved out of the folder after its print: without that
+        // right it would stay and be printed again.
+        if (!QFileInfo(m_folder).isWritable()) {
+            *error = QStringLiteral("Cannot write to %1").arg(m_folder);
+            return false;
+        }
         for (const char *sub : {"printed", "failed"}) {
             const QString path = QDir(m_folder).filePath(QLatin1String(sub));
             if (!QDir().mkpath(path) || !QFileInfo(path).isWritable()) {
@@ -84,6 +112,14 @@ private:
         qint64 quietSince = 0; // ms since epoch of the last change
     };
 
+    // A file once printed is not printed again, even when it could not be
+    // moved away: its name, size and time of change.
+    static QString handledKey(const QFileInfo &file)
+    {
+        return file.absoluteFilePath() + QLatin1Char('|') + QString::number(file.size()) + QLatin1Char('|')
+            + QString::number(file.lastModified().toMSecsSinceEpoch());
+    }
+
     void scan()
     {
         if (!QFileInfo(m_folder).isDir()) {
@@ -96,7 +132,7 @@ private:
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         for (const QFileInfo &file : files) {
             const QString path = file.absoluteFilePath();
-            if (!isSupportedFile(path) || m_pending.contains(path))
+            if (!isSupportedFile(path) || m_pending.contains(path) || m_handled.contains(handledKey(file)))
                 continue;
             m_pending.insert(path, Pending{file.size(), now});
             m_watcher.addPath(path);
@@ -123,35 +159,43 @@ private:
         }
     }
 
+    // In name order, one at a time; a call while a print runs (its own
+    // timer) waits for the next round.
     void printQuietFiles()
     {
+        if (m_printing)
+            return;
+        m_printing = true;
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         bool waiting = false;
         for (const QString &path : m_pending.keys()) {
-            if (m_stopping)
-                return;
-            Pending &pending = m_pending[path];
+            if (s_stopRequested)
+                break;
+            const auto it = m_pending.find(path);
+            if (it == m_pending.end())
+                continue;
             const QFileInfo file(path);
             if (!file.exists()) { // moved away before it was printed
                 m_watcher.removePath(path);
-                m_pending.remove(path);
+                m_pending.erase(it);
                 continue;
             }
-            if (file.size() != pending.size) { // grew without a notification yet
-                pending.size = file.size();
-                pending.quietSince = now;
+            if (file.size() != it->size) { // grew without a notification yet
+                it->size = file.size();
+                it->quietSince = now;
             }
-            if (now - pending.quietSince < kQuietMs) {
+            if (now - it->quietSince < kQuietMs) {
                 waiting = true;
                 continue;
             }
             m_watcher.removePath(path);
-            m_pending.remove(path);
+            m_pending.erase(it);
+            m_handled.insert(handledKey(file));
             finish(printFile(path, m_target, m_store));
-            QCoreApplication::processEvents(); // a signal that came meanwhile
         }
-        if (waiting && !m_stopping)
-            QTimer::singleShot(kQuietMs / 3, this, &Watch::printQuietFiles);
+        m_printing = false;
+        if (waiting && !s_stopRequested)
+            m_recheck.start();
     }
 
     void finish(const FileResult &result)
@@ -170,17 +214,17 @@ private:
         }
     }
 
-public:
-    bool m_stopping = false;
-
 private:
     const Options &m_options;
     const Target &m_target;
     LocalStore &m_store;
     QString m_folder;
     QFileSystemWatcher m_watcher;
-    QHash<QString, Pending> m_pending;
+    QMap<QString, Pending> m_pending; // by name: printed in name order
+    QSet<QString> m_handled;
+    bool m_printing = false;
     QTimer m_quiet;
+    QTimer m_recheck;
     QTimer m_retry;
 };
 
@@ -207,25 +251,23 @@ int watchFolder(const Options &options, const Target &target, LocalStore &store)
         say(QStringLiteral("dunmarrow-print: no folder %1\n").arg(options.watchFolder));
         return UsageError;
     }
-    if (::pipe(s_signalPipe) != 0)
+    if (::pipe2(s_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return UsageError;
     Watch watch(options, target, store);
     QSocketNotifier stop(s_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stop, &QSocketNotifier::activated, [&watch] {
+    QObject::connect(&stop, &QSocketNotifier::activated, [] {
         char byte = 0;
         [[maybe_unused]] const ssize_t got = ::read(s_signalPipe[0], &byte, 1);
-        watch.m_stopping = true;
         say(QStringLiteral("Stopping\n"));
         QCoreApplication::quit();
     });
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
+    installStopHandlers();
     QString error;
     if (!watch.start(&error)) {
         say(QStringLiteral("dunmarrow-print: %1\n").arg(error));
         return UsageError;
     }
-    if (watch.m_stopping)
+    if (s_stopRequested)
         return AllPrinted;
     QCoreApplication::exec();
     return AllPrinted;

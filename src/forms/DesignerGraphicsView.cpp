@@ -56,7 +56,8 @@ void DesignerGraphicsView::fitCanvas()
 
 void DesignerGraphicsView::wheelEvent(QWheelEvent *event)
 {
-    if (!(event->modifiers() & Qt::ControlModifier)) {
+    // Ctrl with a sideways scroll is no zoom.
+    if (!(event->modifiers() & Qt::ControlModifier) || event->angleDelta().y() == 0) {
         QGraphicsView::wheelEvent(event);
         return;
     }

@@ -19,6 +19,8 @@
 #include <QSignalBlocker>
 #include <QSpinBox>
 
+#include <cmath>
+
 using namespace Forms;
 
 double FormDesignerDialog::millimetres(const QDoubleSpinBox *field) const
@@ -157,7 +159,15 @@ void FormDesignerDialog::applyProperties()
     element->setRows(ui.rows->value());
     element->setColumns(ui.columns->value());
     element->setAlignment(ui.alignment->currentData().toString());
-    element->setPos(millimetres(ui.x) * kUnitsPerMm, millimetres(ui.y) * kUnitsPerMm);
+    // Only a position the user changed is set: the fields hold it rounded
+    // to their decimals, and setting that back would move an element that
+    // was placed off the field's grid whenever another value changes.
+    const auto shown = [this](const QDoubleSpinBox *field, double units) {
+        const double value = m_inches ? units / kUnitsPerMm / kMmPerInch : units / kUnitsPerMm;
+        return std::abs(field->value() - value) < std::pow(10.0, -field->decimals()) / 2;
+    };
+    if (!shown(ui.x, element->pos().x()) || !shown(ui.y, element->pos().y()))
+        element->setPos(millimetres(ui.x) * kUnitsPerMm, millimetres(ui.y) * kUnitsPerMm);
     m_panelUpdating = false;
     element->update();
     scheduleHistory();

@@ -174,12 +174,18 @@ void FormDesignerDialog::printForm()
     const QRectF target(offsetX * dpiX / kMmPerInch, offsetY * dpiY / kMmPerInch, width * dpiX / kMmPerInch,
                         height * dpiY / kMmPerInch);
     m_scene->render(&painter, target, m_scene->sceneRect(), Qt::IgnoreAspectRatio);
-    painter.end();
+    // Ending the painting submits the job: a refusal there is no success.
+    const bool submitted = painter.end() && printer.printerState() != QPrinter::Error;
 
     leavePrintMode(m_scene, elements);
     for (QGraphicsItem *item : selected) {
         if (item->scene() == m_scene)
             item->setSelected(true);
+    }
+    if (!submitted) {
+        QMessageBox::warning(this, QStringLiteral("Print failed"),
+                             QStringLiteral("Unable to create the print job. Check the printer."));
+        return;
     }
     QMessageBox::information(this, QStringLiteral("Print submitted"),
                              printReport(width, height, offsetX, offsetY, m_ui->workflow->currentData().toString(),

@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QSet>
 #include <QStandardPaths>
+
+#include <utility>
 #include <QVBoxLayout>
 
 namespace {
@@ -172,10 +174,34 @@ void ImageLayoutDialog::upload()
 
 void ImageLayoutDialog::addImages(const QStringList &paths)
 {
+    // Files dropped while an add runs (it lets the window repaint) join
+    // it, rather than start a second add beside it.
+    if (m_adding) {
+        m_waitingPaths << paths;
+        return;
+    }
+    m_adding = true;
+    QStringList queue = paths;
+    QStringList failures;
+    while (!queue.isEmpty()) {
+        addImageBatch(queue, &failures);
+        queue = std::exchange(m_waitingPaths, QStringList());
+    }
+    m_adding = false;
+    renumberItems();
+    if (!failures.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Some files could not be added"),
+                             QStringLiteral("The following files are invalid images or could not be "
+                                            "read:\n\n%1")
+                                 .arg(failures.join(QLatin1Char('\n'))));
+    }
+}
+
+void ImageLayoutDialog::addImageBatch(const QStringList &paths, QStringList *failures)
+{
     QSet<QString> keys;
     for (const QString &path : imagePaths())
         keys.insert(fileKey(path));
-    QStringList failures;
     for (const QString &path : paths) {
         const QString key = fileKey(path);
         if (key.isEmpty() || keys.contains(key))
@@ -184,7 +210,7 @@ void ImageLayoutDialog::addImages(const QStringList &paths)
         const QImage thumbnail = makeThumbnail(path, &error);
         const QFileInfo file(path);
         if (thumbnail.isNull()) {
-            failures << QStringLiteral("%1：%2").arg(file.fileName(), error);
+            *failures << QStringLiteral("%1：%2").arg(file.fileName(), error);
             continue;
         }
         auto *item = new QListWidgetItem(QIcon(QPixmap::fromImage(thumbnail)), file.fileName());
@@ -196,13 +222,6 @@ void ImageLayoutDialog::addImages(const QStringList &paths)
         // Many large photos take seconds: each thumbnail shows as it is
         // made, and no click lands in the middle of the adding.
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-    renumberItems();
-    if (!failures.isEmpty()) {
-        QMessageBox::warning(this, QStringLiteral("Some files could not be added"),
-                             QStringLiteral("The following files are invalid images or could not be "
-                                            "read:\n\n%1")
-                                 .arg(failures.join(QLatin1Char('\n'))));
     }
 }
 
@@ -252,11 +271,15 @@ void ImageLayoutDialog::generatePdf()
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty())
         folder = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    const QString chosen = QFileDialog::getSaveFileName(this, QStringLiteral("Generate PDF"),
-                                                        folder + QStringLiteral("/Image layout.pdf"),
-                                                        QStringLiteral("PDF File (*.pdf)"));
-    if (chosen.isEmpty())
+    // The suffix is added by the dialog, so that its question about
+    // overwriting is asked for the file really written.
+    QFileDialog dialog(this, QStringLiteral("Generate PDF"), folder + QStringLiteral("/Image layout.pdf"),
+                       QStringLiteral("PDF File (*.pdf)"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("pdf"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return;
+    const QString chosen = dialog.selectedFiles().constFirst();
     const QString path = layoutPdfPath(chosen);
     const LayoutPdfResult result = writeLayoutPdf(imagePaths(), path);
     const QString failed = QStringLiteral("Generation failed");

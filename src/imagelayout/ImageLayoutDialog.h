@@ -35,6 +35,7 @@ private:
     void upload();
     void removeSelected();
     void clearImages();
+    void addImageBatch(const QStringList &paths, QStringList *failures);
 
     ImageListWidget *m_list = nullptr;
     QLabel *m_emptyState = nullptr;
@@ -42,4 +43,6 @@ private:
     QPushButton *m_removeButton = nullptr;
     QPushButton *m_clearButton = nullptr;
     QPushButton *m_generateButton = nullptr;
+    bool m_adding = false;
+    QStringList m_waitingPaths;
 };
