@@ -1,9 +1,8 @@
 #include "engines/LibreOffice.h"
 
-#include "platform/LastError.h"
-
 #include "engines/OfficeSuites.h"
 #include "platform/ChildProcess.h"
+#include "platform/LastError.h"
 #include "platform/Spooler.h"
 
 #include <QDir>
@@ -12,6 +11,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
+
+#include <csignal>
 
 #include <atomic>
 #include <unistd.h>
@@ -70,12 +71,16 @@ bool runSoffice(const QStringList &arguments, QString *message)
         *message = QStringLiteral("Unable to start LibreOffice: ") + soffice.errorString();
         return false;
     }
+    const qint64 group = soffice.processId();
     if (!soffice.waitForFinished(s_runMs)) {
-        Platform::killProcessTree(soffice.processId());
+        Platform::killProcessTree(group);
         soffice.waitForFinished(kAfterKillMs);
         *message = QStringLiteral("LibreOffice did not finish within the allowed time.");
         return false;
     }
+    // Whatever it left running in its group (a soffice.bin still at work)
+    // would hold the profile and the document after the run: ended too.
+    ::kill(-pid_t(group), SIGKILL);
     if (soffice.exitStatus() != QProcess::NormalExit || soffice.exitCode() != 0) {
         const QString output = QString::fromLocal8Bit(soffice.readAll()).trimmed();
         *message = QStringLiteral("LibreOffice exited with code %1: %2")
@@ -96,17 +101,17 @@ bool printWithLibreOffice(const QString &path, const QString &printerName, QStri
     // Only a new job at the printer counts as printed: a clean exit alone
     // does not say the document went anywhere. A LibreOffice that has once
     // printed nothing (a build without printing support) is not asked again.
-    if (s_printsItself != 0) {
-        int before = 0;
-        const bool known = Platform::newestJobId(printerName, &before);
+    // When the printer's jobs cannot be read, its own print is not tried
+    // at all, and when they cannot be read afterwards its PDF is printed
+    // too: a print that cannot be seen is never reported as done.
+    int before = 0;
+    if (s_printsItself != 0 && Platform::newestJobId(printerName, &before)) {
         if (!runSoffice(commonArguments(profile) << QStringLiteral("--pt") << printerName
                                                  << QDir::toNativeSeparators(path),
                         message))
             return false;
         int after = 0;
-        if (!known || !Platform::newestJobId(printerName, &after))
-            return true;
-        if (after > before) {
+        if (Platform::newestJobId(printerName, &after) && after > before) {
             s_printsItself = 1;
             return true;
         }
