@@ -14,6 +14,7 @@
 
 #include <csignal>
 
+#include <algorithm>
 #include <atomic>
 #include <unistd.h>
 
@@ -110,8 +111,13 @@ bool printWithLibreOffice(const QString &path, const QString &printerName, QStri
                                                  << QDir::toNativeSeparators(path),
                         message))
             return false;
-        int after = 0;
-        if (Platform::newestJobId(printerName, &after) && after > before) {
+        // Its own job, not any new one: others print on the same printer.
+        QList<Platform::JobSummary> jobs;
+        const QString name = QFileInfo(path).completeBaseName();
+        if (Platform::jobsSince(printerName, before, &jobs)
+            && std::any_of(jobs.cbegin(), jobs.cend(), [&](const Platform::JobSummary &job) {
+                   return job.user == Platform::jobUser() && job.title.contains(name);
+               })) {
             s_printsItself = 1;
             return true;
         }

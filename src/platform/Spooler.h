@@ -64,6 +64,18 @@ bool printPdfWithDefaults(const QString &printer, const QString &pdfFile, const 
 // (EnumJobs, all jobs of every user). False when the scheduler does not answer.
 bool newestJobId(const QString &printer, int *jobId);
 
+// The jobs of a printer newer than afterId, of every user, with their
+// titles and owners. False when the scheduler does not answer.
+struct JobSummary
+{
+    int id = 0;
+    QString title;
+    QString user;
+};
+bool jobsSince(const QString &printer, int afterId, QList<JobSummary> *jobs);
+// The user jobs are submitted as.
+QString jobUser();
+
 // How long any request waits for the scheduler to answer (15 s unless set).
 void setSchedulerTimeout(int milliseconds);
 void closePrinter(PrinterHandle *handle);
