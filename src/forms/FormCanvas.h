@@ -39,8 +39,10 @@ public:
     void setElements(const QList<Forms::FormElement> &elements);
     void clear();
 
-private:
+    // The topmost selected element, or none.
     FormElementItem *firstSelected() const;
+
+private:
     void attach(FormElementItem *element);
     void requestSnapshot();
 

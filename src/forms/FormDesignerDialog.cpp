@@ -182,12 +182,7 @@ void FormDesignerDialog::updateNcrState()
 
 FormElementItem *FormDesignerDialog::firstSelected() const
 {
-    const QList<FormElementItem *> elements = m_canvas->elements();
-    for (auto it = elements.crbegin(); it != elements.crend(); ++it) {
-        if ((*it)->isSelected())
-            return *it;
-    }
-    return nullptr;
+    return m_canvas->firstSelected();
 }
 
 // ---- Elements and layouts ----
