@@ -260,7 +260,7 @@ void report(const FileResult &result, const Options &options, int index, int tot
     const QString outcome = result.success ? QStringLiteral("printed, %1 page(s)").arg(result.pages)
                                            : QStringLiteral("FAILED: ") + oneLine(result.message);
     if (::isatty(STDERR_FILENO) && total > 0) {
-        const int filled = total > 0 ? index * 20 / total : 20;
+        const int filled = index * 20 / total;
         printTo(stderr, QStringLiteral("\r\033[K%1: %2\n[%3%4] %5/%6")
                             .arg(name, outcome, QString(filled, QLatin1Char('#')),
                                  QString(20 - filled, QLatin1Char(' ')))

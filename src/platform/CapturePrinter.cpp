@@ -148,8 +148,7 @@ bool printerJobs(const QString &name, QList<PrinterJob> *jobs)
 
 bool purgePrinter(const QString &name)
 {
-    ipp_t *request = printerRequest(IPP_OP_PURGE_JOBS, name);
-    return administer(request);
+    return administer(printerRequest(IPP_OP_PURGE_JOBS, name));
 }
 
 bool deletePrinter(const QString &name)
