@@ -1,7 +1,10 @@
 #include "app/EngineChoice.h"
 
+#include "engines/EngineAvailability.h"
+
 #include <QComboBox>
 #include <QSettings>
+#include <QStandardItemModel>
 
 namespace {
 
@@ -11,18 +14,36 @@ struct EngineItem
     const char *data;
 };
 
-void setupCombo(QComboBox *combo, std::initializer_list<EngineItem> items, const char *tooltip,
-                const char *key, const char *fallback)
+using UnavailableReason = QString (*)(const QString &key);
+using UsableEngine = QString (*)(const QString &key);
+
+// An engine that cannot print here stays in the list, greyed, saying why.
+void addItems(QComboBox *combo, std::initializer_list<EngineItem> items, UnavailableReason reason)
 {
-    for (const EngineItem &item : items)
-        combo->addItem(QString::fromUtf8(item.text), QLatin1String(item.data));
+    auto *model = qobject_cast<QStandardItemModel *>(combo->model());
+    for (const EngineItem &item : items) {
+        const QString key = QLatin1String(item.data);
+        combo->addItem(QString::fromUtf8(item.text), key);
+        const QString why = reason(key);
+        if (why.isEmpty())
+            continue;
+        QStandardItem *added = model->item(combo->count() - 1);
+        added->setEnabled(false);
+        added->setToolTip(why);
+    }
+}
+
+void setupCombo(QComboBox *combo, std::initializer_list<EngineItem> items, const char *tooltip,
+                const char *key, const char *fallback, UnavailableReason reason, UsableEngine usable)
+{
+    addItems(combo, items, reason);
     combo->setToolTip(QString::fromUtf8(tooltip));
 
-    // A value of another type or an unknown one selects the first item.
+    // The stored choice is shown as the engine it prints with; the stored
+    // value itself is left as it is until the user picks another.
     const QVariant stored = QSettings().value(QLatin1String(key), QLatin1String(fallback));
-    const int index = stored.typeId() == QMetaType::QString ? combo->findData(stored.toString())
-                                                            : -1;
-    combo->setCurrentIndex(index < 0 ? 0 : index);
+    const QString choice = stored.typeId() == QMetaType::QString ? stored.toString() : QString();
+    combo->setCurrentIndex(std::max(0, combo->findData(usable(choice))));
 
     QObject::connect(combo, &QComboBox::currentIndexChanged, combo, [combo, key] {
         QSettings().setValue(QLatin1String(key), combo->currentData().toString());
@@ -48,7 +69,7 @@ void setupPdfEngineCombo(QComboBox *combo)
                "Built-in PDF：Render directly to the printer without converting to images\n"
                "Filecache uses Acrobat capture first and falls back to the built-in PDF engine "
                "on failure",
-               "pdfEngine", "acrobat");
+               "pdfEngine", "acrobat", pdfEngineUnavailableReason, usablePdfEngine);
 }
 
 void setupOfficeEngineCombo(QComboBox *combo)
@@ -60,5 +81,5 @@ void setupOfficeEngineCombo(QComboBox *combo)
                 {"LibreOffice", "libreoffice"}},
                "Automatic: use Microsoft Office first, then WPS Office, then LibreOffice\n"
                "You can also select a specific office suite",
-               "officeEngine", "auto");
+               "officeEngine", "auto", officeEngineUnavailableReason, usableOfficeEngine);
 }

@@ -143,7 +143,7 @@ QWidget *MainWindow::buildMainArea()
     m_ui.historyButton = makeButton(QStringLiteral("History"), "SecondaryButton",
                                     QStringLiteral("Open print history"), area);
     m_ui.refreshButton = makeButton(QStringLiteral("Refresh"), "SecondaryButton",
-                                    QStringLiteral("Refresh the Windows printer list"), area);
+                                    QStringLiteral("Refresh the printer list"), area);
     m_ui.cacheButton = makeButton(QStringLiteral("Cache"), "SecondaryButton",
                                   QStringLiteral("Open the cache manager"), area);
     top->addWidget(m_ui.historyButton);

@@ -2,6 +2,7 @@
 
 #include "cli/FolderWatch.h"
 #include "engines/Dispatch.h"
+#include "engines/EngineAvailability.h"
 #include "engines/FileTypes.h"
 #include "engines/PaperKey.h"
 #include "platform/PaperCodes.h"
@@ -43,6 +44,40 @@ QString oneLine(QString text)
     return text.replace(QLatin1Char('\n'), QStringLiteral("\\n")).replace(QLatin1Char('\r'), QStringLiteral("\\r"));
 }
 
+const QStringList kPdfEngines = {QStringLiteral("pdfium"), QStringLiteral("acrobat")};
+const QStringList kOfficeEngines = {QStringLiteral("auto"), QStringLiteral("libreoffice"), QStringLiteral("microsoft"),
+                                    QStringLiteral("wps")};
+
+QStringList usableEngines(const QStringList &keys, bool (*usable)(const QString &))
+{
+    QStringList found;
+    for (const QString &key : keys) {
+        if (usable(key))
+            found << key;
+    }
+    return found;
+}
+
+// "a", "a or b", "a, b or c"
+QString choiceList(const QStringList &keys)
+{
+    if (keys.size() < 2)
+        return keys.join(QString());
+    return keys.mid(0, keys.size() - 1).join(QStringLiteral(", ")) + QStringLiteral(" or ") + keys.last();
+}
+
+// Only an engine that can print here is accepted; one that cannot says why.
+bool checkEngine(const QString &option, const QString &key, const QStringList &keys,
+                 bool (*usable)(const QString &), QString (*reason)(const QString &), QString *refusal)
+{
+    if (key.isEmpty() || usable(key))
+        return true;
+    const QString choices = choiceList(usableEngines(keys, usable));
+    *refusal = keys.contains(key) ? QStringLiteral("%1 %2 cannot be used: %3 Use %4.").arg(option, key, reason(key), choices)
+                                  : QStringLiteral("%1 takes %2.").arg(option, choices);
+    return false;
+}
+
 } // namespace
 
 bool parseArguments(const QStringList &arguments, Options *options, QString *message, int *exitCode)
@@ -66,11 +101,15 @@ bool parseArguments(const QStringList &arguments, Options *options, QString *mes
     const QCommandLineOption mono(QStringLiteral("mono"), QStringLiteral("Print in black and white."));
     const QCommandLineOption paper(QStringLiteral("paper"), QStringLiteral("A paper key or name (A4, Letter, …)."),
                                    QStringLiteral("key"));
-    const QCommandLineOption pdfEngine(QStringLiteral("pdf-engine"), QStringLiteral("pdfium or acrobat."),
+    const QCommandLineOption pdfEngine(QStringLiteral("pdf-engine"),
+                                       QStringLiteral("The PDF engine: %1.")
+                                           .arg(choiceList(usableEngines(kPdfEngines, isPdfEngineUsable))),
                                        QStringLiteral("engine"));
-    const QCommandLineOption officeEngine(QStringLiteral("office-engine"),
-                                          QStringLiteral("auto, microsoft, wps or libreoffice."),
-                                          QStringLiteral("engine"));
+    const QCommandLineOption officeEngine(
+        QStringLiteral("office-engine"),
+        QStringLiteral("The office engine: %1.")
+            .arg(choiceList(usableEngines(kOfficeEngines, isOfficeEngineUsable))),
+        QStringLiteral("engine"));
     const QCommandLineOption add(QStringLiteral("add"),
                                  QStringLiteral("Add the files to the normal queue or the hot folder's list "
                                                 "instead of printing them."));
@@ -127,11 +166,12 @@ bool parseArguments(const QStringList &arguments, Options *options, QString *mes
         return usage(QStringLiteral("--duplex takes none, long or short."));
     if (!options->paper.isEmpty() && !isKnownPaper(options->paper))
         return usage(QStringLiteral("Unknown paper: %1").arg(options->paper));
-    if (!options->pdfEngine.isEmpty() && !QStringList{"pdfium", "acrobat"}.contains(options->pdfEngine))
-        return usage(QStringLiteral("--pdf-engine takes pdfium or acrobat."));
-    if (!options->officeEngine.isEmpty()
-        && !QStringList{"auto", "microsoft", "wps", "libreoffice"}.contains(options->officeEngine))
-        return usage(QStringLiteral("--office-engine takes auto, microsoft, wps or libreoffice."));
+    QString refusal;
+    if (!checkEngine(QStringLiteral("--pdf-engine"), options->pdfEngine, kPdfEngines, isPdfEngineUsable,
+                     pdfEngineUnavailableReason, &refusal)
+        || !checkEngine(QStringLiteral("--office-engine"), options->officeEngine, kOfficeEngines,
+                        isOfficeEngineUsable, officeEngineUnavailableReason, &refusal))
+        return usage(refusal);
     if (options->inputs.isEmpty() && options->watchFolder.isEmpty())
         return usage(QStringLiteral("No files to print."));
     if (options->add && !options->watchFolder.isEmpty())
@@ -143,11 +183,12 @@ bool resolveTarget(const Options &options, const LocalStore &store, Target *targ
 {
     const QSettings settings;
     PrintJobContext context;
+    // A stored choice that cannot print here prints with what can, as in the window.
     context.pdfEngine = options.pdfEngine.isEmpty()
-        ? settings.value(QStringLiteral("pdfEngine"), QStringLiteral("pdfium")).toString()
+        ? usablePdfEngine(settings.value(QStringLiteral("pdfEngine"), QStringLiteral("pdfium")).toString())
         : options.pdfEngine;
     context.officeEngine = options.officeEngine.isEmpty()
-        ? settings.value(QStringLiteral("officeEngine"), QStringLiteral("auto")).toString()
+        ? usableOfficeEngine(settings.value(QStringLiteral("officeEngine"), QStringLiteral("auto")).toString())
         : options.officeEngine;
     context.defaultPrinter = options.printer;
     if (!options.hotFolder.isEmpty()) {

@@ -3,6 +3,7 @@
 #include "cache/CacheLocation.h"
 #include "cache/CacheStore.h"
 #include "engines/AcrobatCapture.h"
+#include "engines/EngineAvailability.h"
 #include "engines/FileTypes.h"
 #include "engines/ImagePrinting.h"
 #include "engines/OfficeAutomation.h"
@@ -199,7 +200,8 @@ bool buildCache(const QString &renderPath, const QString &sourcePath, const Prin
 
     int pages = 0;
     int passThrough = 0;
-    if (settings.preferAcrobat) {
+    // Without Acrobat the built-in engine is the way, not a fallback.
+    if (settings.preferAcrobat && isAcrobatInstalled()) {
         out->usedAcrobat = captureWithAcrobat(renderPath, tmp, settings, &pages, &out->acrobatError);
         if (out->usedAcrobat)
             out->acrobatError.clear();
@@ -232,7 +234,7 @@ bool buildCache(const QString &renderPath, const QString &sourcePath, const Prin
     record.cacheEngine = out->usedAcrobat ? QStringLiteral("acrobat-capture") : QStringLiteral("pdfium");
     writeCacheRecord(directory.filePath(key + QStringLiteral(".json")), record);
     if (!storeData(tmp, prn)) {
-        return fail(QStringLiteral("Print data was generated, but the Windows print spooler is still "
+        return fail(QStringLiteral("Print data was generated, but the print service is still "
                                    "using the temporary cache. It could not be saved after 10 seconds. "
                                    "Please try again later."));
     }

@@ -10,7 +10,6 @@
 #include "engines/PdfiumLibrary.h"
 #include "engines/PdfiumPrinting.h"
 #include "engines/ShellVerbPrinting.h"
-#include "platform/Automation.h"
 #include "platform/PinnedFile.h"
 
 #include <QFileInfo>
@@ -19,9 +18,6 @@
 #include <algorithm>
 
 namespace {
-
-const char kAcrobatMissing[] = "This computer does not have  Adobe Acrobat  installed, so  Acrobat "
-                               "Print，Please install  Adobe Acrobat software.";
 
 const char kNotRegular[] = "The file is not a regular file and cannot be printed";
 
@@ -43,11 +39,6 @@ QString notInstalledMessage(const QString &name)
 }
 
 } // namespace
-
-bool isAcrobatInstalled()
-{
-    return Platform::isAutomationClassRegistered(QStringLiteral("AcroExch.AVDoc"));
-}
 
 PrintResult dispatchPrintJob(const PrintJob &job)
 {
@@ -78,8 +69,11 @@ PrintResult dispatchPrintJob(const PrintJob &job)
     bool ok = false;
     int pages = 0;
     QString message;
+    // A choice that cannot print here (Acrobat where there is none) prints
+    // with what can.
+    const QString officeEngine = usableOfficeEngine(job.officeEngine);
     if (suffix == QLatin1String("pdf")) {
-        if (job.pdfEngine == QLatin1String("pdfium")) {
+        if (usablePdfEngine(job.pdfEngine) == QLatin1String("pdfium")) {
             const PdfScanProfile scan = analyzeScannedPdf(job.path, QString());
             PdfiumPrintRequest request;
             request.pdfPath = job.path;
@@ -92,8 +86,6 @@ PrintResult dispatchPrintJob(const PrintJob &job)
             request.useDriverSettings = job.useDriverSettings;
             request.forcedDpi = scan.recommendedDpi;
             ok = printPdfWithPdfium(request, &pages, &message);
-        } else if (!isAcrobatInstalled()) {
-            message = QString::fromUtf8(kAcrobatMissing);
         } else {
             ok = printPdfWithAcrobat(job.path, job.printerName, job.duplex, job.shortEdge, job.color,
                                      job.paperKey, job.copies, job.useDriverSettings, &pages,
@@ -102,9 +94,9 @@ PrintResult dispatchPrintJob(const PrintJob &job)
     } else if (isImageFile(job.path)) {
         ok = printImageWithQt(job, &pages, &message);
     } else {
-        const bool suite = isOfficeSuiteAvailable(job.path, job.officeEngine);
+        const bool suite = isOfficeSuiteAvailable(job.path, officeEngine);
         if (isOfficeDocument(job.path) && suite) {
-            ok = printOfficeDocument(job.path, job.officeEngine, job.printerName, job.duplex,
+            ok = printOfficeDocument(job.path, officeEngine, job.printerName, job.duplex,
                                      job.shortEdge, job.color, job.paperKey, job.copies,
                                      job.useDriverSettings, &pages, &message);
         } else if (isShellVerbType(job.path)) {
@@ -112,10 +104,10 @@ PrintResult dispatchPrintJob(const PrintJob &job)
                                     job.paperKey, job.copies, job.useDriverSettings, &pages,
                                     &message);
         } else if (!suite) {
-            message = notInstalledMessage(officeSuiteName(job.path, job.officeEngine));
+            message = notInstalledMessage(officeSuiteName(job.path, officeEngine));
         } else {
             // The office engine rejects a type it cannot print with its own message.
-            ok = printOfficeDocument(job.path, job.officeEngine, job.printerName, job.duplex,
+            ok = printOfficeDocument(job.path, officeEngine, job.printerName, job.duplex,
                                      job.shortEdge, job.color, job.paperKey, job.copies,
                                      job.useDriverSettings, &pages, &message);
         }
@@ -134,12 +126,12 @@ PrintResult dispatchPrintJob(const PrintJob &job)
 
 QStringList missingDependencies()
 {
+    // Only what this platform could have: Acrobat and the COM suites cannot
+    // be installed here, so they are never asked for.
     QStringList missing;
-    if (!isAcrobatInstalled())
-        missing << QString::fromUtf8(kAcrobatMissing);
     if (!isMicrosoftOfficePresent() && !isWpsOfficePresent() && !isLibreOfficeAvailable())
-        missing << QStringLiteral("No supported office suite was detected. Install Microsoft "
-                                  "Office, WPS Office, or LibreOffice to print office documents.");
+        missing << QStringLiteral("No supported office suite was detected. Install LibreOffice to print "
+                                  "office documents.");
     return missing;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engines/EngineAvailability.h"
 #include "engines/PrintJob.h"
 
 #include <QString>
@@ -19,9 +20,6 @@ struct PrintResult
 // PDFium, Acrobat, the toolkit's image printing, an office suite or the
 // file type's own application. Runs on a worker thread; never throws.
 PrintResult dispatchPrintJob(const PrintJob &job);
-
-bool isAcrobatInstalled();
-
 
 // What the dependency check would report, one item per missing program.
 QStringList missingDependencies();

@@ -124,14 +124,13 @@ QString officeSuiteName(const QString &path, const QString &officeEngine)
         return QStringLiteral("WPS Office");
     if (officeEngine == QLatin1String("libreoffice"))
         return QStringLiteral("LibreOffice");
+    // Only a suite that can be installed here is named: the COM suites
+    // cannot.
     switch (documentClassOf(path)) {
-    case DocumentClass::Writer:
-        return QStringLiteral("Microsoft Word, WPS Writer, or LibreOffice Writer");
-    case DocumentClass::Presentation:
-        return QStringLiteral("Microsoft PowerPoint, WPS Presentation, or LibreOffice Impress");
-    case DocumentClass::Spreadsheet:
-        return QStringLiteral("Microsoft Excel, WPS Spreadsheets, or LibreOffice Calc");
+    case DocumentClass::Writer: return QStringLiteral("LibreOffice Writer");
+    case DocumentClass::Presentation: return QStringLiteral("LibreOffice Impress");
+    case DocumentClass::Spreadsheet: return QStringLiteral("LibreOffice Calc");
     case DocumentClass::None: break;
     }
-    return QStringLiteral("Microsoft Office, WPS Office, or LibreOffice");
+    return QStringLiteral("LibreOffice");
 }

@@ -269,7 +269,7 @@ bool printPage(Pdfium::Pass &pass, PdfPageView view, const QString &source, Prin
     *pdfiumFirst = qualifies;
 
     if (startPage(dc) <= 0) {
-        return fail(QStringLiteral("The printer could not start page %1 (Windows error %2).")
+        return fail(QStringLiteral("The printer could not start page %1 (error %2).")
                         .arg(number)
                         .arg(lastError()));
     }
@@ -289,7 +289,7 @@ bool printPage(Pdfium::Pass &pass, PdfPageView view, const QString &source, Prin
             return fail(QStringLiteral("The printer device could not draw page %1.").arg(number));
     }
     if (endPage(dc) <= 0) {
-        return fail(QStringLiteral("The printer could not finish page %1 (Windows error %2).")
+        return fail(QStringLiteral("The printer could not finish page %1 (error %2).")
                         .arg(number)
                         .arg(lastError()));
     }

@@ -108,7 +108,7 @@ bool readPrinterDefaults(const QString &printerName, PrinterDefaults *defaults, 
     }
     PrinterHandle printer;
     if (!openPrinter(printerName, &printer)) {
-        setMessage(message, QStringLiteral("Unable to open printer '%1' (Windows error %2).")
+        setMessage(message, QStringLiteral("Unable to open printer '%1' (error %2).")
                                 .arg(printerName)
                                 .arg(lastError()));
         return false;

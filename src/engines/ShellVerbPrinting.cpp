@@ -45,7 +45,7 @@ QString shellDependencyName(const QString &path)
 {
     return lowerSuffix(path) == QLatin1String("caj")
         ? QStringLiteral("WPS PDF, CAJViewer, or another reader that can print CAJ files")
-        : QStringLiteral("WPS Office, LibreOffice, or Microsoft Office");
+        : QStringLiteral("LibreOffice"); // the office suites of Windows cannot be installed here
 }
 
 bool runShellVerb(const QString &path, const QString &verb, const QString &parameters,

@@ -47,7 +47,7 @@ QString printReport(double widthMm, double heightMm, double offsetXMm, double of
 {
     const auto mm = [](double value) { return QString::number(value, 'f', 1); };
     QString text = QStringLiteral("The form was submitted at %1 × %2 mm with an offset of %3, %4 mm.\nFor "
-                                  "tractor-feed paper, save the same form size in the Windows printer driver.")
+                                  "tractor-feed paper, save the same form size in the printer driver.")
                        .arg(mm(widthMm), mm(heightMm), mm(offsetXMm), mm(offsetYMm));
     if (formMode == QLatin1String("ncr-impact"))
         text += QStringLiteral("\nNCR mode: load a %1-part carbonless set. The printer submits one impression per form.")

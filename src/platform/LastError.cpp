@@ -20,7 +20,7 @@ void setLastError(quint32 code)
 
 QString windowsErrorText(const QString &message)
 {
-    return QStringLiteral("%1 (Windows error %2)").arg(message).arg(Platform::lastError());
+    return QStringLiteral("%1 (error %2)").arg(message).arg(Platform::lastError());
 }
 
 namespace Platform {
@@ -37,7 +37,7 @@ QString lastErrorReason()
     case ErrorPrinterDeleted: return QStringLiteral("the printer was deleted");
     case ErrorTimeout: return QStringLiteral("the operation timed out");
     case ErrorInvalidPrinterState: return QStringLiteral("the printer is not accepting jobs");
-    default: return QStringLiteral("Windows error %1").arg(t_lastError);
+    default: return QStringLiteral("error %1").arg(t_lastError);
     }
 }
 

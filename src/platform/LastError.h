@@ -34,7 +34,7 @@ void setLastError(quint32 code);
 
 } // namespace Platform
 
-// "%1 (Windows error %2)" with the calling thread's last error.
+// "%1 (error %2)" with the calling thread's last error.
 QString windowsErrorText(const QString &message);
 
 namespace Platform {

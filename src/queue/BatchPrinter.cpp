@@ -172,7 +172,7 @@ void BatchPrinter::stopRemainingJobs()
     m_batchPaths.clear();
     Q_EMIT stateChanged();
     Q_EMIT statusMessage(QStringLiteral("Stopping after the current file. %1 remaining jobs will "
-                                        "not be sent. Jobs already in the Windows print spooler "
+                                        "not be sent. Jobs already in the print service "
                                         "are not cancelled.")
                              .arg(remaining),
                          false);

@@ -1,5 +1,6 @@
 #include "queue/CacheActions.h"
 
+#include "engines/EngineAvailability.h"
 #include "engines/PaperKey.h"
 #include "queue/JobModel.h"
 #include "queue/QueueController.h"
@@ -117,7 +118,8 @@ bool CacheActions::confirm(const PrintJob &job, const QVariantMap &hotFolder)
                                                  "when printed"),
                                   "color:#667085; font-size:12px;", &dialog));
     layout->addWidget(styledLabel(
-        QStringLiteral("Cache engine: Acrobat first (falls back to built-in PDF on failure)"),
+        isAcrobatInstalled() ? QStringLiteral("Cache engine: Acrobat first (falls back to built-in PDF on failure)")
+                             : QStringLiteral("Cache engine: Built-in PDF"),
         "color:#2455a6; background:#eef5ff; border:1px solid #c9dcff; border-radius:6px; "
         "padding:7px 10px; font-size:12px; font-weight:600;",
         &dialog));

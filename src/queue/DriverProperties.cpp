@@ -55,7 +55,7 @@ bool openPrinterProperties(QWidget *parent, const QString &printerName, DriverVa
 
     Platform::PrinterHandle printer;
     if (!Platform::openPrinter(name, &printer)) {
-        return fail(error, QStringLiteral("Unable to openPrinter“%1”（Windows error %2）")
+        return fail(error, QStringLiteral("Unable to openPrinter“%1”（error %2）")
                                .arg(name)
                                .arg(Platform::lastError()));
     }
@@ -72,7 +72,7 @@ bool openPrinterProperties(QWidget *parent, const QString &printerName, DriverVa
         return false;
 
     if (!Platform::setPrinterInfo9(printer, devMode)) {
-        return fail(error, QStringLiteral("Failed to save printer driver properties（Windows error %1）")
+        return fail(error, QStringLiteral("Failed to save printer driver properties（error %1）")
                                .arg(Platform::lastError()));
     }
     *values = valuesFrom(name, devMode);

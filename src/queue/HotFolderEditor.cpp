@@ -86,7 +86,7 @@ void HotFolderEditor::buildUi(const QStringList &printers)
 
     m_driverButton = new QPushButton(QStringLiteral("Open printer driver settings..."), this);
     m_driverButton->setObjectName(QStringLiteral("SecondaryButton"));
-    m_driverButton->setToolTip(QStringLiteral("Open the selected printer's native Windows properties "
+    m_driverButton->setToolTip(QStringLiteral("Open the selected printer's native properties "
                                               "and sync the values below"));
     connect(m_driverButton, &QPushButton::clicked, this, &HotFolderEditor::openDriverSettings);
     form->addRow(QStringLiteral("Driver settings"), m_driverButton);

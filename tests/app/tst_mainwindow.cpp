@@ -5,6 +5,7 @@
 #include "TestMain.h"
 
 #include "app/MainWindow.h"
+#include "engines/OfficeSuites.h"
 #include "queue/BatchPrinter.h"
 #include "queue/ColoredTabBar.h"
 #include "queue/QueueController.h"
@@ -17,6 +18,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QStatusBar>
 
 namespace {
@@ -59,7 +61,6 @@ private Q_SLOTS:
 
     void widgetTreeAndLook()
     {
-        StandInPrograms programs;
         MainWindow window;
         window.resize(1328, 760);
 
@@ -102,10 +103,43 @@ private Q_SLOTS:
         QVERIFY(hasPixelNear(image.copy(statusRect), QColor("#374151")));
     }
 
-    void engineDefaults()
+    // Acrobat and the COM suites do not exist here: offered greyed with the
+    // reason, never chosen by the keyboard; a stored choice of them, or an
+    // unknown one, shows and prints as what can, and stays stored.
+    void engineChoicesOnLinux()
+    {
+        QSettings().setValue("acrobatDefaultRestored", true);
+        QSettings().setValue("pdfEngine", "acrobat");
+        QSettings().setValue("officeEngine", "wps");
+        MainWindow window;
+        QComboBox *pdf = engineCombo(window, 0);
+        QComboBox *office = engineCombo(window, 1);
+        QCOMPARE(pdf->currentData().toString(), QStringLiteral("pdfium"));
+        QCOMPARE(office->currentData().toString(), QStringLiteral("auto"));
+        const auto enabled = [](QComboBox *combo) {
+            QList<bool> states;
+            for (int i = 0; i < combo->count(); ++i)
+                states << qobject_cast<QStandardItemModel *>(combo->model())->item(i)->isEnabled();
+            return states;
+        };
+        QCOMPARE(enabled(pdf), (QList<bool>{false, true}));
+        QCOMPARE(enabled(office), (QList<bool>{true, false, false, true}));
+        QCOMPARE(pdf->itemData(0, Qt::ToolTipRole).toString(),
+                 QStringLiteral("Adobe Acrobat is not available on Linux. PDFs print with the built-in engine."));
+        QVERIFY(office->itemData(1, Qt::ToolTipRole).toString().startsWith("Microsoft Office is not available"));
+        QTest::keyClick(pdf, Qt::Key_Up);
+        QTest::keyClick(office, Qt::Key_Down);
+        QCOMPARE(pdf->currentData().toString(), QStringLiteral("pdfium"));
+        QCOMPARE(office->currentData().toString(), QStringLiteral("libreoffice"));
+        QCOMPARE(QSettings().value("pdfEngine").toString(), QStringLiteral("acrobat"));
+        QCOMPARE(QSettings().value("officeEngine").toString(), QStringLiteral("libreoffice"));
+    }
+
+    // Where Acrobat and an office suite exist, their rules hold as they are.
+    void engineDefaultsWithAcrobat()
     {
         {
-            // No Acrobat here: the one-time switch picks the built-in engine.
+            // No Acrobat: the one-time switch picks the built-in engine.
             MainWindow window;
             QCOMPARE(engineCombo(window, 0)->currentData().toString(), QStringLiteral("pdfium"));
             QCOMPARE(QSettings().value("acrobatDefaultRestored").toBool(), true);
@@ -119,12 +153,12 @@ private Q_SLOTS:
             QCOMPARE(engineCombo(window, 0)->currentText(), QStringLiteral("Adobe Acrobat"));
             QCOMPARE(engineCombo(window, 1)->currentText(), QStringLiteral("Automatic"));
             engineCombo(window, 0)->setCurrentIndex(1);
-            engineCombo(window, 1)->setCurrentIndex(3);
+            engineCombo(window, 1)->setCurrentIndex(1);
         }
         {
             MainWindow window;
             QCOMPARE(engineCombo(window, 0)->currentData().toString(), QStringLiteral("pdfium"));
-            QCOMPARE(engineCombo(window, 1)->currentData().toString(), QStringLiteral("libreoffice"));
+            QCOMPARE(engineCombo(window, 1)->currentData().toString(), QStringLiteral("microsoft"));
         }
         // Values of the wrong case or type select the first item.
         QSettings().setValue("pdfEngine", "PDFium");
@@ -161,6 +195,9 @@ private Q_SLOTS:
         QVERIFY(PdfFactory::write(pdf, PdfFactory::textPages(1)));
         MainWindow window;
         ModalAnswerer dialogs;
+        // With LibreOffice installed, start-up asks nothing.
+        QTest::qWait(20);
+        QCOMPARE(dialogs.seen.isEmpty(), isLibreOfficeAvailable());
         QStringList filters;
         dialogs.onDialog = [&](QDialog *dialog) {
             auto *files = qobject_cast<QFileDialog *>(dialog);
@@ -170,8 +207,7 @@ private Q_SLOTS:
             }
             filters = files->nameFilters();
             QCOMPARE(files->fileMode(), QFileDialog::ExistingFiles);
-            files->selectFile(pdf);
-            QMetaObject::invokeMethod(files, "accept");
+            chooseInFileDialog(files, pdf);
         };
         QTest::mouseClick(buttonNamed(&window, "Import files"), Qt::LeftButton);
         QVERIFY(dialogs.seen.contains("Import printable files"));
@@ -212,7 +248,6 @@ private Q_SLOTS:
     // get their widgets, not every row of a long list.
     void longListBeforeTheWindowIsShown()
     {
-        StandInPrograms programs;
         QueueFixture fixture;
         for (int i = 0; i < 500; ++i)
             QVERIFY(fixture.store.addFile(QStringLiteral("/nowhere/%1.pdf").arg(i), 0, RowSettings()));

@@ -1,4 +1,3 @@
-#include "StandIns.h"
 #include "ModalAnswerer.h"
 #include "TestMain.h"
 
@@ -16,9 +15,6 @@
 class TestStartup : public QObject
 {
     Q_OBJECT
-
-    // The window checks for these once it runs; they do not exist here.
-    StandInPrograms m_programs;
 
 private Q_SLOTS:
     void compiledInIcons()

@@ -269,7 +269,7 @@ private Q_SLOTS:
         writeFile(prn, QByteArray(4096, 'q'));
         QString error;
         QVERIFY(!replayCache(prn, queue, "Quota", 3, &error));
-        QVERIFY2(error.startsWith("Unable to submit the print cache (Windows error "), qPrintable(error));
+        QVERIFY2(error.startsWith("Unable to submit the print cache (error "), qPrintable(error));
         // The refused copy never became a job; the first one printed.
         QCOMPARE(jobsAfter(queue, 0, "Quota", 1).size(), 1);
     }
@@ -285,7 +285,7 @@ private Q_SLOTS:
         QVERIFY2(result.success, qPrintable(result.message));
         QCOMPARE(result.pageCount, 3);
         QVERIFY(!result.usedAcrobat);
-        QCOMPARE(result.acrobatError, QStringLiteral("No usable Adobe Acrobat COM component was found"));
+        QVERIFY(result.acrobatError.isEmpty()); // no Acrobat here: nothing failed
         const QByteArray data = readFile(result.cachePath);
         QVERIFY2(data.startsWith("%!PS"), data.left(20));
         QVERIFY(data.contains("/Duplex true"));
@@ -376,7 +376,7 @@ private Q_SLOTS:
         QCOMPARE(window.statusText(), QStringLiteral("Caching：hot.pdf"));
         QVERIFY(finished.wait(60000));
         QVERIFY2(window.statusText().startsWith("Cache complete: hot.pdf (2 pages, "), qPrintable(window.statusText()));
-        QVERIFY(window.statusText().endsWith(", Acrobat capture failed; fell back to built-in PDF)"));
+        QVERIFY(window.statusText().endsWith("，Built-in PDF)"));
         QCOMPARE(window.queueTable()->item(row, QueueTable::Status)->text(), QStringLiteral("Cache ready"));
     }
 

@@ -184,11 +184,11 @@ private Q_SLOTS:
                                        << "Acrobat did not create a valid PRN cache";
         QTest::newRow("target printer missing")
             << "Gone_Printer" << none << true << true << false
-            << "Unable to read the target printer: Gone_Printer (Windows error 1801)";
+            << "Unable to read the target printer: Gone_Printer (error 1801)";
         QTest::newRow("scheduler refuses the queue")
             << kPs << none << true << false << false
             << "Unable to create the temporary Acrobat capture printer. Confirm administrator "
-               "access and try again (Windows error 5)";
+               "access and try again (error 5)";
         QTest::newRow("no Acrobat") << kPs << none << false << true << false
                                     << "No usable Adobe Acrobat COM component was found";
     }
@@ -269,7 +269,7 @@ private Q_SLOTS:
         QCOMPARE(run(elevator("helper refuses", "exit 12")),
                  QString("Unable to start the native print-port helper (exit code 12)"));
         QCOMPARE(run(m_dir.filePath("no such elevator")),
-                 QString("Unable to start the native print-port helper (Windows error 2)"));
+                 QString("Unable to start the native print-port helper (error 2)"));
     }
 
     // The backend writes a listed port only, as the user who listed it,

@@ -88,6 +88,18 @@ private Q_SLOTS:
                                        QStringList{"--frobnicate", odd}, QStringList{"--paper", "B99", odd},
                                        QStringList{"--hot-folder", "Nowhere", odd}})
             QCOMPARE(runPrint(bad).exitCode, 2);
+
+        // Engines that cannot exist here are neither offered nor taken.
+        const QString help = runPrint({"--help"}).out;
+        QVERIFY2(help.contains("The PDF engine: pdfium.") && help.contains("The office engine: auto or libreoffice."),
+                 qPrintable(help));
+        QVERIFY(!help.contains("acrobat") && !help.contains("microsoft") && !help.contains("wps"));
+        const Run acrobat = runPrint({"--printer", kRaw, "--pdf-engine", "acrobat", odd});
+        QCOMPARE(acrobat.exitCode, 2);
+        QVERIFY2(acrobat.err.startsWith("dunmarrow-print: --pdf-engine acrobat cannot be used: Adobe Acrobat is "
+                                        "not available on Linux."),
+                 qPrintable(acrobat.err));
+        QVERIFY(runPrint({"--printer", kRaw, "--office-engine", "wps", odd}).err.contains("Use auto or libreoffice."));
     }
 
     // A hot folder's preset reaches the printer; --add fills its list.

@@ -46,17 +46,29 @@ class TestDispatch : public QObject
 private Q_SLOTS:
     void initTestCase() { QVERIFY(PrivateCups::isAvailable()); }
 
-    void engineNamesAreExact()
+    // A PDF engine that cannot print here, or a value no engine has, prints
+    // with the built-in engine; where Acrobat exists such a value means
+    // Acrobat, as it always did.
+    void engineChoicesThatCannotPrintHere()
     {
-        const QString path = m_dir.filePath("a.pdf");
+        const QString path = m_dir.filePath("engine.pdf");
         QVERIFY(PdfFactory::write(path, PdfFactory::textPages(1)));
-        PrintJob job = jobFor(path);
-        job.pdfEngine = QStringLiteral("PDFium");
-        const PrintResult result = dispatchPrintJob(job);
-        QVERIFY(!result.success);
-        QCOMPARE(result.message,
-                 QStringLiteral("This computer does not have  Adobe Acrobat  installed, so  Acrobat "
-                                "Print，Please install  Adobe Acrobat software."));
+        for (const QString engine : {"acrobat", "PDFium"}) {
+            PrintJob job = jobFor(path);
+            job.pdfEngine = engine;
+            const int before = PrivateCups::lastJobId(kRaw);
+            const PrintResult result = dispatchPrintJob(job);
+            QVERIFY2(result.success, qPrintable(result.message));
+            QVERIFY(PrivateCups::waitForJobAfter(kRaw, before, "engine.pdf") > 0);
+        }
+        QCOMPARE(usablePdfEngine("PDFium"), QStringLiteral("pdfium"));
+        QCOMPARE(usableOfficeEngine("wps"), QStringLiteral("auto"));
+        QCOMPARE(usableOfficeEngine("libreoffice"), QStringLiteral("libreoffice"));
+        StandInPrograms acrobat({"AcroExch.AVDoc", "KWPS.Application"});
+        QCOMPARE(usablePdfEngine("PDFium"), QStringLiteral("acrobat"));
+        QCOMPARE(usablePdfEngine("pdfium"), QStringLiteral("pdfium"));
+        QCOMPARE(usableOfficeEngine("wps"), QStringLiteral("wps"));
+        QCOMPARE(usableOfficeEngine("microsoft"), QStringLiteral("auto"));
     }
 
     // A PDF is known by its suffix whatever its case, an image by its
@@ -132,10 +144,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("engine");
         QTest::addColumn<QString>("suite");
-        QTest::newRow("word, wps chosen") << "letter.doc" << "wps" << "WPS Office";
-        QTest::newRow("sheet, automatic") << "sums.XLSX" << "auto"
-                                          << "Microsoft Excel, WPS Spreadsheets, or LibreOffice Calc";
-        QTest::newRow("drawing") << "plan.odg" << "auto" << "Microsoft Office, WPS Office, or LibreOffice";
+        // Only what can be installed here is named; WPS cannot, so it is automatic.
+        QTest::newRow("word, wps chosen") << "letter.doc" << "wps" << "LibreOffice Writer";
+        QTest::newRow("sheet, automatic") << "sums.XLSX" << "auto" << "LibreOffice Calc";
+        QTest::newRow("drawing") << "plan.odg" << "auto" << "LibreOffice";
         QTest::newRow("caj") << "paper.caj" << "libreoffice" << "LibreOffice";
     }
 
@@ -176,12 +188,15 @@ private Q_SLOTS:
         QVERIFY(!isOfficeDocument("x.odg"));
     }
 
+    // The check names only what this platform could have and lacks.
     void dependencyCheck()
     {
-        if (isLibreOfficeAvailable())
-            QSKIP("LibreOffice is installed here");
-        QCOMPARE(missingDependencies().size(), 2);
-        StandInPrograms both({"AcroExch.AVDoc", "Excel.Application"});
+        const QStringList missing = missingDependencies();
+        QCOMPARE(missing.isEmpty(), isLibreOfficeAvailable());
+        for (const QString &item : missing)
+            QCOMPARE(item, QStringLiteral("No supported office suite was detected. Install LibreOffice to "
+                                          "print office documents."));
+        StandInPrograms excel({"Excel.Application"});
         QVERIFY(missingDependencies().isEmpty());
     }
 };

@@ -146,7 +146,7 @@ private Q_SLOTS:
         QCOMPARE(message, QStringLiteral("Select a printer first."));
         QVERIFY(!readPrinterDefaults(QStringLiteral("No Such Printer"), &defaults, &message));
         QCOMPARE(message,
-                 QStringLiteral("Unable to open printer 'No Such Printer' (Windows error 1801)."));
+                 QStringLiteral("Unable to open printer 'No Such Printer' (error 1801)."));
     }
 
     // While the override lives, a job from any client carries the settings.

@@ -128,7 +128,7 @@ private Q_SLOTS:
         QCOMPARE(answerer.seen.first(), QString("Enter one form record"));
         QCOMPARE(answerer.seen.last(),
                  QString("Print submitted / The form was submitted at 150.0 × 100.0 mm with an offset of 2.5, "
-                         "-1.0 mm.\nFor tractor-feed paper, save the same form size in the Windows printer "
+                         "-1.0 mm.\nFor tractor-feed paper, save the same form size in the printer "
                          "driver.\nNCR mode: load a 4-part carbonless set. The printer submits one impression "
                          "per form."));
         // The canvas looks as it did: placeholders, the selection back.

@@ -258,8 +258,7 @@ private Q_SLOTS:
             auto *files = qobject_cast<QFileDialog *>(opened);
             if (!files)
                 return opened->reject();
-            files->selectFile(typed);
-            QMetaObject::invokeMethod(files, "accept");
+            chooseInFileDialog(files, typed);
         };
         dialog.generatePdf();
         QCOMPARE(generated.size(), 1);

@@ -195,14 +195,16 @@ private Q_SLOTS:
     void lockIsSharedWithOtherProcesses()
     {
         QVERIFY(writeLpOptions("Dest Lab copies=2\n"));
+        // The other process says when it holds the lock, then writes a second later.
+        const QString held = userLpOptionsPath() + QStringLiteral(".held");
         QProcess holder;
         holder.start(QStringLiteral("flock"),
                      {userLpOptionsPath() + QStringLiteral(".lock"), QStringLiteral("sh"),
                       QStringLiteral("-c"),
-                      QStringLiteral("sleep 1; printf 'Dest Lab copies=2\\nDest Office copies=4\\n' > %1")
-                          .arg(userLpOptionsPath())});
+                      QStringLiteral("touch %2; sleep 1; printf 'Dest Lab copies=2\\nDest Office copies=4\\n' > %1")
+                          .arg(userLpOptionsPath(), held)});
         QVERIFY(holder.waitForStarted());
-        QTest::qWait(300);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(held), 30000);
         QVERIFY(restoreDestinationLines(QStringLiteral("Lab"), {true, {"Dest Lab copies=9\n"}}));
         QVERIFY(holder.waitForFinished());
         QCOMPARE(readFile(userLpOptionsPath()), QByteArray("Dest Lab copies=9\nDest Office copies=4\n"));

@@ -137,8 +137,8 @@ private Q_SLOTS:
         m_batch->startBatch();
         m_batch->stopRemainingJobs();
         QCOMPARE(m_statuses.last(), QStringLiteral("Stopping after the current file. 9 remaining jobs "
-                                                   "will not be sent. Jobs already in the Windows "
-                                                   "print spooler are not cancelled."));
+                                                   "will not be sent. Jobs already in the print "
+                                                   "service are not cancelled."));
         QVERIFY(m_batch->isStopRequested());
         QVERIFY(waitUntilIdle());
         QCOMPARE(m_statuses.last(),

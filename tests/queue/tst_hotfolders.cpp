@@ -2,7 +2,6 @@
 #include "PdfFactory.h"
 #include "PrinterQueues.h"
 #include "QueueFixture.h"
-#include "StandIns.h"
 #include "TestMain.h"
 
 #include "app/MainWindow.h"
@@ -98,8 +97,6 @@ QByteArray manyOptionsPpd()
 class TestHotFolders : public QObject
 {
     Q_OBJECT
-
-    StandInPrograms m_programs;
 
 private Q_SLOTS:
     void init()
@@ -305,7 +302,7 @@ private Q_SLOTS:
             const QByteArray huge = "Dest Dunmarrow_PS copies=2\n" + QByteArray(Platform::kLpOptionsMaxBytes, '#');
             QVERIFY(Platform::writeLpOptions(huge));
             QVERIFY(!openPrinterProperties(nullptr, kPs, &values, &error));
-            QVERIFY2(error.startsWith("Failed to save printer driver properties（Windows error "), qPrintable(error));
+            QVERIFY2(error.startsWith("Failed to save printer driver properties（error "), qPrintable(error));
             QCOMPARE(readFile(Platform::userLpOptionsPath()), huge);
         }
         QVERIFY(Platform::writeLpOptions("Dest Dunmarrow_PS copies=2\n"));
@@ -313,7 +310,7 @@ private Q_SLOTS:
         QVERIFY(!openPrinterProperties(nullptr, "  ", &values, &error));
         QCOMPARE(error, QStringLiteral("Please select a printer first"));
         QVERIFY(!openPrinterProperties(nullptr, "Gone_Printer", &values, &error));
-        QCOMPARE(error, QStringLiteral("Unable to openPrinter“Gone_Printer”（Windows error 1801）"));
+        QCOMPARE(error, QStringLiteral("Unable to openPrinter“Gone_Printer”（error 1801）"));
         QCOMPARE(userOptionsFile(), before);
     }
 
@@ -401,7 +398,7 @@ private Q_SLOTS:
         QCOMPARE(editor.paperCombo()->currentText(), QStringLiteral("Use printer driver default"));
         dialogs.onDialog = nullptr;
         buttonNamed(&editor, "Open printer driver settings...")->click();
-        QCOMPARE(dialogs.seen.last(), QStringLiteral("Printer settings / Unable to openPrinter“Gone_Printer”（Windows error 1801）"));
+        QCOMPARE(dialogs.seen.last(), QStringLiteral("Printer settings / Unable to openPrinter“Gone_Printer”（error 1801）"));
     }
 
     // A white tab has dark text and, when current, an outline of its colour

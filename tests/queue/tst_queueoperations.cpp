@@ -1,7 +1,6 @@
 #include "ModalAnswerer.h"
 #include "PdfFactory.h"
 #include "QueueFixture.h"
-#include "StandIns.h"
 #include "TestMain.h"
 
 #include "app/MainWindow.h"
@@ -108,9 +107,6 @@ struct DesktopStandIn
 class TestQueueOperations : public QObject
 {
     Q_OBJECT
-
-    // The window checks for these once it runs; they do not exist here.
-    StandInPrograms m_programs;
 
     std::unique_ptr<QueueHarness> m_list;
 

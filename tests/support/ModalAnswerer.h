@@ -3,6 +3,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QList>
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,6 +22,18 @@ inline QPushButton *buttonNamed(const QWidget *parent, const QString &text)
             return button;
     }
     return nullptr;
+}
+
+// Chooses a file in a file dialog as a user would: its folder, then its
+// name in the name field; then accepts. (QFileDialog::selectFile leaves the
+// field as it is while the field has focus, so the choice would depend on
+// what had focus before.)
+inline void chooseInFileDialog(QFileDialog *dialog, const QString &path)
+{
+    const QFileInfo file(path);
+    dialog->setDirectory(file.absolutePath());
+    dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->setText(file.fileName());
+    QMetaObject::invokeMethod(dialog, "accept");
 }
 
 // Answers every modal box or dialog the code under test opens, as a user
