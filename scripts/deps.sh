@@ -14,7 +14,7 @@ packages=(
   libreoffice-impress-nogui libreoffice-draw-nogui
   fonts-dejavu-core fonts-wqy-microhei xvfb xauth
   xdg-utils file dbus-daemon
-  desktop-file-utils appstream
+  desktop-file-utils appstream lintian
 )
 
 missing=()

@@ -19,6 +19,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QTableWidget>
+#include <QDateTime>
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -257,7 +258,9 @@ private Q_SLOTS:
     void failureOnTheSecondCopy()
     {
         // A name of its own: the scheduler remembers past jobs against a quota.
-        const QString queue = QString("Dunmarrow_Quota_%1").arg(QCoreApplication::applicationPid());
+        const QString queue = QString("Dunmarrow_Quota_%1_%2")
+                                  .arg(QCoreApplication::applicationPid())
+                                  .arg(QDateTime::currentMSecsSinceEpoch());
         const QString out = PrivateCups::outputFolder(queue);
         QVERIFY(QDir().mkpath(out));
         QFile(out).setPermissions(QFileDevice::Permissions(0x7777)); // the backend runs as lp

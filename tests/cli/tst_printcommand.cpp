@@ -117,6 +117,46 @@ private Q_SLOTS:
         QCOMPARE(store->files(folderId).size(), 1);
     }
 
+    // Many clients, one print server that owns the queues: the command finds
+    // the server as every CUPS client does, by CUPS_SERVER or client.conf.
+    void printsThroughAPrintServer()
+    {
+        const QString script = qEnvironmentVariable("DUNMARROW_SOURCE_DIR") + "/scripts/cups-private.sh";
+        // The scheduler's helpers run as another user: its folder must be open to them.
+        QTemporaryDir serverFolder(QStringLiteral("/tmp/dunmarrow-server-XXXXXX"));
+        QVERIFY(QFile::setPermissions(serverFolder.path(), QFileDevice::Permissions(0x7755)));
+        const QString serverDir = serverFolder.path();
+        QCOMPARE(QProcess::execute("bash", {script, "start", serverDir}), 0);
+        const auto stopServer = qScopeGuard([&] { QProcess::execute("bash", {script, "stop", serverDir}); });
+        const QByteArray server = "localhost:" + readFile(serverDir + "/port").trimmed();
+        const QString received = serverDir + "/out/" + kRaw;
+        const auto jobsAtServer = [&] { return QDir(received).entryList({"*.prn"}).size(); };
+        const QString file = pdf("to the server.pdf");
+        const int localBefore = PrivateCups::lastJobId(kRaw);
+
+        QProcess byEnvironment;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("CUPS_SERVER", QString::fromLatin1(server));
+        byEnvironment.setProcessEnvironment(environment);
+        byEnvironment.start(program(), {"--printer", kRaw, file});
+        QVERIFY(byEnvironment.waitForFinished(60000));
+        QCOMPARE(byEnvironment.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(jobsAtServer(), 1, 30000);
+
+        const QString clientConf = QDir::homePath() + "/.cups/client.conf";
+        QVERIFY(QDir().mkpath(QDir::homePath() + "/.cups"));
+        QVERIFY(writeFile(clientConf, "ServerName " + server + "\n"));
+        const auto removeConf = qScopeGuard([&] { QFile::remove(clientConf); });
+        QProcess byClientConf;
+        environment.remove("CUPS_SERVER");
+        byClientConf.setProcessEnvironment(environment);
+        byClientConf.start(program(), {"--printer", kRaw, file});
+        QVERIFY(byClientConf.waitForFinished(60000));
+        QCOMPARE(byClientConf.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(jobsAtServer(), 2, 30000);
+        QCOMPARE(PrivateCups::waitForJobAfter(kRaw, localBefore, "to the server.pdf", 500), 0);
+    }
+
     // A file copied in slowly prints once, when complete, and moves away;
     // the program writing history meanwhile loses nothing.
     void watchesAFolder()
@@ -146,7 +186,7 @@ private Q_SLOTS:
                 added += store.addHistory(QString("/x/%1.pdf").arg(i), "P", 1, 1, 0, {}, {}) ? 1 : 0;
             return added;
         });
-        QTest::qWait(1000);
+        QTest::qWait(300); // well inside the watcher's quiet time
         slow.write(whole.mid(whole.size() / 2));
         slow.close();
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/printed/slow.pdf"), 30000);

@@ -162,8 +162,8 @@ private Q_SLOTS:
 
         // Files dropped on the tab go into its list.
         bar->setCurrentIndex(0);
-        QueueFixture files; // (its own fresh store is not used)
-        const QString pdf = files.files.filePath("dropped.pdf");
+        QTemporaryDir files;
+        const QString pdf = files.filePath("dropped.pdf");
         QVERIFY(PdfFactory::write(pdf, PdfFactory::textPages(1)));
         QMimeData data;
         data.setUrls({QUrl::fromLocalFile(pdf)});
@@ -214,9 +214,10 @@ private Q_SLOTS:
         auto *combo = window.findChild<QComboBox *>("NormalPrinterCombo");
         QCOMPARE(combo->currentIndex(), 0);
         QCOMPARE(QSettings().value("defaultPrinter").toString(), combo->currentText());
-        combo->setCurrentIndex(combo->count() - 1);
+        // (Other suites add and remove printers meanwhile: the choice is known by its name.)
+        combo->setCurrentText(kPs);
         QTest::mouseClick(buttonNamed(&window, "Refresh"), Qt::LeftButton);
-        QCOMPARE(combo->currentIndex(), combo->count() - 1); // the choice on screen stays
+        QCOMPARE(combo->currentText(), QString(kPs)); // the choice on screen stays
         QCOMPARE(window.statusText(), QStringLiteral("Found %1 printers").arg(combo->count()));
     }
 
@@ -255,8 +256,8 @@ private Q_SLOTS:
         QCOMPARE(QSettings().value("normalCopies").toInt(), 3);
 
         // Another CUPS client, then a print of ours, both follow them.
-        QueueFixture files;
-        const QString pdf = files.files.filePath("round trip.pdf");
+        QTemporaryDir files;
+        const QString pdf = files.filePath("round trip.pdf");
         QVERIFY(PdfFactory::write(pdf, PdfFactory::textPages(2)));
         QString info;
         int before = PrivateCups::lastJobId(kPs);
@@ -266,6 +267,8 @@ private Q_SLOTS:
             QVERIFY2(info.contains("copies=3\n"), qPrintable(info));
             QVERIFY(output.contains("/Tumble true"));
             QVERIFY(output.contains("%%HiResBoundingBox: 0 0 595.00 842.00"));
+            if (round == 1)
+                break;
             before = PrivateCups::lastJobId(kPs);
             window.addFiles({pdf});
             window.startPrint(0, false);
@@ -274,7 +277,7 @@ private Q_SLOTS:
         // A hot folder's preset prints as it says, whatever these defaults.
         QVERIFY(window.store().addHotFolder({"Long edge Letter", kPs, 1, false, "Letter", "#fde68a"}));
         window.loadHotFolderTabs(window.store().hotFolders().first().toMap().value("id").toInt());
-        const QString preset = files.files.filePath("preset.pdf");
+        const QString preset = files.filePath("preset.pdf");
         QVERIFY(PdfFactory::write(preset, PdfFactory::textPages(2)));
         window.addFiles({preset});
         before = PrivateCups::lastJobId(kPs);

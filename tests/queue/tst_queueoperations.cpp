@@ -280,8 +280,10 @@ private Q_SLOTS:
 
         // The row menu: its entries, and "Move to top" on the row clicked.
         QStringList entries;
-        QTimer::singleShot(50, [&] {
+        QTimer::singleShot(50, &m_list->table, [&] {
             auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
             for (QAction *action : menu->actions())
                 entries << action->text() + (action->isEnabled() ? "" : " (off)");
             menu->setActiveAction(menu->actions().first());
@@ -358,20 +360,20 @@ private Q_SLOTS:
         m_list->actions->openRowFile(0, QueueTable::Status); // only the File column opens
         m_list->actions->openRowFile(0, QueueTable::File);
         QCOMPARE(m_list->lastStatus(), QStringLiteral("Opened file: Q3 \"final\" 'v2' 报告.pdf"));
-        QTRY_COMPARE(desktop.opened(), QStringList{pdf});
+        QTRY_COMPARE_WITH_TIMEOUT(desktop.opened(), QStringList{pdf}, 30000);
         m_list->actions->openRowFile(1, QueueTable::File);
         QCOMPARE(dialogs.seen.last(), "Unable to openFile / File does not exist or was moved:\n" + fifo);
 
         m_list->actions->locateRowFile(0);
-        QTRY_COMPARE(desktop.fileManager.shown, QStringList{QUrl::fromLocalFile(pdf).toString(QUrl::FullyEncoded)});
+        QTRY_COMPARE_WITH_TIMEOUT(desktop.fileManager.shown, QStringList{QUrl::fromLocalFile(pdf).toString(QUrl::FullyEncoded)}, 30000);
         // No file manager: the folder opens instead.
         desktop.setFileManagerRunning(false);
         m_list->actions->locateRowFile(0);
-        QTRY_COMPARE(desktop.opened().size(), 2);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop.opened().size(), 2, 30000);
         QCOMPARE(desktop.opened().last(), m_list->files.path());
         // A file that is gone (here a FIFO): its folder, said in the status.
         m_list->actions->locateRowFile(1);
-        QTRY_COMPARE(desktop.opened().size(), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(desktop.opened().size(), 3, 30000);
         QCOMPARE(m_list->lastStatus(),
                  QStringLiteral("The original file no longer exists. Opened its containing folder"));
 
@@ -381,7 +383,7 @@ private Q_SLOTS:
         QCOMPARE(dialogs.seen.last(), "Unable to openFile / No default application is available to "
                                       "open this file:\n" + pdf);
         m_list->actions->locateRowFile(0);
-        QTRY_COMPARE(dialogs.seen.last(), "Locate file / Unable to open the file folder:\n" + m_list->files.path());
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.seen.last(), "Locate file / Unable to open the file folder:\n" + m_list->files.path(), 30000);
         QCOMPARE(desktop.opened().size(), 3);
         QCOMPARE(listedNames().size(), 2);
     }
