@@ -18,6 +18,9 @@
 #                  duplex and page size
 #   Dunmarrow_Closed  enabled but rejecting jobs, as a queue an administrator
 #                  closed
+#   Dunmarrow_A4   PostScript like Dunmarrow_PS, its administrator's default
+#                  paper A4 (the driver description's default page size)
+#   Dunmarrow_A3   raw, its administrator's default paper A3 (media-default)
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -96,6 +99,12 @@ add_queues() {
     -m drv:///sample.drv/generic.ppd -o Option1=True
   lpadmin -h "$server" -p Dunmarrow_Closed -E -v "dunmarrow-spool:$dir/out/Dunmarrow_Raw"
   cupsreject -h "$server" Dunmarrow_Closed
+  mkdir -p "$dir/out/Dunmarrow_A4" "$dir/out/Dunmarrow_A3"
+  chmod 1777 "$dir/out/Dunmarrow_A4" "$dir/out/Dunmarrow_A3"
+  lpadmin -h "$server" -p Dunmarrow_A4 -E -v "dunmarrow-spool:$dir/out/Dunmarrow_A4" \
+    -m drv:///sample.drv/generic.ppd -o Option1=True -o PageSize=A4 2>/dev/null
+  lpadmin -h "$server" -p Dunmarrow_A3 -E -v "dunmarrow-spool:$dir/out/Dunmarrow_A3" \
+    -o media-default=iso_a3_297x420mm 2>/dev/null
 }
 
 install_capture_backend() {

@@ -5,6 +5,7 @@
 #include "engines/EngineAvailability.h"
 #include "engines/FileTypes.h"
 #include "engines/PaperKey.h"
+#include "engines/PrinterDefaults.h"
 #include "platform/PaperCodes.h"
 #include "platform/Spooler.h"
 #include "queue/JobModel.h"
@@ -235,6 +236,8 @@ bool resolveTarget(const Options &options, const LocalStore &store, Target *targ
     }
     target->prototype = job;
     target->hotFolderId = context.hotFolderId;
+    if (!job.useDriverSettings)
+        isPaperOffered(job.printerName, job.paperKey, &target->paperRefusal);
     return true;
 }
 
@@ -271,6 +274,10 @@ FileResult printFile(const QString &path, const Target &target, LocalStore &stor
     }
     if (!isSupportedFile(path)) {
         result.message = QStringLiteral("Unsupported file type: ") + lowerSuffix(path);
+        return result;
+    }
+    if (!target.paperRefusal.isEmpty()) {
+        result.message = target.paperRefusal;
         return result;
     }
     PrintJob job = target.prototype;

@@ -41,6 +41,9 @@ struct Target
 {
     PrintJob prototype; // everything but the path
     int hotFolderId = 0;
+    // Set when the paper asked for is one the printer lacks: every file is
+    // refused with it, as the printer would print on another paper.
+    QString paperRefusal;
 };
 bool resolveTarget(const Options &options, const LocalStore &store, Target *target, QString *error);
 

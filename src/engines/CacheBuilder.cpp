@@ -19,8 +19,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QThread>
@@ -77,25 +75,6 @@ private:
 };
 
 // One image on one page of the key's paper, centred, at 300 dpi.
-bool writeImagePdf(const QImage &image, const QString &paperKey, const QString &pdfPath)
-{
-    QPdfWriter writer(pdfPath);
-    writer.setResolution(300);
-    writer.setPageSize(pageSizeForKey(paperKey));
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return false;
-    const int width = writer.width();
-    const int height = writer.height();
-    const QSize scaled = image.size().scaled(width, height, Qt::KeepAspectRatio);
-    const QRect target((width - 1) / 2 - scaled.width() / 2, (height - 1) / 2 - scaled.height() / 2,
-                       scaled.width(), scaled.height());
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, image);
-    return painter.end();
-}
-
 struct BuiltInOutcome
 {
     int pages = 0;
@@ -260,12 +239,14 @@ CacheResult buildCacheForJob(const PrintJob &job)
     QString renderPath;
     const QString suffix = lowerSuffix(job.path);
     if (isImageFile(job.path)) {
-        const QImage image = readImageFile(job.path);
-        if (image.isNull())
-            return fail(QStringLiteral("Unable to read the image file"));
         renderPath = work.filePath(QStringLiteral("image.pdf"));
-        if (!writeImagePdf(image, job.paperKey, renderPath))
+        int imagePages = 0;
+        switch (writeImagePdf(job.path, pageSizeForKey(job.paperKey), 300, renderPath, &imagePages)) {
+        case ImagePdfStatus::Written: break;
+        case ImagePdfStatus::Unreadable: return fail(QStringLiteral("Unable to read the image file"));
+        case ImagePdfStatus::NotWritten:
             return fail(QStringLiteral("Unable to convert the image to a cache intermediate file"));
+        }
     } else if (isOfficeDocument(job.path)) {
         renderPath = work.filePath(QStringLiteral("document.pdf"));
         QString error;

@@ -69,6 +69,7 @@ PrintResult dispatchPrintJob(const PrintJob &job)
     bool ok = false;
     int pages = 0;
     QString message;
+    QString note;
     // A choice that cannot print here (Acrobat where there is none) prints
     // with what can.
     const QString officeEngine = usableOfficeEngine(job.officeEngine);
@@ -85,14 +86,14 @@ PrintResult dispatchPrintJob(const PrintJob &job)
             request.copies = job.copies;
             request.useDriverSettings = job.useDriverSettings;
             request.forcedDpi = scan.recommendedDpi;
-            ok = printPdfWithPdfium(request, &pages, &message);
+            ok = printPdfWithPdfium(request, &pages, &message, &note);
         } else {
             ok = printPdfWithAcrobat(job.path, job.printerName, job.duplex, job.shortEdge, job.color,
                                      job.paperKey, job.copies, job.useDriverSettings, &pages,
                                      &message);
         }
     } else if (isImageFile(job.path)) {
-        ok = printImageWithQt(job, &pages, &message);
+        ok = printImageWithQt(job, &pages, &message, &note);
     } else {
         const bool suite = isOfficeSuiteAvailable(job.path, officeEngine);
         if (isOfficeDocument(job.path) && suite) {
@@ -115,12 +116,14 @@ PrintResult dispatchPrintJob(const PrintJob &job)
 
     PrintResult result;
     result.success = ok;
-    if (ok)
+    if (ok) {
         result.pages = std::max(1, pages);
-    else
+        result.note = note;
+    } else {
         result.message = message.isEmpty()
             ? QStringLiteral("The local print component did not return a successful result.")
             : message;
+    }
     return result;
 }
 

@@ -14,6 +14,7 @@ struct PrintResult
     bool success = false;
     QString message;
     int pages = 0; // per copy; at least 1 on success
+    QString note;  // what the user should know of a success ("printed on A4: …")
 };
 
 // Prints one row's job: from its print cache, or by its type through

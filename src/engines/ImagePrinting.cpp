@@ -2,19 +2,14 @@
 
 #include "engines/PaperKey.h"
 #include "engines/PrinterDefaults.h"
+#include "platform/ImageFrames.h"
+#include "platform/ImagePdfWriter.h"
 #include "platform/LastError.h"
-#include "platform/PinnedFile.h"
 #include "platform/PrinterDc.h"
 #include "platform/Spooler.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QImageReader>
-#include <QPainter>
-#include <QPdfWriter>
-#include <QTemporaryFile>
-
-#include <algorithm>
+#include <QSaveFile>
 
 using namespace Platform;
 
@@ -23,30 +18,6 @@ namespace {
 const char kReadFailed[] =
     "Unable to read the image file，The format may be unsupported or the file is damaged";
 const char kJobFailed[] = "Unable to open an image print job for the selected printer";
-
-// The image's page painted with the toolkit: the printable area at the
-// printer's resolution, the image fitted into it and centred.
-bool paintPage(const QImage &image, int areaWidth, int areaHeight, int dpiX, int dpiY,
-               const QString &pdfPath)
-{
-    QPdfWriter writer(pdfPath);
-    writer.setResolution(dpiX);
-    writer.setPageMargins(QMarginsF(0, 0, 0, 0));
-    // Exactly the printable area: a size near a standard one must not snap to it.
-    writer.setPageSize(QPageSize(QSizeF(areaWidth * 72.0 / dpiX, areaHeight * 72.0 / dpiY),
-                                 QPageSize::Point, QString(), QPageSize::ExactMatch));
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return false;
-    const QRect area = painter.viewport();
-    const QSize scaled = image.size().scaled(area.size(), Qt::KeepAspectRatio);
-    const QRect target(area.x() + area.width() / 2 - scaled.width() / 2,
-                       area.y() + area.height() / 2 - scaled.height() / 2, scaled.width(),
-                       scaled.height());
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, image);
-    return painter.end();
-}
 
 // The paper an image prints on: one of the named sizes, anything else A4
 // ("driver-default" included), as the toolkit's page sizes have it.
@@ -57,17 +28,40 @@ PaperKey imagePaperKey(const PaperKey &key)
     return page.id() == QPageSize::A4 && code != 9 ? QStringLiteral("A4") : key;
 }
 
+// A frame fitted into an area, centred (in the area's units).
+QRect fittedInto(QSize frame, const QRect &area)
+{
+    const QSize size = frame.scaled(area.size(), Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    return QRect(area.x() + area.width() / 2 - size.width() / 2, area.y() + area.height() / 2 - size.height() / 2,
+                 size.width(), size.height());
+}
+
+// One frame on the device context's page: its JPEG as it is, or its pixels
+// at no more than the device's resolution.
+bool drawFrame(ImageFrameReader &reader, PrinterDc *dc, const QRect &area)
+{
+    const QRect target = fittedInto(reader.shownSize(), area);
+    ImageFrame frame;
+    if (!reader.read(target.size(), &frame))
+        return false;
+    if (!frame.jpeg.isEmpty())
+        return stretchJpeg(dc, target.x(), target.y(), target.width(), target.height(), 0, 0, frame.jpeg,
+                           frame.orientation)
+            > 0;
+    return stretchImage(dc, target.x(), target.y(), target.width(), target.height(), frame.pixels) > 0;
+}
+
 } // namespace
 
-bool printImageWithQt(const PrintJob &job, int *pages, QString *message)
+bool printImageWithQt(const PrintJob &job, int *pages, QString *message, QString *note)
 {
     *pages = 0;
     const auto fail = [message](const QString &text) {
         *message = text;
         return false;
     };
-    const QImage image = readImageFile(job.path);
-    if (image.isNull())
+    ImageFrameReader reader;
+    if (!reader.open(job.path))
         return fail(QString::fromUtf8(kReadFailed));
 
     PrinterHandle printer;
@@ -82,36 +76,62 @@ bool printImageWithQt(const PrintJob &job, int *pages, QString *message)
         return fail(QString::fromUtf8(kJobFailed));
 
     std::unique_ptr<PrinterDc> dc = createPrinterDc(std::move(printer), driverDefaults, devMode);
-    QTemporaryFile page(QDir::temp().filePath(QStringLiteral("dunmarrow-image-XXXXXX.pdf")));
-    if (!dc || !page.open())
+    if (!dc)
         return fail(withLastErrorReason(QString::fromUtf8(kJobFailed)));
-    page.close();
-    const int width = getDeviceCaps(dc.get(), HORZRES);
-    const int height = getDeviceCaps(dc.get(), VERTRES);
-    QString drawError;
-    if (startDoc(dc.get(), QFileInfo(job.path).fileName()) <= 0
-        || !paintPage(image, width, height, getDeviceCaps(dc.get(), LOGPIXELSX),
-                      getDeviceCaps(dc.get(), LOGPIXELSY), page.fileName())
-        || startPage(dc.get()) <= 0
-        || !drawPdfPage(dc.get(), page.fileName(), 0, 0, 0, width, height, &drawError)
-        || endPage(dc.get()) <= 0) {
+    const QRect area(0, 0, getDeviceCaps(dc.get(), HORZRES), getDeviceCaps(dc.get(), VERTRES));
+    if (startDoc(dc.get(), QFileInfo(job.path).fileName()) <= 0)
+        return fail(withLastErrorReason(QString::fromUtf8(kJobFailed)));
+    // Every page of a multi-page TIFF, one printer page each.
+    int frames = 0;
+    do {
+        if (startPage(dc.get()) <= 0)
+            break;
+        if (!drawFrame(reader, dc.get(), area) || endPage(dc.get()) <= 0) {
+            abortDoc(dc.get());
+            return fail(frames == 0 ? QString::fromUtf8(kReadFailed)
+                                    : QStringLiteral("%1 (page %2)").arg(QString::fromUtf8(kReadFailed)).arg(frames + 1));
+        }
+        ++frames;
+    } while (reader.next());
+    if (frames == 0) {
+        const QString reason = withLastErrorReason(QString::fromUtf8(kJobFailed));
         abortDoc(dc.get());
-        return fail(QString::fromUtf8(kJobFailed));
+        return fail(reason);
     }
     // The job exists only once the printer has taken it.
     if (endDoc(dc.get()) <= 0)
         return fail(withLastErrorReason(QString::fromUtf8(kJobFailed)));
-    *pages = 1;
+    *pages = frames;
+    if (note)
+        *note = paperSubstitutionNote(devMode);
     return true;
 }
 
-QImage readImageFile(const QString &path)
+ImagePdfStatus writeImagePdf(const QString &imagePath, const QPageSize &pageSize, int dpi, const QString &pdfPath,
+                             int *pages)
 {
-    PinnedFile file;
-    if (!file.open(path))
-        return QImage();
-    QImageReader reader(file.path());
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true); // a photo prints the way up it was taken
-    return reader.read();
+    *pages = 0;
+    ImageFrameReader reader;
+    if (!reader.open(imagePath))
+        return ImagePdfStatus::Unreadable;
+    const QSizeF points = pageSize.size(QPageSize::Point);
+    const QRect area(0, 0, qRound(points.width() * dpi / 72.0), qRound(points.height() * dpi / 72.0));
+    ImagePdfWriter writer;
+    do {
+        const QRect target = fittedInto(reader.shownSize(), area);
+        ImageFrame frame;
+        const double scale = 72.0 / dpi;
+        // PDF's rectangle counts from the bottom of the page.
+        const QRectF placed(target.x() * scale, points.height() - (target.y() + target.height()) * scale,
+                            target.width() * scale, target.height() * scale);
+        if (!reader.read(target.size(), &frame))
+            return ImagePdfStatus::Unreadable;
+        if (!writer.newPage(points.width(), points.height()) || !writer.placeFrame(frame, placed))
+            return ImagePdfStatus::NotWritten;
+    } while (reader.next());
+    QSaveFile file(pdfPath);
+    if (!file.open(QIODevice::WriteOnly) || !writer.write(&file) || !file.commit())
+        return ImagePdfStatus::NotWritten;
+    *pages = writer.pageCount();
+    return ImagePdfStatus::Written;
 }

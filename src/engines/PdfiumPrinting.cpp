@@ -373,7 +373,8 @@ bool printPdfToDc(const QString &pdfPath, PrinterDc *dc, int printableWidth, int
     return finish(ok);
 }
 
-bool printPdfWithPdfium(const PdfiumPrintRequest &request, int *pagesPrinted, QString *message)
+bool printPdfWithPdfium(const PdfiumPrintRequest &request, int *pagesPrinted, QString *message,
+                        QString *note)
 {
     if (pagesPrinted)
         *pagesPrinted = 0;
@@ -427,5 +428,7 @@ bool printPdfWithPdfium(const PdfiumPrintRequest &request, int *pagesPrinted, QS
         *pagesPrinted = pages;
     if (message)
         message->clear();
+    if (note)
+        *note = paperSubstitutionNote(devMode);
     return true;
 }

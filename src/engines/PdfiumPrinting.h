@@ -31,7 +31,10 @@ struct PdfiumPrintRequest
     int forcedDpi = 0; // 0: the driver's own resolution
 };
 
-bool printPdfWithPdfium(const PdfiumPrintRequest &request, int *pagesPrinted, QString *message);
+// note, when given, tells of a success what the user should know (the paper
+// the printer took in place of one it does not have).
+bool printPdfWithPdfium(const PdfiumPrintRequest &request, int *pagesPrinted, QString *message,
+                        QString *note = nullptr);
 
 // Page geometry: the page fitted into the printable area and centred.
 struct FittedPage

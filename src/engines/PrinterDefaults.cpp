@@ -181,6 +181,31 @@ void forceResolution(DeviceMode *devMode, int dpi)
     devMode->dmFields |= DM_PRINTQUALITY | DM_YRESOLUTION;
 }
 
+QString paperSubstitutionNote(const DeviceMode &merged)
+{
+    if (merged.substitutedPaper.isEmpty())
+        return QString();
+    return QStringLiteral("printed on %1: the printer has no %2")
+        .arg(paperDisplayName(merged.dmFormName), paperDisplayName(merged.substitutedPaper));
+}
+
+bool isPaperOffered(const QString &printerName, const PaperKey &key, QString *reason)
+{
+    if (paperCodeForKey(key) <= 0)
+        return true;
+    PrinterHandle printer;
+    DeviceMode devMode;
+    if (!openPrinter(printerName, &printer) || documentPropertiesRead(printer, &devMode) != IDOK)
+        return true; // the print itself says why the printer cannot be used
+    applyPaperKey(&devMode, key);
+    if (documentPropertiesMerge(printer, &devMode) != IDOK || devMode.substitutedPaper.isEmpty())
+        return true;
+    *reason = QStringLiteral("The printer %1 has no %2 paper (it would print on %3), so nothing was sent.")
+                  .arg(printerName, paperDisplayName(devMode.substitutedPaper),
+                       paperDisplayName(devMode.dmFormName));
+    return false;
+}
+
 bool overridePrinterDefaults(const QString &printerName, const DeviceModeSettings &settings,
                              OverrideMessages engine, PrinterDefaultsOverride *override,
                              QString *message)

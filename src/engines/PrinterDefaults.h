@@ -46,6 +46,13 @@ void writeSettingsToDeviceMode(Platform::DeviceMode *devMode, const DeviceModeSe
 // A resolution in dpi to print at, when above 0 (the driver's own otherwise).
 void forceResolution(Platform::DeviceMode *devMode, int dpi);
 
+// "printed on A4: the printer has no A3" when the merge put the printer's
+// default paper in place of the one asked for; empty otherwise.
+QString paperSubstitutionNote(const Platform::DeviceMode &merged);
+// Whether the printer offers the paper a key names ("driver-default" always
+// is); false with the reason when the printer would swap it for another.
+bool isPaperOffered(const QString &printerName, const PaperKey &key, QString *reason);
+
 // Which engine's messages an override reports with.
 enum class OverrideMessages { Acrobat, Office, ShellVerb };
 

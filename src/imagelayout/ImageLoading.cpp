@@ -1,6 +1,7 @@
 #include "imagelayout/ImageLoading.h"
 
-#include <QImageReader>
+#include "platform/ImageFrames.h"
+
 #include <QPainter>
 
 namespace {
@@ -10,33 +11,20 @@ constexpr int kFitted = 94;
 
 } // namespace
 
-QImage loadImage(const QString &path, QString *error)
+QImage loadImage(const QString &path, QString *error, QSize maxPixels)
 {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    QImage image = reader.read();
-    if (image.isNull() && error)
-        *error = reader.errorString();
-    return image;
+    Platform::ImageFrameReader reader;
+    Platform::ImageFrame frame;
+    if (!reader.open(path, error) || !reader.decode(maxPixels, &frame, error))
+        return QImage();
+    return frame.pixels;
 }
 
 QImage makeThumbnail(const QString &path, QString *error)
 {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    // Twice the drawn size keeps it sharp on high-density screens. The size
-    // asked for is the stored one, before the orientation turns it.
-    const QSize stored = reader.size();
-    if (stored.isValid() && reader.supportsOption(QImageIOHandler::ScaledSize)
-        && (stored.width() > 2 * kFitted || stored.height() > 2 * kFitted))
-        reader.setScaledSize(stored.scaled(2 * kFitted, 2 * kFitted, Qt::KeepAspectRatio));
-    const QImage image = reader.read();
-    if (image.isNull()) {
-        if (error)
-            *error = reader.errorString();
-        return QImage();
-    }
-    return thumbnailOf(image);
+    // Twice the drawn size keeps it sharp on high-density screens.
+    const QImage image = loadImage(path, error, QSize(2 * kFitted, 2 * kFitted));
+    return image.isNull() ? QImage() : thumbnailOf(image);
 }
 
 QImage thumbnailOf(const QImage &image)

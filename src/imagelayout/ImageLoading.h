@@ -3,10 +3,10 @@
 #include <QImage>
 #include <QString>
 
-// Reads an image file with its orientation tag applied. A null image and
-// the reader's error text when it cannot be read (the reader's allocation
-// limit refuses images too large to hold).
-QImage loadImage(const QString &path, QString *error);
+// Reads an image file's first page with its orientation tag applied, at no
+// more than maxPixels (an invalid size: its own size). A null image and the
+// reader's error text when it cannot be read.
+QImage loadImage(const QString &path, QString *error, QSize maxPixels = QSize());
 
 // The image list's thumbnail of a file: 104 × 104 white, the image fitted
 // into 94 × 94 and centred, outlined in #d8e0eb. Decoded at about that size

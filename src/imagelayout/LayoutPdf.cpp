@@ -1,31 +1,46 @@
 #include "imagelayout/LayoutPdf.h"
 
-#include "imagelayout/ImageLoading.h"
+#include "platform/ImageFrames.h"
+#include "platform/ImagePdfWriter.h"
 
 #include <QFileInfo>
 #include <QPageLayout>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QSaveFile>
+
+using Platform::ImageFrame;
+using Platform::ImageFrameReader;
 
 namespace {
 
 constexpr int kResolution = 300;
 
-QPageLayout::Orientation orientationFor(const QImage &image)
+QPageLayout pageFor(QSize shown)
 {
-    return image.width() > image.height() ? QPageLayout::Landscape : QPageLayout::Portrait;
+    return QPageLayout(QPageSize(QPageSize::A4),
+                       shown.width() > shown.height() ? QPageLayout::Landscape : QPageLayout::Portrait,
+                       QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
 }
 
-// The painter's origin is the corner of the area inside the margins: the
-// image is centred in that area, in the painter's coordinates.
-void drawFitted(QPainter &painter, const QPdfWriter &writer, const QImage &image)
+enum class PageOutcome { Added, Unreadable, Refused };
+
+// One page: the frame fitted into the area inside the margins and centred
+// there, its pixels at no more than 300 dpi (a JPEG goes as it is).
+PageOutcome addPage(ImageFrameReader &reader, Platform::ImagePdfWriter &writer)
 {
-    const QRect area = writer.pageLayout().paintRectPixels(kResolution);
-    const QSize size = image.size().scaled(area.size(), Qt::KeepAspectRatio);
-    painter.drawImage(QRect(QPoint((area.width() - size.width()) / 2, (area.height() - size.height()) / 2),
-                            size),
-                      image);
+    const QPageLayout layout = pageFor(reader.shownSize());
+    const QRectF paper = layout.fullRectPoints();
+    const QRectF area = layout.paintRectPoints();
+    const QSizeF fitted = QSizeF(reader.shownSize()).scaled(area.size(), Qt::KeepAspectRatio);
+    const QSize pixels = (fitted * (kResolution / 72.0)).toSize().expandedTo(QSize(1, 1));
+    ImageFrame frame;
+    if (!reader.read(pixels, &frame))
+        return PageOutcome::Unreadable;
+    // PDF's rectangle counts from the bottom of the page.
+    const QRectF placed(area.x() + (area.width() - fitted.width()) / 2,
+                        paper.height() - area.bottom() + (area.height() - fitted.height()) / 2, fitted.width(),
+                        fitted.height());
+    return writer.newPage(paper.width(), paper.height()) && writer.placeFrame(frame, placed) ? PageOutcome::Added
+                                                                                           : PageOutcome::Refused;
 }
 
 } // namespace
@@ -39,52 +54,39 @@ QString layoutPdfPath(const QString &chosen)
 LayoutPdfResult writeLayoutPdf(const QStringList &imagePaths, const QString &pdfPath)
 {
     LayoutPdfResult result;
-    qsizetype first = 0;
-    QImage image;
-    for (; first < imagePaths.size(); ++first) {
-        image = loadImage(imagePaths.at(first), nullptr);
-        if (!image.isNull())
-            break;
-        result.skipped << QFileInfo(imagePaths.at(first)).fileName();
+    Platform::ImagePdfWriter writer;
+    writer.setTitle(QStringLiteral("Image layout"));
+    writer.setCreator(QStringLiteral("Quorvalent Dunmarrow"));
+    for (const QString &path : imagePaths) {
+        // Every page of a multi-page TIFF; an image that cannot be read is
+        // skipped and named.
+        ImageFrameReader reader;
+        const int before = writer.pageCount();
+        PageOutcome outcome = reader.open(path) ? PageOutcome::Added : PageOutcome::Unreadable;
+        while (outcome == PageOutcome::Added) {
+            outcome = addPage(reader, writer);
+            if (outcome == PageOutcome::Added && !reader.next())
+                break;
+        }
+        if (outcome == PageOutcome::Refused) {
+            result.status = LayoutPdfResult::Status::PageRefused;
+            return result;
+        }
+        if (outcome == PageOutcome::Unreadable) {
+            const int read = writer.pageCount() - before;
+            result.skipped << (read == 0 ? QFileInfo(path).fileName()
+                                         : QStringLiteral("%1 (page %2)").arg(QFileInfo(path).fileName()).arg(read + 1));
+        }
     }
-    if (image.isNull())
+    result.pages = writer.pageCount();
+    if (result.pages == 0)
         return result;
-
     // Written beside the target and renamed into place at the end: a
     // failure leaves no half PDF, and an input under the same name is read
     // whole before it is replaced.
     QSaveFile file(pdfPath);
-    QPdfWriter writer(&file);
-    writer.setTitle(QStringLiteral("Image layout"));
-    writer.setCreator(QStringLiteral("Quorvalent Dunmarrow"));
-    writer.setResolution(kResolution);
-    writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), orientationFor(image),
-                                     QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter));
-    QPainter painter;
-    if (!file.open(QIODevice::WriteOnly) || !painter.begin(&writer)) {
-        result.status = LayoutPdfResult::Status::CannotWrite;
-        return result;
-    }
-    painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    for (qsizetype i = first; i < imagePaths.size(); ++i) {
-        if (i > first) {
-            image = loadImage(imagePaths.at(i), nullptr);
-            if (image.isNull()) {
-                result.skipped << QFileInfo(imagePaths.at(i)).fileName();
-                continue;
-            }
-            writer.setPageOrientation(orientationFor(image));
-            if (!writer.newPage()) {
-                painter.end();
-                result.status = LayoutPdfResult::Status::PageRefused;
-                return result;
-            }
-        }
-        drawFitted(painter, writer, image);
-        image = QImage(); // one full image at a time
-        ++result.pages;
-    }
-    painter.end();
-    result.status = file.commit() ? LayoutPdfResult::Status::Written : LayoutPdfResult::Status::CannotWrite;
+    result.status = file.open(QIODevice::WriteOnly) && writer.write(&file) && file.commit()
+        ? LayoutPdfResult::Status::Written
+        : LayoutPdfResult::Status::CannotWrite;
     return result;
 }

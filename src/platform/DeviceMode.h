@@ -46,6 +46,9 @@ struct DeviceMode
     // record that its media list lacks.
     QString dmFormName;
     OptionList options;
+    // Set by the merge when the paper asked for is one the printer does not
+    // offer and the printer's default took its place: the medium asked for.
+    QString substitutedPaper;
 
     bool has(quint32 field) const { return (dmFields & field) != 0; }
     bool operator==(const DeviceMode &) const = default;

@@ -2,6 +2,8 @@
 
 #include <QSet>
 
+#include <cups/cups.h>
+
 namespace Platform {
 
 namespace {
@@ -71,6 +73,13 @@ QString standardPaperMedia(short code)
             return QString::fromLatin1(paper.pwgMedia);
     }
     return QString();
+}
+
+QString paperDisplayName(const QString &pwgMedia)
+{
+    const QByteArray name = pwgMedia.toUtf8();
+    pwg_media_t *media = pwgMediaForPWG(name.constData());
+    return media && media->ppd ? QString::fromUtf8(media->ppd) : pwgMedia;
 }
 
 QList<PaperCode> assignPaperCodes(const QStringList &pwgMedia)

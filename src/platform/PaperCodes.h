@@ -25,6 +25,10 @@ short standardPaperCode(const QString &pwgMedia);
 // The PWG media name of a DMPAPER number, or empty.
 QString standardPaperMedia(short code);
 
+// A medium's short name as people know it ("A4", "Letter"), else the name
+// as given.
+QString paperDisplayName(const QString &pwgMedia);
+
 struct PaperCode
 {
     short code = 0;

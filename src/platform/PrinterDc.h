@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/DeviceMode.h"
+#include "platform/ImageFrames.h"
 #include "platform/Spooler.h"
 
 #include <QByteArray>
@@ -97,10 +98,14 @@ bool canPlacePdfPage(PrinterDc *dc, const QString &pdfPath, const PdfPageView &v
 int stretchRgb(PrinterDc *dc, int x, int y, int width, int height, int pixelWidth,
                int pixelHeight, const QByteArray &rgb);
 
+// The same for a Grayscale8 or RGB888 image, kept lossless.
+int stretchImage(PrinterDc *dc, int x, int y, int width, int height, const QImage &pixels);
+
 // StretchDIBits with BI_JPEG: the JPEG bytes placed unchanged into the
-// rectangle. 0 when the data is not a JPEG this device can place.
+// rectangle, shown turned as the orientation says. 0 when the data is not a
+// JPEG this device can place.
 int stretchJpeg(PrinterDc *dc, int x, int y, int width, int height, int pixelWidth,
-                int pixelHeight, const QByteArray &jpeg);
+                int pixelHeight, const QByteArray &jpeg, ImageOrientation orientation = {});
 
 // Colour components and Adobe marking of a JPEG, from its markers.
 struct JpegInfo

@@ -1,6 +1,7 @@
 #include "platform/PrinterDc.h"
 
 #include "platform/LastError.h"
+#include "platform/PdfImageDrawing.h"
 #include "platform/PrinterDcState.h"
 
 #include <qpdf/Pipeline.hh>
@@ -9,7 +10,6 @@
 
 #include <stdexcept>
 
-#include <zlib.h>
 
 // Images on the device context's pages: JPEG data placed unchanged, and
 // rows of pixels; both kept in a temporary file until the spool is written.
@@ -122,35 +122,16 @@ bool PrinterDc::Impl::storeStreamData(QPDFObjectHandle stream, const char *data,
 
 namespace {
 
-// One image of the page: its stream, its name among the page's resources
-// and where it is drawn.
-bool placeImage(PrinterDc::Impl &d, QPDFObjectHandle image, int x, int y, int width, int height)
+// One image of the page, its data waiting in the spool's image file: its
+// name among the page's resources and where it is drawn.
+int placeImage(PrinterDc::Impl &d, QPDFObjectHandle image, const QByteArray &data, const char *filter, int x,
+               int y, int width, int height, ImageOrientation orientation = {})
 {
+    if (!d.storeStreamData(image, data.constData(), data.size(), filter))
+        return 0;
     const std::string name = d.addResource("Im", image);
-    const auto rect = d.toPoints(x, y, width, height);
-    d.content += QStringLiteral("q %1 0 0 %2 %3 %4 cm %5 Do Q\n")
-                     .arg(fmt(rect.urx - rect.llx), fmt(rect.ury - rect.lly), fmt(rect.llx),
-                          fmt(rect.lly), QString::fromStdString(name))
-                     .toStdString();
-    return true;
-}
-
-// An image stream whose data waits in the spool's image file. Null when
-// the data cannot be stored.
-QPDFObjectHandle imageStream(PrinterDc::Impl &d, const char *data, qint64 size, const char *filter,
-                             int pixelWidth, int pixelHeight, const char *colorSpace)
-{
-    QPDFObjectHandle image = QPDFObjectHandle::newStream(d.spool.get());
-    if (!d.storeStreamData(image, data, size, filter))
-        return QPDFObjectHandle();
-    QPDFObjectHandle dict = image.getDict();
-    dict.replaceKey("/Type", QPDFObjectHandle::newName("/XObject"));
-    dict.replaceKey("/Subtype", QPDFObjectHandle::newName("/Image"));
-    dict.replaceKey("/Width", QPDFObjectHandle::newInteger(pixelWidth));
-    dict.replaceKey("/Height", QPDFObjectHandle::newInteger(pixelHeight));
-    dict.replaceKey("/BitsPerComponent", QPDFObjectHandle::newInteger(8));
-    dict.replaceKey("/ColorSpace", QPDFObjectHandle::newName(colorSpace));
-    return image;
+    d.content += imageDrawing(name, d.toPoints(x, y, width, height), orientation);
+    return 1;
 }
 
 } // namespace
@@ -158,31 +139,34 @@ QPDFObjectHandle imageStream(PrinterDc::Impl &d, const char *data, qint64 size, 
 int stretchRgb(PrinterDc *dc, int x, int y, int width, int height, int pixelWidth,
                int pixelHeight, const QByteArray &rgb)
 {
-    if (!dc || !dc->impl()->pageOpen || pixelWidth < 1 || pixelHeight < 1
-        || rgb.size() != qsizetype(pixelWidth) * pixelHeight * 3)
+    if (rgb.size() != qsizetype(pixelWidth) * pixelHeight * 3 || pixelWidth < 1 || pixelHeight < 1)
+        return 0;
+    const QImage rows(reinterpret_cast<const uchar *>(rgb.constData()), pixelWidth, pixelHeight, pixelWidth * 3,
+                      QImage::Format_RGB888);
+    return stretchImage(dc, x, y, width, height, rows);
+}
+
+int stretchImage(PrinterDc *dc, int x, int y, int width, int height, const QImage &pixels)
+{
+    if (!dc || !dc->impl()->pageOpen || pixels.isNull())
         return 0;
     // Deflated here: a page of pixels is large, and the spool is kept in
     // memory until the document ends.
-    uLongf length = compressBound(uLong(rgb.size()));
-    std::string deflated(length, '\0');
-    if (compress2(reinterpret_cast<Bytef *>(deflated.data()), &length,
-                  reinterpret_cast<const Bytef *>(rgb.constData()), uLong(rgb.size()), Z_BEST_SPEED)
-        != Z_OK)
+    const QByteArray deflated = deflatedSamples(pixels);
+    if (deflated.isEmpty())
         return 0;
-    deflated.resize(length);
     PrinterDc::Impl &d = *dc->impl();
     try {
-        QPDFObjectHandle image =
-            imageStream(d, deflated.data(), qint64(deflated.size()), "/FlateDecode", pixelWidth,
-                        pixelHeight, "/DeviceRGB");
-        return image.isStream() && placeImage(d, image, x, y, width, height) ? 1 : 0;
+        const int components = pixels.format() == QImage::Format_Grayscale8 ? 1 : 3;
+        return placeImage(d, newImageStream(*d.spool, pixels.width(), pixels.height(), components), deflated,
+                          "/FlateDecode", x, y, width, height);
     } catch (const std::exception &) {
         return 0;
     }
 }
 
 int stretchJpeg(PrinterDc *dc, int x, int y, int width, int height, int, int,
-                const QByteArray &jpeg)
+                const QByteArray &jpeg, ImageOrientation orientation)
 {
     if (!dc || !dc->impl()->pageOpen)
         return 0;
@@ -191,20 +175,11 @@ int stretchJpeg(PrinterDc *dc, int x, int y, int width, int height, int, int,
         return 0;
     PrinterDc::Impl &d = *dc->impl();
     try {
-        const char *space = info.components == 1 ? "/DeviceGray"
-            : info.components == 3               ? "/DeviceRGB"
-                                                 : "/DeviceCMYK";
-        QPDFObjectHandle image = imageStream(d, jpeg.constData(), jpeg.size(), "/DCTDecode",
-                                             info.width, info.height, space);
-        if (!image.isStream())
-            return 0;
-        if (info.adobeInverted)
-            image.getDict().replaceKey("/Decode", QPDFObjectHandle::parse("[1 0 1 0 1 0 1 0]"));
-        placeImage(d, image, x, y, width, height);
+        return placeImage(d, newImageStream(*d.spool, info.width, info.height, info.components, info.adobeInverted),
+                          jpeg, "/DCTDecode", x, y, width, height, orientation);
     } catch (const std::exception &) {
         return 0;
     }
-    return 1;
 }
 
 } // namespace Platform

@@ -112,13 +112,27 @@ bool destSupports(PrinterHandle::State *state, const char *key, const char *valu
     return cupsCheckDestSupported(state->http, state->dest, state->info, key, value) != 0;
 }
 
+// The queue's own default: its media-default (a driver description's
+// default page size is reported as one), else the size of its
+// media-col-default. (cupsGetDestMediaDefault reads only the destination's
+// "media" option, which the scheduler does not always send, and then
+// answers Letter.)
 QString defaultMedia(PrinterHandle::State *state)
 {
-    cups_size_t size;
-    if (cupsGetDestMediaDefault(state->http, state->dest, state->info, CUPS_MEDIA_FLAGS_DEFAULT,
-                                &size))
-        return QString::fromUtf8(size.media);
-    return QString();
+    const QString media = pwgMediaFromSetting(destDefault(state, "media"));
+    if (!media.isEmpty())
+        return media;
+    ipp_attribute_t *col = cupsFindDestDefault(state->http, state->dest, state->info, "media-col");
+    ipp_t *collection = col ? ippGetCollection(col, 0) : nullptr;
+    ipp_attribute_t *size = collection ? ippFindAttribute(collection, "media-size", IPP_TAG_BEGIN_COLLECTION)
+                                       : nullptr;
+    ipp_t *dimensions = size ? ippGetCollection(size, 0) : nullptr;
+    if (!dimensions)
+        return QString();
+    const int width = ippGetInteger(ippFindAttribute(dimensions, "x-dimension", IPP_TAG_INTEGER), 0);
+    const int length = ippGetInteger(ippFindAttribute(dimensions, "y-dimension", IPP_TAG_INTEGER), 0);
+    pwg_media_t *pwg = width > 0 && length > 0 ? pwgMediaForSize(width, length) : nullptr;
+    return pwg && pwg->pwg ? QString::fromUtf8(pwg->pwg) : QString();
 }
 
 bool parseResolution(const QString &text, int *x, int *y)
@@ -602,8 +616,10 @@ int documentPropertiesMerge(PrinterHandle &printer, DeviceMode *dm)
     // the printer's default.
     const QList<PrinterMedia> &media = mediaList(state);
     const bool ownPaper = paper == dm->dmFormName && mediaForCode(state, dm->dmPaperSize).isEmpty();
+    dm->substitutedPaper.clear();
     if (dm->has(DM_PAPERSIZE) && !media.isEmpty() && !ownPaper
         && listedMediaOfSize(state, paper).isEmpty()) {
+        dm->substitutedPaper = paper;
         const QString fallback = defaultMedia(state);
         dm->dmPaperSize = fallback.isEmpty() ? media.constFirst().code
                                              : codeForMedia(state, fallback);

@@ -98,10 +98,12 @@ void BatchPrinter::finishPrint(const PrintResult &result, const PrintJob &job, b
         sent = {{QStringLiteral("path"), job.path},
                 {QStringLiteral("displayName"), job.displayName},
                 {QStringLiteral("pages"), pages},
-                {QStringLiteral("copies"), std::max(job.copies, 1)}};
+                {QStringLiteral("copies"), std::max(job.copies, 1)},
+                {QStringLiteral("note"), result.note}};
         if (batch)
             m_batchResults << sent;
-        Q_EMIT statusMessage(QStringLiteral("Sent to %1: %2").arg(job.printerName, job.displayName),
+        const QString sentText = QStringLiteral("Sent to %1: %2").arg(job.printerName, job.displayName);
+        Q_EMIT statusMessage(result.note.isEmpty() ? sentText : QStringLiteral("%1 (%2)").arg(sentText, result.note),
                              false);
         if (!recorded)
             Q_EMIT statusMessage(QStringLiteral("The file was printed, but the print could not be "

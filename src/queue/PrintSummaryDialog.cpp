@@ -58,7 +58,9 @@ PrintSummaryDialog::PrintSummaryDialog(const QList<QVariantMap> &results,
             name = QFileInfo(result.value(QStringLiteral("path")).toString()).fileName();
         const qint64 pages = result.value(QStringLiteral("pages")).toLongLong();
         const qint64 copies = result.value(QStringLiteral("copies")).toLongLong();
-        table->setItem(row, 0, new QTableWidgetItem(name));
+        // What happened to the file that was not asked for (another paper).
+        const QString note = result.value(QStringLiteral("note")).toString();
+        table->setItem(row, 0, new QTableWidgetItem(note.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, note)));
         table->setItem(row, 1, centred(pages));
         table->setItem(row, 2, centred(copies));
         table->setItem(row, 3, centred(pages * copies));

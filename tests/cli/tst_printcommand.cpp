@@ -102,6 +102,26 @@ private Q_SLOTS:
         QVERIFY(runPrint({"--printer", kRaw, "--office-engine", "wps", odd}).err.contains("Use auto or libreoffice."));
     }
 
+    // The queue's own default paper when none is asked for; a paper the
+    // printer lacks is refused, and nothing is sent.
+    void paperAsTheQueueHasIt()
+    {
+        const QString file = pdf("paper.pdf");
+        const QString a4 = PrivateCups::kA4Queue;
+        int before = PrivateCups::lastJobId(a4);
+        QCOMPARE(runPrint({"--printer", a4, file}).exitCode, 0);
+        QVERIFY(PrivateCups::jobInfo(a4, PrivateCups::waitForJobAfter(a4, before, "paper.pdf"))
+                    .contains("media=iso_a4_210x297mm"));
+        before = PrivateCups::lastJobId(a4);
+        const Run refused = runPrint({"--printer", a4, "--paper", "B4", "--json", file});
+        QCOMPARE(refused.exitCode, 1);
+        const QJsonObject line = QJsonDocument::fromJson(refused.out.toUtf8()).object();
+        QCOMPARE(line.value("printed").toBool(true), false);
+        QCOMPARE(line.value("message").toString(), QStringLiteral("The printer Dunmarrow_A4 has no B4 paper (it would "
+                                                                  "print on A4), so nothing was sent."));
+        QCOMPARE(PrivateCups::waitForJobAfter(a4, before, "paper.pdf", 1000), 0);
+    }
+
     // A hot folder's preset reaches the printer; --add fills its list.
     void hotFolderPreset()
     {

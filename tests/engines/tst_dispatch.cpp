@@ -1,3 +1,4 @@
+#include "ImageFactory.h"
 #include "PdfFactory.h"
 #include "PrinterQueues.h"
 #include "StandIns.h"
@@ -6,6 +7,7 @@
 #include "engines/Dispatch.h"
 #include "engines/OfficeSuites.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -123,6 +125,81 @@ private Q_SLOTS:
         QCOMPARE(result.message, QStringLiteral("Unable to open an image print job for the "
                                                 "selected printer (the printer is not accepting "
                                                 "jobs)"));
+    }
+
+    // With nothing asked for, the paper is the queue's own default (the
+    // driver description's, or the printer's media-default), as lp has it;
+    // a paper the printer lacks gives way to that, and the result says so.
+    void paperAsTheQueueHasIt()
+    {
+        const QString path = m_dir.filePath("paper.pdf");
+        QVERIFY(PdfFactory::write(path, PdfFactory::textPages(1)));
+        const auto print = [&](const QString &queue, const QString &paper) {
+            PrintJob job = jobFor(path, queue);
+            job.useDriverSettings = paper.isEmpty();
+            job.paperKey = paper.isEmpty() ? QStringLiteral("driver-default") : paper;
+            const int before = PrivateCups::lastJobId(queue);
+            const PrintResult result = dispatchPrintJob(job);
+            const int id = PrivateCups::waitForJobAfter(queue, before, "paper.pdf");
+            return std::make_tuple(result, PrivateCups::jobInfo(queue, id), PrivateCups::waitForJobOutput(queue, id));
+        };
+        auto [a4, a4Info, a4Output] = print(PrivateCups::kA4Queue, {});
+        QVERIFY2(a4Info.contains("media=iso_a4_210x297mm"), qPrintable(a4Info));
+        QVERIFY(a4Output.contains("%%HiResBoundingBox: 0 0 595.00 842.00"));
+        QVERIFY(a4.note.isEmpty());
+        auto [a3, a3Info, a3Output] = print(PrivateCups::kA3Queue, {});
+        QVERIFY2(a3Info.contains("media=iso_a3_297x420mm"), qPrintable(a3Info));
+        QVERIFY(a3Output.contains("/MediaBox [ 0 0 841.8898 1190.5512 ]"));
+
+        auto [b4, b4Info, b4Output] = print(PrivateCups::kA4Queue, "B4");
+        QVERIFY(b4.success);
+        QCOMPARE(b4.note, QStringLiteral("printed on A4: the printer has no B4"));
+        QVERIFY(b4Output.contains("%%HiResBoundingBox: 0 0 595.00 842.00"));
+    }
+
+    // Every page of a multi-page TIFF, counted; a photo as its own bytes
+    // however large; other images losslessly, 16-bit ones of any size too.
+    void imagesArriveWhole()
+    {
+        const auto print = [&](const QString &name, const QByteArray &bytes, QByteArray *output) {
+            const QString path = m_dir.filePath(name);
+            writeFile(path, bytes);
+            const int before = PrivateCups::lastJobId(kRaw);
+            const PrintResult result = dispatchPrintJob(jobFor(path));
+            *output = PrivateCups::waitForJobOutput(kRaw, PrivateCups::waitForJobAfter(kRaw, before, name));
+            return result;
+        };
+        QByteArray output;
+        QImage fax(850, 1100, QImage::Format_Grayscale8);
+        fax.fill(90);
+        PrintResult result = print("fax.tif", ImageFactory::tiff({fax, fax, fax}), &output);
+        QVERIFY2(result.success, qPrintable(result.message));
+        QCOMPARE(result.pages, 3);
+        QCOMPARE(output.count("/Type /Page\n") + output.count("/Type /Page "), 3);
+
+        QImage pattern(300, 200, QImage::Format_RGB888);
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 300; ++x)
+                pattern.setPixel(x, y, qRgb(x * 7 % 256, y * 13 % 256, (x ^ y) % 256));
+        QByteArray png;
+        QBuffer buffer(&png);
+        QVERIFY(buffer.open(QIODevice::WriteOnly) && pattern.save(&buffer, "PNG"));
+        QVERIFY(print("pattern.png", png, &output).success);
+        QByteArray rows;
+        for (int y = 0; y < 200; ++y)
+            rows.append(reinterpret_cast<const char *>(pattern.constScanLine(y)), 900);
+        QVERIFY(ImageFactory::decodedImages(output).contains(rows));
+
+        QImage photo(8000, 6000, QImage::Format_RGB32);
+        photo.fill(QColor(200, 80, 40));
+        const QByteArray jpeg = ImageFactory::jpegWithOrientation(photo, 1, 50);
+        photo = QImage();
+        QVERIFY(print("photo 48mp.jpg", jpeg, &output).success);
+        QCOMPARE(ImageFactory::storedImage(output, "/DCTDecode"), jpeg);
+
+        QImage deep(4800, 3600, QImage::Format_RGBX64);
+        deep.fill(QColor(20, 120, 220));
+        QVERIFY(print("scan16.tif", ImageFactory::tiff({deep}), &output).success);
     }
 
     // A name that became a FIFO after it was listed must not block the

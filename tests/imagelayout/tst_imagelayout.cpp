@@ -1,3 +1,4 @@
+#include "ImageFactory.h"
 #include "ModalAnswerer.h"
 #include "TestMain.h"
 
@@ -50,18 +51,13 @@ QByteArray pngBomb()
         + chunk("IDAT", qCompress(QByteArray(65536, 0)).mid(4)) + chunk("IEND", {});
 }
 
-// A JPEG with an EXIF orientation tag (1–8) after its start marker.
-QByteArray jpegWithOrientation(const QImage &image, int orientation)
+// Rows of samples as a PDF image stores them.
+QByteArray rowsOf(const QImage &image)
 {
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "JPEG", 95);
-    const QByteArray tiff = QByteArray("MM\0*\0\0\0\x08\0\x01\x01\x12\0\x03\0\0\0\x01\0", 19)
-        + char(orientation) + QByteArray(6, 0);
-    const QByteArray exif = QByteArray("Exif\0\0", 6) + tiff;
-    const int length = exif.size() + 2;
-    const QByteArray app1 = QByteArray("\xff\xe1", 2) + char(length >> 8) + char(length & 0xff) + exif;
-    return buffer.data().left(2) + app1 + buffer.data().mid(2);
+    QByteArray rows;
+    for (int y = 0; y < image.height(); ++y)
+        rows.append(reinterpret_cast<const char *>(image.constScanLine(y)), image.width() * 3);
+    return rows;
 }
 
 // The box of one colour on a page rendered at 50 dpi, in millimetres.
@@ -215,7 +211,7 @@ private Q_SLOTS:
         const QString turned = m_dir.filePath("turned.jpg");
         QImage sideways = filled(400, 200, Qt::green);
         sideways.fill(QColor(0, 160, 0));
-        writeFile(turned, jpegWithOrientation(sideways, 6));
+        writeFile(turned, ImageFactory::jpegWithOrientation(sideways, 6));
         QCOMPARE(loadImage(turned, nullptr).size(), QSize(200, 400));
         QImage deep(300, 100, QImage::Format_RGBA64);
         deep.fill(Qt::magenta);
@@ -239,6 +235,43 @@ private Q_SLOTS:
         QCOMPARE(writeLayoutPdf({wide}, "/dev/null/x.pdf").status, LayoutPdfResult::Status::CannotWrite);
         QCOMPARE(writeLayoutPdf({m_dir.filePath("missing.png")}, pdf).status,
                  LayoutPdfResult::Status::NoReadableImage);
+    }
+
+    // Every page of a multi-page TIFF; a photo as its own bytes however
+    // large; other images losslessly, 16-bit ones of any size too.
+    void pagesAndPixelsAsTheyAre()
+    {
+        QList<QImage> faxPages;
+        for (int page = 0; page < 3; ++page) {
+            QImage fax(1728, 2200, QImage::Format_Grayscale8);
+            fax.fill(255);
+            fax.fill(page * 60); // distinct pages
+            faxPages << fax;
+        }
+        const QString fax = m_dir.filePath("fax.tif");
+        writeFile(fax, ImageFactory::tiff(faxPages));
+        QImage deep(4800, 3600, QImage::Format_RGBX64); // 138 MB decoded
+        deep.fill(QColor(20, 120, 220));
+        const QString scan = m_dir.filePath("scan16.tif");
+        writeFile(scan, ImageFactory::tiff({deep}));
+        const QString photo = m_dir.filePath("photo 48mp.jpg");
+        writeFile(photo, ImageFactory::jpegWithOrientation(filled(8000, 6000, QColor(200, 80, 40)), 1, 50));
+        QImage pattern(300, 200, QImage::Format_RGB888);
+        for (int y = 0; y < 200; ++y)
+            for (int x = 0; x < 300; ++x)
+                pattern.setPixel(x, y, qRgb(x * 7 % 256, y * 13 % 256, (x ^ y) % 256));
+        const QString png = image("pattern.png", pattern);
+
+        const QString pdf = m_dir.filePath("pages.pdf");
+        const LayoutPdfResult result = writeLayoutPdf({fax, photo, scan, png}, pdf);
+        QCOMPARE(result.skipped, QStringList());
+        QCOMPARE(result.pages, 6);
+        QCOMPARE(pageSizes(pdf), QString("595 x 842 | 595 x 842 | 595 x 842 | 842 x 595 | 842 x 595 | 842 x 595"));
+        const QByteArray written = readFile(pdf);
+        QCOMPARE(ImageFactory::storedImage(written, "/DCTDecode"), readFile(photo));
+        QVERIFY(ImageFactory::decodedImages(written).contains(rowsOf(pattern)));
+        QVERIFY(near(colourBox(pdf, 5, QColor(20, 120, 220)), QRectF(10 + (277 - 190 * 4.0 / 3) / 2, 10, 190 * 4.0 / 3, 190)));
+        QVERIFY(!makeThumbnail(scan, nullptr).isNull());
     }
 
     // The dialog's own run: ten images, the third unreadable by then.

@@ -10,6 +10,8 @@ namespace PrivateCups {
 inline constexpr char kRawQueue[] = "Dunmarrow_Raw";
 inline constexpr char kPostScriptQueue[] = "Dunmarrow_PS";
 inline constexpr char kClosedQueue[] = "Dunmarrow_Closed"; // rejects every job
+inline constexpr char kA4Queue[] = "Dunmarrow_A4"; // PostScript, the administrator's default paper A4
+inline constexpr char kA3Queue[] = "Dunmarrow_A3"; // raw, the administrator's default paper A3
 
 // Points this process's CUPS clients at the private scheduler. Call before
 // the application object exists. False when no scheduler was set up.
