@@ -99,18 +99,18 @@ PrintResult dispatchPrintJob(const PrintJob &job)
         if (isOfficeDocument(job.path) && suite) {
             ok = printOfficeDocument(job.path, officeEngine, job.printerName, job.duplex,
                                      job.shortEdge, job.color, job.paperKey, job.copies,
-                                     job.useDriverSettings, &pages, &message);
+                                     job.useDriverSettings, &pages, &message, &note);
         } else if (isShellVerbType(job.path)) {
             ok = printWithShellVerb(job.path, job.printerName, job.duplex, job.shortEdge, job.color,
                                     job.paperKey, job.copies, job.useDriverSettings, &pages,
-                                    &message);
+                                    &message, &note);
         } else if (!suite) {
             message = notInstalledMessage(officeSuiteName(job.path, officeEngine));
         } else {
             // The office engine rejects a type it cannot print with its own message.
             ok = printOfficeDocument(job.path, officeEngine, job.printerName, job.duplex,
                                      job.shortEdge, job.color, job.paperKey, job.copies,
-                                     job.useDriverSettings, &pages, &message);
+                                     job.useDriverSettings, &pages, &message, &note);
         }
     }
 

@@ -1,9 +1,9 @@
 #include "engines/LibreOffice.h"
 
 #include "engines/OfficeSuites.h"
+#include "engines/PdfiumPrinting.h"
 #include "platform/ChildProcess.h"
 #include "platform/LastError.h"
-#include "platform/Spooler.h"
 
 #include <QDir>
 #include <QFile>
@@ -23,9 +23,6 @@ namespace {
 std::atomic<int> s_startMs{10000};
 std::atomic<int> s_runMs{180000};
 constexpr int kAfterKillMs = 5000;
-// Whether LibreOffice's own print reaches the printer: not known yet (-1),
-// no (0), yes (1).
-std::atomic<int> s_printsItself{-1};
 
 QString profileArgument(const QTemporaryDir &profile)
 {
@@ -92,53 +89,18 @@ bool runSoffice(const QStringList &arguments, QString *message)
     return true;
 }
 
-bool printWithLibreOffice(const QString &path, const QString &printerName, QString *message)
+bool printWithLibreOffice(const QString &path, const PdfiumPrintRequest &settings, int *pages, QString *message,
+                          QString *note)
 {
-    const QTemporaryDir profile;
-    if (!profile.isValid()) {
-        *message = QStringLiteral("Unable to create a temporary LibreOffice profile.");
-        return false;
-    }
-    // Only a new job at the printer counts as printed: a clean exit alone
-    // does not say the document went anywhere. A LibreOffice that has once
-    // printed nothing (a build without printing support) is not asked again.
-    // When the printer's jobs cannot be read, its own print is not tried
-    // at all, and when they cannot be read afterwards its PDF is printed
-    // too: a print that cannot be seen is never reported as done.
-    int before = 0;
-    if (s_printsItself != 0 && Platform::newestJobId(printerName, &before)) {
-        if (!runSoffice(commonArguments(profile) << QStringLiteral("--pt") << printerName
-                                                 << QDir::toNativeSeparators(path),
-                        message))
-            return false;
-        // Its own job, not any new one: others print on the same printer.
-        QList<Platform::JobSummary> jobs;
-        const QString name = QFileInfo(path).completeBaseName();
-        if (Platform::jobsSince(printerName, before, &jobs)
-            && std::any_of(jobs.cbegin(), jobs.cend(), [&](const Platform::JobSummary &job) {
-                   return job.user == Platform::jobUser() && job.title.contains(name);
-               })) {
-            s_printsItself = 1;
-            return true;
-        }
-    }
-    // Its PDF of the document goes to the printer instead, with the same
-    // per-user defaults the office engine has set.
+    *pages = 0;
     const QTemporaryDir output;
     const QString pdf = output.filePath(QStringLiteral("document.pdf"));
     if (!output.isValid() || !convertWithLibreOffice(path, pdf, message))
         return false;
-    // A document it could read, yet printed nothing: this LibreOffice does
-    // not print by itself. (One it could not read says nothing about that.)
-    if (s_printsItself == -1)
-        s_printsItself = 0;
-    int job = 0;
-    if (!Platform::printPdfWithDefaults(printerName, pdf, QFileInfo(path).fileName(), &job)) {
-        *message = Platform::withLastErrorReason(
-            QStringLiteral("LibreOffice did not send the document to the printer."));
-        return false;
-    }
-    return true;
+    PdfiumPrintRequest print = settings;
+    print.pdfPath = pdf;
+    print.title = QFileInfo(path).fileName();
+    return printPdfWithPdfium(print, pages, message, note);
 }
 
 bool convertWithLibreOffice(const QString &sourcePath, const QString &targetPdf, QString *message)

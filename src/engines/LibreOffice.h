@@ -13,9 +13,15 @@ bool runSoffice(const QStringList &arguments, QString *message);
 // The limits of one run: to start (10 s) and to finish (180 s) unless set.
 void setSofficeTimeLimits(int startMs, int runMs);
 
-// Prints the document to the printer with the printer's per-user defaults,
-// which the office engine has set for the job.
-bool printWithLibreOffice(const QString &path, const QString &printerName, QString *message);
+struct PdfiumPrintRequest;
+
+// Prints the document: LibreOffice makes its PDF, and the built-in engine
+// prints that with the job's settings as one job of this program's own,
+// titled with the document's name. (LibreOffice's own print cannot be told
+// apart from other jobs, and sends nothing from a build without printing.)
+// pages: the pages sent.
+bool printWithLibreOffice(const QString &path, const PdfiumPrintRequest &settings, int *pages, QString *message,
+                          QString *note = nullptr);
 
 // The document as a PDF at targetPdf.
 bool convertWithLibreOffice(const QString &sourcePath, const QString &targetPdf, QString *message);

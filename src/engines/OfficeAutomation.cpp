@@ -3,6 +3,7 @@
 #include "engines/ComCalls.h"
 #include "engines/FileTypes.h"
 #include "engines/LibreOffice.h"
+#include "engines/PdfiumPrinting.h"
 #include "engines/OfficeSuites.h"
 #include "engines/PrinterDefaults.h"
 
@@ -201,45 +202,51 @@ bool takesLibreOfficeRoute(const QString &path, const QString &officeEngine)
 bool printOfficeDocument(const QString &path, const QString &officeEngine,
                          const QString &printerName, bool duplex, bool shortEdge, bool color,
                          const PaperKey &paperKey, int copies, bool useDriverSettings, int *pages,
-                         QString *message)
+                         QString *message, QString *note)
 {
     *pages = 0;
     message->clear();
-    const bool libreOffice = takesLibreOfficeRoute(path, officeEngine);
-    if (libreOffice && !isLibreOfficeAvailable()) {
-        *message = QStringLiteral("LibreOffice is not installed or soffice could not be found.");
-        return false;
+    if (takesLibreOfficeRoute(path, officeEngine)) {
+        if (!isLibreOfficeAvailable()) {
+            *message = QStringLiteral("LibreOffice is not installed or soffice could not be found.");
+            return false;
+        }
+        // Its PDF printed with the job's settings: no per-user default of
+        // the printer needs changing for it.
+        PdfiumPrintRequest settings;
+        settings.printerName = printerName;
+        settings.duplex = duplex;
+        settings.shortEdge = shortEdge;
+        settings.color = color;
+        settings.paperKey = paperKey;
+        settings.copies = copies;
+        settings.useDriverSettings = useDriverSettings;
+        return printWithLibreOffice(path, settings, pages, message, note);
     }
+
     const QMutexLocker lock(&s_officeLock);
     const int clampedCopies = std::clamp(copies, 1, 9999);
     // Through automation the application makes the copies itself.
     PrinterDefaultsOverride override;
     if (!overridePrinterDefaults(printerName,
-                                 deviceModeSettings(libreOffice ? clampedCopies : 1, duplex, shortEdge,
-                                                    color, paperKey, useDriverSettings),
+                                 deviceModeSettings(1, duplex, shortEdge, color, paperKey, useDriverSettings),
                                  OverrideMessages::Office, &override, message))
         return false;
 
     bool ok = false;
-    if (libreOffice) {
-        ok = printWithLibreOffice(path, printerName, message);
-        if (ok)
-            *pages = 1;
-    } else {
-        switch (documentClassOf(path)) {
-        case DocumentClass::Writer:
-            ok = printWordStyle(path, officeEngine, printerName, clampedCopies, pages, message);
-            break;
-        case DocumentClass::Presentation:
-            ok = printPowerPointStyle(path, officeEngine, printerName, clampedCopies, pages, message);
-            break;
-        case DocumentClass::Spreadsheet:
-            ok = printExcelStyle(path, officeEngine, printerName, clampedCopies, pages, message);
-            break;
-        case DocumentClass::None:
-            *message = QStringLiteral("Unsupported document type: ") + lowerSuffix(path);
-            break;
-        }
+    switch (documentClassOf(path)) {
+    case DocumentClass::Writer:
+        ok = printWordStyle(path, officeEngine, printerName, clampedCopies, pages, message);
+        break;
+    case DocumentClass::Presentation:
+        ok = printPowerPointStyle(path, officeEngine, printerName, clampedCopies, pages, message);
+        break;
+    case DocumentClass::Spreadsheet:
+        ok = printExcelStyle(path, officeEngine, printerName, clampedCopies, pages, message);
+        break;
+    case DocumentClass::None:
+        *message = QStringLiteral("Unsupported document type: ") + lowerSuffix(path);
+        break;
     }
     restorePrinterDefaults(&override);
     if (ok)

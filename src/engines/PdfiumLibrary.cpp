@@ -71,6 +71,7 @@ bool resolveGroups(QLibrary &library, int groups, Functions *f, QString *m)
             && resolve(library, "FPDFBitmap_GetStride", &f->BitmapGetStride, m)
             && resolve(library, "FPDFBitmap_Destroy", &f->BitmapDestroy, m)
             && resolve(library, "FPDF_RenderPageBitmap", &f->RenderPageBitmap, m);
+        f->SaveAsCopy = reinterpret_cast<decltype(f->SaveAsCopy)>(library.resolve("FPDF_SaveAsCopy"));
     }
     return ok;
 }

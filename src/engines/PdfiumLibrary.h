@@ -42,11 +42,21 @@ inline bool isPlainColorSpace(int colorspace)
 inline constexpr int kBitmapBgr = 2;           // FPDFBitmap_BGR
 inline constexpr int kRenderAnnotations = 0x01; // FPDF_ANNOT
 inline constexpr int kRenderPrinting = 0x800;   // FPDF_PRINTING
+inline constexpr int kRenderNoSmoothText = 0x1000; // FPDF_RENDER_NO_SMOOTHTEXT
+inline constexpr int kRenderNoSmoothPath = 0x4000; // FPDF_RENDER_NO_SMOOTHPATH
 inline constexpr unsigned long kPermissionPrint = 0x4;
 
 inline constexpr int kTextObject = 1;
 inline constexpr int kImageObject = 3;
 inline constexpr int kInvisibleTextMode = 3;
+
+// FPDF_FILEWRITE: PDFium calls WriteBlock with the saved document's bytes.
+struct FileWrite
+{
+    int version = 1;
+    int (*WriteBlock)(FileWrite *self, const void *data, unsigned long size) = nullptr;
+};
+inline constexpr unsigned long kSaveNoIncremental = 2; // FPDF_NO_INCREMENTAL
 
 // The public functions used, cast to their signatures.
 struct Functions
@@ -86,6 +96,9 @@ struct Functions
     void (*BitmapDestroy)(Bitmap) = nullptr;
     void (*RenderPageBitmap)(Bitmap, Page, int startX, int startY, int sizeX, int sizeY, int rotate,
                              int flags) = nullptr;
+    // Optional (null when the library lacks it): the document as PDFium
+    // reads it, written out whole.
+    int (*SaveAsCopy)(Document, FileWrite *, unsigned long flags) = nullptr;
 };
 
 enum Group {

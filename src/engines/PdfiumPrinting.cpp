@@ -6,7 +6,9 @@
 #include "platform/PrinterDc.h"
 #include "platform/Spooler.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cmath>
@@ -174,6 +176,71 @@ bool drawJpeg(PrinterDc *dc, const JpegPage &jpeg, double w, double h, const Fit
         > 0;
 }
 
+// The document written out as PDFium reads it (repaired), into file.
+bool saveAsPdfiumReadsIt(const Pdfium::Functions &fn, Pdfium::Document document, QTemporaryFile *file)
+{
+    struct Writer : Pdfium::FileWrite
+    {
+        QIODevice *device = nullptr;
+    };
+    if (!fn.SaveAsCopy || !file->open())
+        return false;
+    Writer writer;
+    writer.device = file;
+    writer.WriteBlock = [](Pdfium::FileWrite *self, const void *data, unsigned long size) {
+        QIODevice *device = static_cast<Writer *>(self)->device;
+        return device->write(static_cast<const char *>(data), qint64(size)) == qint64(size) ? 1 : 0;
+    };
+    const bool saved = fn.SaveAsCopy(document, &writer, Pdfium::kSaveNoIncremental) != 0 && file->flush();
+    file->close();
+    return saved;
+}
+
+// PDFium's BGR rows as an image the spool keeps compact: black and white
+// where every pixel is (a text page, drawn without smoothing, as a printer
+// puts it on paper), grey where every pixel is, else RGB.
+QImage bandImage(const uchar *bgr, int stride, int width, int rows)
+{
+    bool gray = true;
+    bool bilevel = true;
+    for (int y = 0; gray && y < rows; ++y) {
+        const uchar *in = bgr + qsizetype(y) * stride;
+        for (int x = 0; gray && x < width; ++x, in += 3) {
+            gray = in[0] == in[1] && in[1] == in[2];
+            bilevel = bilevel && (in[0] == 0 || in[0] == 255);
+        }
+    }
+    if (gray && bilevel) {
+        QImage band(width, rows, QImage::Format_Mono);
+        band.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+        band.fill(1);
+        for (int y = 0; y < rows; ++y) {
+            const uchar *in = bgr + qsizetype(y) * stride;
+            uchar *out = band.scanLine(y);
+            for (int x = 0; x < width; ++x, in += 3) {
+                if (in[0] == 0)
+                    out[x >> 3] &= uchar(~(0x80 >> (x & 7)));
+            }
+        }
+        return band;
+    }
+    QImage band(width, rows, gray ? QImage::Format_Grayscale8 : QImage::Format_RGB888);
+    for (int y = 0; y < rows; ++y) {
+        const uchar *in = bgr + qsizetype(y) * stride;
+        uchar *out = band.scanLine(y);
+        for (int x = 0; x < width; ++x, in += 3) {
+            if (gray) {
+                *out++ = in[0];
+            } else {
+                *out++ = in[2];
+                *out++ = in[1];
+                *out++ = in[0];
+            }
+        }
+    }
+    return band;
+}
+
 // The page as PDFium draws it for print, placed in bands so that a large
 // page never needs one large bitmap. Rendered at the device's resolution up
 // to 300 dpi, the same on both axes: pixels are kept in the spool until the
@@ -199,26 +266,15 @@ bool renderPage(const Pdfium::Functions &fn, Pdfium::Page page, PrinterDc *dc,
             return false;
         fn.BitmapFillRect(bitmap, 0, 0, width, rows, 0xFFFFFFFF);
         fn.RenderPageBitmap(bitmap, page, 0, -top, width, height, 0,
-                            Pdfium::kRenderAnnotations | Pdfium::kRenderPrinting);
-        const auto *buffer = static_cast<const uchar *>(fn.BitmapGetBuffer(bitmap));
-        const int stride = fn.BitmapGetStride(bitmap);
-        QByteArray rgb(qsizetype(width) * rows * 3, Qt::Uninitialized);
-        char *out = rgb.data();
-        for (int y = 0; y < rows; ++y) {
-            const uchar *in = buffer + qsizetype(y) * stride;
-            for (int x = 0; x < width; ++x, in += 3) {
-                *out++ = char(in[2]);
-                *out++ = char(in[1]);
-                *out++ = char(in[0]);
-            }
-        }
+                            Pdfium::kRenderAnnotations | Pdfium::kRenderPrinting | Pdfium::kRenderNoSmoothText
+                                | Pdfium::kRenderNoSmoothPath);
+        const QImage band = bandImage(static_cast<const uchar *>(fn.BitmapGetBuffer(bitmap)),
+                                      fn.BitmapGetStride(bitmap), width, rows);
         fn.BitmapDestroy(bitmap);
         // The band's share of the fitted rectangle, in device pixels.
         const int y0 = roundHalfAway(double(top) * fit.height / height);
         const int y1 = roundHalfAway(double(top + rows) * fit.height / height);
-        if (stretchRgb(dc, fit.offsetX, fit.offsetY + y0, fit.width, std::max(1, y1 - y0), width,
-                       rows, rgb)
-            <= 0)
+        if (stretchImage(dc, fit.offsetX, fit.offsetY + y0, fit.width, std::max(1, y1 - y0), band) <= 0)
             return false;
     }
     return true;
@@ -344,9 +400,15 @@ bool printPdfToDc(const QString &pdfPath, PrinterDc *dc, int printableWidth, int
             text = QStringLiteral("The PDF document does not allow printing.");
             return finish(false);
         }
-        // The spool writer reads the very file PDFium opened.
-        const QString source = pass.sourcePath();
+        // The spool writer reads the very file PDFium opened; a document
+        // it cannot read, PDFium's reading of it saved whole, so that only
+        // the pages that need it are drawn as pixels.
         pageCount = fn.GetPageCount(pass.document());
+        QTemporaryFile repaired(QDir::temp().filePath(QStringLiteral("dunmarrow-repaired-XXXXXX.pdf")));
+        QString source = pass.sourcePath();
+        if (!canReadPdfDocument(dc, source, pageCount) && saveAsPdfiumReadsIt(fn, pass.document(), &repaired)
+            && canReadPdfDocument(dc, repaired.fileName(), pageCount))
+            source = repaired.fileName();
         qint64 imageBytesRead = 0;
         bool pdfiumFirst = false;
         for (int i = 0; i < pageCount; ++i) {
@@ -412,7 +474,8 @@ bool printPdfWithPdfium(const PdfiumPrintRequest &request, int *pagesPrinted, QS
     std::unique_ptr<PrinterDc> dc = createPrinterDc(std::move(printer), driverDefaults, devMode);
     if (!dc)
         return fail(windowsErrorText(QStringLiteral("Unable to create the printer device")));
-    if (startDoc(dc.get(), QFileInfo(request.pdfPath).fileName()) <= 0)
+    const QString title = request.title.isEmpty() ? QFileInfo(request.pdfPath).fileName() : request.title;
+    if (startDoc(dc.get(), title) <= 0)
         return fail(windowsErrorText(QStringLiteral("Unable to create the PDFium print job")));
 
     const int height = getDeviceCaps(dc.get(), VERTRES);

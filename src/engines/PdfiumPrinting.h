@@ -29,6 +29,7 @@ struct PdfiumPrintRequest
     int copies = 1;
     bool useDriverSettings = false;
     int forcedDpi = 0; // 0: the driver's own resolution
+    QString title;     // of the job; empty: the PDF's file name
 };
 
 // note, when given, tells of a success what the user should know (the paper

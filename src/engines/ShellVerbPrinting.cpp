@@ -3,40 +3,22 @@
 #include "engines/FileTypes.h"
 #include "engines/LibreOffice.h"
 #include "engines/OfficeSuites.h"
-#include "engines/PrinterDefaults.h"
+#include "engines/PdfiumPrinting.h"
 #include "platform/DesktopShell.h"
 #include "platform/LastError.h"
-#include "platform/Spooler.h"
 
 #include <QFileInfo>
-#include <QMutex>
 #include <QRegularExpression>
-#include <QScopeGuard>
-#include <QTemporaryDir>
-
-#include <algorithm>
 
 using namespace Platform;
 
 namespace {
-
-// Shell-verb prints of this process, one at a time: the default printer and
-// the per-user defaults are the whole user's.
-QMutex s_shellLock;
 
 bool isLibreOfficeProgram(const QString &program)
 {
     static const QRegularExpression names(
         QStringLiteral("^(soffice(\\.bin)?|libreoffice[0-9.]*|lo(writer|calc|impress|draw|math|base))$"));
     return names.match(QFileInfo(program).fileName()).hasMatch();
-}
-
-QString unquoted(QString text)
-{
-    text = text.trimmed();
-    if (text.size() >= 2 && text.startsWith(QLatin1Char('"')) && text.endsWith(QLatin1Char('"')))
-        text = text.mid(1, text.size() - 2);
-    return text;
 }
 
 } // namespace
@@ -48,43 +30,18 @@ QString shellDependencyName(const QString &path)
         : QStringLiteral("LibreOffice"); // the office suites of Windows cannot be installed here
 }
 
-bool runShellVerb(const QString &path, const QString &verb, const QString &parameters,
-                  quint32 *error)
+bool hasPrintingApplication(const QString &path)
 {
-    *error = 0;
-    // The desktop declares print commands only through LibreOffice's own
-    // entries. Its print sends nothing on this platform, so its PDF of the
-    // file goes to the printer, with the printer's per-user defaults.
-    const QString program = defaultApplicationProgram(path);
-    if (program.isEmpty() || !isLibreOfficeProgram(program)) {
-        *error = ErrorNoAssociation;
+    if (!isLibreOfficeAvailable())
         return false;
-    }
-    QString printer = unquoted(parameters);
-    if (verb == QLatin1String("print") && !getDefaultPrinter(&printer)) {
-        *error = lastError();
-        return false;
-    }
-    const QTemporaryDir work;
-    const QString pdf = work.filePath(QStringLiteral("document.pdf"));
-    QString message;
-    int job = 0;
-    // The application is there but could not read the file: say so in the
-    // code rather than claim it is missing.
-    if (!work.isValid() || !convertWithLibreOffice(path, pdf, &message)) {
-        *error = work.isValid() ? ErrorInvalidData : ErrorPathNotFound;
-        return false;
-    }
-    if (!printPdfWithDefaults(printer, pdf, QFileInfo(path).fileName(), &job)) {
-        *error = lastError();
-        return false;
-    }
-    return true;
+    // LibreOffice reads every OpenDocument type; a CAJ file only if the
+    // desktop says it is the application for it.
+    return lowerSuffix(path) != QLatin1String("caj") || isLibreOfficeProgram(defaultApplicationProgram(path));
 }
 
 bool printWithShellVerb(const QString &path, const QString &printerName, bool duplex,
                         bool shortEdge, bool color, const PaperKey &paperKey, int copies,
-                        bool useDriverSettings, int *pages, QString *message)
+                        bool useDriverSettings, int *pages, QString *message, QString *note)
 {
     *pages = 0;
     message->clear();
@@ -96,44 +53,27 @@ bool printWithShellVerb(const QString &path, const QString &printerName, bool du
         *message = QStringLiteral("Unsupported external document type: ") + lowerSuffix(path);
         return false;
     }
-    const QMutexLocker lock(&s_shellLock);
-    SavedDefaultPrinter savedDefault;
-    PrinterHandle printer;
-    if (!saveDefaultPrinter(&savedDefault) || !openPrinter(printerName, &printer)) {
-        *message = QStringLiteral("Unable to open printer settings: ") + printerName;
-        return false;
-    }
-    if (!setDefaultPrinter(printerName)) {
-        *message = QStringLiteral("Unable to temporarily select the default printer: ") + printerName;
-        return false;
-    }
-    const auto restoreDefault = qScopeGuard([&] { restoreDefaultPrinter(savedDefault); });
-    PrinterDefaultsOverride override;
-    if (!overridePrinterDefaults(printerName,
-                                 deviceModeSettings(copies, duplex, shortEdge, color, paperKey,
-                                                    useDriverSettings),
-                                 OverrideMessages::ShellVerb, &override, message))
-        return false;
-
-    quint32 printtoError = 0;
-    quint32 printError = 0;
-    // The registered WPS print command for PDFs does not exist here: that
-    // attempt finds nothing and keeps its code 0.
-    const quint32 wpsError = 0;
-    const bool ok = runShellVerb(path, QStringLiteral("printto"),
-                                 QStringLiteral("\"%1\"").arg(printerName), &printtoError)
-        || runShellVerb(path, QStringLiteral("print"), QString(), &printError);
-    restorePrinterDefaults(&override);
-    if (!ok) {
+    if (!hasPrintingApplication(path)) {
+        // Both verbs find no application; the registered WPS print command
+        // for PDFs does not exist here and keeps its code 0.
         const QString name = shellDependencyName(path);
         *message = QStringLiteral("%4 is not installed, so this file cannot be printed. Install %4 and "
                                   "try again.（printto=%1，print=%2，WPS=%3）")
-                       .arg(printtoError)
-                       .arg(printError)
-                       .arg(wpsError)
+                       .arg(ErrorNoAssociation)
+                       .arg(ErrorNoAssociation)
+                       .arg(0)
                        .arg(name);
         return false;
     }
-    *pages = 1;
-    return true;
+    // What goes wrong from here is said as it is: a document LibreOffice
+    // cannot read, a printer that refuses the job.
+    PdfiumPrintRequest settings;
+    settings.printerName = printerName;
+    settings.duplex = duplex;
+    settings.shortEdge = shortEdge;
+    settings.color = color;
+    settings.paperKey = paperKey;
+    settings.copies = copies;
+    settings.useDriverSettings = useDriverSettings;
+    return printWithLibreOffice(path, settings, pages, message, note);
 }

@@ -5,17 +5,17 @@
 #include <QString>
 
 // Files printed by the application the desktop has for their type (CAJ
-// files, and OpenDocument files no office suite takes), through its
-// "printto" and "print" verbs. For the print the target printer is the
-// default and carries the job's settings; both are put back on every path.
+// files, and OpenDocument files no office suite takes). Here only LibreOffice
+// can print for a program without a window: a type it reads (its own
+// OpenDocument types, whether or not the desktop names it for them) is
+// turned into its PDF, which the built-in engine prints with the job's
+// settings. Anything else has no application to print it (1155).
 bool printWithShellVerb(const QString &path, const QString &printerName, bool duplex,
                         bool shortEdge, bool color, const PaperKey &paperKey, int copies,
-                        bool useDriverSettings, int *pages, QString *message);
+                        bool useDriverSettings, int *pages, QString *message, QString *note = nullptr);
 
-// One verb ("printto" with the quoted printer name, or "print") for the
-// file; false with the error (1155: no application declares it).
-bool runShellVerb(const QString &path, const QString &verb, const QString &parameters,
-                  quint32 *error);
+// Whether an application that can print the file for a program exists here.
+bool hasPrintingApplication(const QString &path);
 
 // Who to install, as the not-installed message names it.
 QString shellDependencyName(const QString &path);

@@ -23,9 +23,13 @@ QSize shown(QSize stored, const ImageOrientation &orientation)
     return orientation.turned ? stored.transposed() : stored;
 }
 
-// Gray stays one channel; alpha is laid on white paper.
+// Black and white stays one bit, grey one channel; alpha is laid on white
+// paper.
 QImage flattened(const QImage &image)
 {
+    if ((image.format() == QImage::Format_Mono || image.format() == QImage::Format_MonoLSB)
+        && image.colorCount() == 2 && image.isGrayscale())
+        return image.convertToFormat(QImage::Format_Mono);
     if (image.isGrayscale() && !image.hasAlphaChannel())
         return image.convertToFormat(QImage::Format_Grayscale8);
     if (!image.hasAlphaChannel())

@@ -35,8 +35,8 @@ struct ImageFrame
     // The file's JPEG data, placed as it is, and how it is shown.
     QByteArray jpeg;
     ImageOrientation orientation;
-    // Otherwise the frame's pixels as shown: Grayscale8 or RGB888, alpha
-    // laid on white.
+    // Otherwise the frame's pixels as shown: Mono (black and white),
+    // Grayscale8 or RGB888, alpha laid on white.
     QImage pixels;
 };
 

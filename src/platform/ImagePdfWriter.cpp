@@ -71,7 +71,9 @@ struct ImagePdfWriter::Impl
         image.replaceStreamData(std::function<void(Pipeline *)>([store, offset, size](Pipeline *pipeline) {
                                     store->copyTo(offset, size, pipeline);
                                 }),
-                                QPDFObjectHandle::newName(filter), QPDFObjectHandle::newNull());
+                                QPDFObjectHandle::newName(filter),
+                                // The data's own decoding parameters (a predictor) stay with it.
+                                image.getDict().getKey("/DecodeParms"));
         const std::string name = "/Im" + std::to_string(++images);
         page.getKey("/Resources").getKey("/XObject").replaceKey(name, image);
         content += imageDrawing(name, {rect.left(), rect.top(), rect.right(), rect.bottom()}, orientation);
@@ -125,12 +127,11 @@ bool ImagePdfWriter::placeJpeg(const QByteArray &jpeg, const QRectF &rect, Image
 
 bool ImagePdfWriter::placePixels(const QImage &pixels, const QRectF &rect)
 {
-    const QByteArray deflated = deflatedSamples(pixels);
     try {
-        const int components = pixels.format() == QImage::Format_Grayscale8 ? 1 : 3;
-        return !deflated.isEmpty()
-            && d->place(newImageStream(d->pdf, pixels.width(), pixels.height(), components), deflated,
-                        "/FlateDecode", rect, {});
+        QPDFObjectHandle image;
+        QByteArray deflated;
+        return flateImage(d->pdf, pixels, &image, &deflated)
+            && d->place(image, deflated, "/FlateDecode", rect, {});
     } catch (const std::exception &) {
         return false;
     }

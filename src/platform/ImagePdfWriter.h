@@ -33,7 +33,7 @@ public:
     // Rectangles are in points from the page's bottom-left corner. False
     // when the data is no JPEG that can be placed, or cannot be stored.
     bool placeJpeg(const QByteArray &jpeg, const QRectF &rect, ImageOrientation orientation);
-    bool placePixels(const QImage &pixels, const QRectF &rect); // Grayscale8 or RGB888
+    bool placePixels(const QImage &pixels, const QRectF &rect); // Mono, Grayscale8 or RGB888
     // Places a frame as it came from an ImageFrameReader.
     bool placeFrame(const ImageFrame &frame, const QRectF &rect);
 

@@ -27,8 +27,10 @@ QPDFObjectHandle newImageStream(QPDF &pdf, int pixelWidth, int pixelHeight, int 
 std::string imageDrawing(const std::string &name, const QPDFObjectHandle::Rectangle &rect,
                          ImageOrientation orientation);
 
-// Deflated rows of a Grayscale8 or RGB888 image, tightly packed; empty when
-// the image is of another format or zlib fails.
-QByteArray deflatedSamples(const QImage &image);
+// A Grayscale8, RGB888 or black-and-white image (Mono) as a
+// lossless image stream, deflated (eight-bit rows with PNG's "up"
+// prediction). The stream's dictionary is made here; the data is for the
+// caller to store. False when the image is of another format or zlib fails.
+bool flateImage(QPDF &pdf, const QImage &image, QPDFObjectHandle *stream, QByteArray *data);
 
 } // namespace Platform

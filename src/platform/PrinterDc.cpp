@@ -177,6 +177,7 @@ QPDFObjectHandle spoolForm(PrinterDc::Impl &d, QPDFPageObjectHelper &page)
         != Z_OK)
         return QPDFObjectHandle();
     QPDFObjectHandle copy = d.spool->copyForeignObject(form);
+    copy.getDict().removeKey("/DecodeParms"); // plainly deflated here
     if (!d.storeStreamData(copy, deflated.data(), qint64(length), "/FlateDecode"))
         return QPDFObjectHandle();
     return copy;
@@ -346,6 +347,14 @@ SourcePdf &PrinterDc::Impl::source(const QString &pdfPath)
     if (found == sources.end())
         found = sources.emplace(key, readSource(pdfPath)).first;
     return found->second;
+}
+
+bool canReadPdfDocument(PrinterDc *dc, const QString &pdfPath, int pageCount)
+{
+    if (!dc || !dc->impl()->docStarted)
+        return false;
+    const SourcePdf &source = dc->impl()->source(pdfPath);
+    return source.pdf && int(source.pages.size()) == pageCount;
 }
 
 bool canPlacePdfPage(PrinterDc *dc, const QString &pdfPath, const PdfPageView &view,

@@ -93,12 +93,11 @@ struct PdfPageView
 bool canPlacePdfPage(PrinterDc *dc, const QString &pdfPath, const PdfPageView &view,
                      bool *mayHoldImages = nullptr);
 
-// StretchDIBits with BI_RGB: rows of 8-bit RGB pixels, top row first,
-// tightly packed, fitted into the rectangle. 0 on failure.
-int stretchRgb(PrinterDc *dc, int x, int y, int width, int height, int pixelWidth,
-               int pixelHeight, const QByteArray &rgb);
+// Whether the spool writer reads the document at all, with this many pages.
+bool canReadPdfDocument(PrinterDc *dc, const QString &pdfPath, int pageCount);
 
-// The same for a Grayscale8 or RGB888 image, kept lossless.
+// StretchDIBits with BI_RGB: a Mono, Grayscale8 or RGB888 image fitted into
+// the rectangle, kept lossless. 0 on failure.
 int stretchImage(PrinterDc *dc, int x, int y, int width, int height, const QImage &pixels);
 
 // StretchDIBits with BI_JPEG: the JPEG bytes placed unchanged into the

@@ -116,7 +116,9 @@ bool PrinterDc::Impl::storeStreamData(QPDFObjectHandle stream, const char *data,
         std::function<void(Pipeline *)>([store, offset, size](Pipeline *pipeline) {
             store->copyTo(offset, size, pipeline);
         }),
-        QPDFObjectHandle::newName(filter), QPDFObjectHandle::newNull());
+        QPDFObjectHandle::newName(filter),
+        // The data's own decoding parameters (a predictor) stay with it.
+        stream.getDict().getKey("/DecodeParms"));
     return true;
 }
 
@@ -136,30 +138,19 @@ int placeImage(PrinterDc::Impl &d, QPDFObjectHandle image, const QByteArray &dat
 
 } // namespace
 
-int stretchRgb(PrinterDc *dc, int x, int y, int width, int height, int pixelWidth,
-               int pixelHeight, const QByteArray &rgb)
-{
-    if (rgb.size() != qsizetype(pixelWidth) * pixelHeight * 3 || pixelWidth < 1 || pixelHeight < 1)
-        return 0;
-    const QImage rows(reinterpret_cast<const uchar *>(rgb.constData()), pixelWidth, pixelHeight, pixelWidth * 3,
-                      QImage::Format_RGB888);
-    return stretchImage(dc, x, y, width, height, rows);
-}
-
 int stretchImage(PrinterDc *dc, int x, int y, int width, int height, const QImage &pixels)
 {
     if (!dc || !dc->impl()->pageOpen || pixels.isNull())
         return 0;
     // Deflated here: a page of pixels is large, and the spool is kept in
     // memory until the document ends.
-    const QByteArray deflated = deflatedSamples(pixels);
-    if (deflated.isEmpty())
-        return 0;
     PrinterDc::Impl &d = *dc->impl();
     try {
-        const int components = pixels.format() == QImage::Format_Grayscale8 ? 1 : 3;
-        return placeImage(d, newImageStream(*d.spool, pixels.width(), pixels.height(), components), deflated,
-                          "/FlateDecode", x, y, width, height);
+        QPDFObjectHandle image;
+        QByteArray deflated;
+        return flateImage(*d.spool, pixels, &image, &deflated)
+            ? placeImage(d, image, deflated, "/FlateDecode", x, y, width, height)
+            : 0;
     } catch (const std::exception &) {
         return 0;
     }

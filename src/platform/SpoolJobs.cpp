@@ -89,18 +89,6 @@ bool submitDocument(PrinterHandle &printer, const QString &file, const QString &
     return true;
 }
 
-bool printPdfWithDefaults(const QString &printerName, const QString &pdfFile, const QString &title,
-                          int *jobId)
-{
-    *jobId = 0;
-    PrinterHandle printer;
-    DeviceMode defaults;
-    if (!openPrinter(printerName, &printer) || documentPropertiesRead(printer, &defaults) != IDOK)
-        return false;
-    return submitDocument(printer, pdfFile, title, CUPS_FORMAT_PDF, cupsOptionsFor(printer, defaults),
-                          jobId);
-}
-
 bool filterToFile(PrinterHandle &printer, const QString &pdfFile, const OptionList &options,
                   const QString &outputFile)
 {

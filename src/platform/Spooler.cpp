@@ -393,62 +393,6 @@ bool openPrinter(const QString &name, PrinterHandle *handle)
     return true;
 }
 
-namespace {
-
-// Every job of a printer, those still to print and those done. Asked as
-// two lists: the scheduler's "all" list leaves out recent completed jobs
-// once its history is long.
-bool printerJobList(const QString &printer, QList<JobSummary> *jobs)
-{
-    jobs->clear();
-    http_t *http = connectToScheduler();
-    if (!http)
-        return false;
-    const QByteArray name = printer.section(QLatin1Char('/'), 0, 0).toUtf8();
-    bool ok = true;
-    for (const int which : {CUPS_WHICHJOBS_ACTIVE, CUPS_WHICHJOBS_COMPLETED}) {
-        cups_job_t *list = nullptr;
-        const int count = cupsGetJobs2(http, &list, name.constData(), 0, which);
-        for (int i = 0; i < count; ++i)
-            jobs->append({list[i].id, QString::fromUtf8(list[i].title), QString::fromUtf8(list[i].user)});
-        cupsFreeJobs(count, list);
-        ok = ok && count >= 0;
-    }
-    httpClose(http);
-    return ok;
-}
-
-} // namespace
-
-bool newestJobId(const QString &printer, int *jobId)
-{
-    *jobId = 0;
-    QList<JobSummary> jobs;
-    if (!printerJobList(printer, &jobs))
-        return false;
-    for (const JobSummary &job : jobs)
-        *jobId = std::max(*jobId, job.id);
-    return true;
-}
-
-bool jobsSince(const QString &printer, int afterId, QList<JobSummary> *jobs)
-{
-    QList<JobSummary> all;
-    if (!printerJobList(printer, &all))
-        return false;
-    jobs->clear();
-    for (const JobSummary &job : all) {
-        if (job.id > afterId)
-            jobs->append(job);
-    }
-    return true;
-}
-
-QString jobUser()
-{
-    return QString::fromUtf8(cupsUser());
-}
-
 bool printerNames(QStringList *names)
 {
     names->clear();

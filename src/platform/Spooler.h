@@ -55,27 +55,6 @@ bool openPrinter(const QString &name, PrinterHandle *handle);
 // does not answer.
 bool printerNames(QStringList *names);
 
-// A PDF printed as any CUPS client prints a file: with the printer's
-// per-user defaults. The job's id in jobId.
-bool printPdfWithDefaults(const QString &printer, const QString &pdfFile, const QString &title,
-                          int *jobId);
-
-// The newest job the scheduler has (or had) for a printer, 0 for none
-// (EnumJobs, all jobs of every user). False when the scheduler does not answer.
-bool newestJobId(const QString &printer, int *jobId);
-
-// The jobs of a printer newer than afterId, of every user, with their
-// titles and owners. False when the scheduler does not answer.
-struct JobSummary
-{
-    int id = 0;
-    QString title;
-    QString user;
-};
-bool jobsSince(const QString &printer, int afterId, QList<JobSummary> *jobs);
-// The user jobs are submitted as.
-QString jobUser();
-
 // How long any request waits for the scheduler to answer (15 s unless set).
 void setSchedulerTimeout(int milliseconds);
 void closePrinter(PrinterHandle *handle);

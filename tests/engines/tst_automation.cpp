@@ -74,9 +74,11 @@ class TestAutomation : public QObject
 
     // The next job titled so reached the printer in `copies` copies and,
     // when `a4ShortEdge`, on A4 both sides short edge.
-    void checkPsJob(int before, const QString &title, int copies, bool a4ShortEdge = true)
+    void checkPsJob(int before, const QString &title, int copies, bool a4ShortEdge = true, int *jobId = nullptr)
     {
         const int job = PrivateCups::waitForJobAfter(kPs, before, title);
+        if (jobId)
+            *jobId = job;
         const QString info = PrivateCups::jobInfo(kPs, job);
         QVERIFY2(info.contains(QString("copies=%1\n").arg(copies)), qPrintable(info));
         const QByteArray output = PrivateCups::waitForJobOutput(kPs, job);
@@ -319,16 +321,17 @@ private Q_SLOTS:
         job.path = pdf("dispatched.odt", 1);
         QVERIFY(dispatchPrintJob(job).success);
         QVERIFY(standIns.state()->takeCalls().contains("Open(" + job.path + ")"));
+        // A drawing is no suite's: LibreOffice takes it where it exists.
         job.path = pdf("drawing.odg", 1);
         result = dispatchPrintJob(job);
-        QVERIFY(!result.success);
+        QCOMPARE(result.success, isLibreOfficeAvailable());
         QVERIFY(standIns.state()->takeCalls().isEmpty());
     }
 
-    // Without a suite's automation, "auto" goes to LibreOffice's command
-    // line and OpenDocument drawings to the desktop's application for them:
-    // each document arrives with the job's settings, set through the
-    // printer's per-user defaults, and the user's setup is put back.
+    // Without a suite's automation, "auto" goes to LibreOffice, and so do
+    // OpenDocument drawings, with no desktop association: each document's
+    // PDF arrives once, with the job's settings, as one job whose pages
+    // are counted; the user's setup is never touched.
     void libreOfficeDocuments()
     {
         if (!isLibreOfficeAvailable())
@@ -347,19 +350,13 @@ private Q_SLOTS:
                      && convert({"--infilter=impress_pdf_import", "--convert-to", "odp", deck})
                      && convert({"--infilter=draw_pdf_import", "--convert-to", "odg", deck}),
                  qPrintable(message));
-        const QString applications = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
-        QVERIFY(QDir().mkpath(applications));
-        writeFile(applications + "/dunmarrow-draw.desktop",
-                  "[Desktop Entry]\nType=Application\nName=Draw\nExec=libreoffice --draw %U\n"
-                  "MimeType=application/vnd.oasis.opendocument.graphics;\n");
-        writeFile(QStandardPaths::writableLocation(QStandardPaths::ConfigLocation) + "/mimeapps.list",
-                  "[Default Applications]\napplication/vnd.oasis.opendocument.graphics=dunmarrow-draw.desktop\n");
-
-        // Plain quotes and spaces in a name pass through the desktop's command.
+        // Plain quotes and spaces in a name pass through.
         QVERIFY(QFile::copy(m_dir.filePath("deck.odg"), m_dir.filePath("plan \"A\" 2.odg")));
 
         const QByteArray before = userOptionsFile();
-        for (const QString name : {"letter “draft”.docx", "sheet.xlsx", "deck.odp", "plan \"A\" 2.odg"}) {
+        const QMap<QString, int> pagesOf = {{"letter “draft”.docx", 2}, {"sheet.xlsx", 1}, {"deck.odp", 2},
+                                            {"plan \"A\" 2.odg", 2}};
+        for (const QString &name : pagesOf.keys()) {
             PrintJob job;
             job.path = m_dir.filePath(name);
             job.printerName = kPs;
@@ -369,8 +366,11 @@ private Q_SLOTS:
             const int last = PrivateCups::lastJobId(kPs);
             const PrintResult result = dispatchPrintJob(job);
             QVERIFY2(result.success, qPrintable(name + ": " + result.message));
+            QCOMPARE(result.pages, pagesOf.value(name));
             // A one-page sheet has nothing to print on a second side.
-            checkPsJob(last, name, 2, name != "sheet.xlsx");
+            int arrived = 0;
+            checkPsJob(last, name, 2, name != "sheet.xlsx", &arrived);
+            QCOMPARE(PrivateCups::waitForJobAfter(kPs, arrived, name, 500), 0); // once
             QCOMPARE(userOptionsFile(), before);
         }
         QVERIFY2(convertOfficeToPdf(rtf, "auto", m_dir.filePath("letter.pdf"), &message), qPrintable(message));
@@ -402,9 +402,7 @@ private Q_SLOTS:
             return result.success ? QStringLiteral("ok") : result.message;
         };
         QCOMPARE(print(truncated, kPs), QStringLiteral("LibreOffice did not generate a PDF file."));
-        QCOMPARE(print(corruptDrawing, kPs),
-                 QStringLiteral("LibreOffice is not installed, so this file cannot be printed. Install "
-                                "LibreOffice and try again.（printto=13，print=13，WPS=0）"));
+        QCOMPARE(print(corruptDrawing, kPs), QStringLiteral("LibreOffice did not generate a PDF file."));
         QVERIFY(print(m_dir.filePath("sheet.xlsx"), "Gone_Printer").contains("Gone_Printer"));
         // LibreOffice reads an empty file as an empty sheet: one blank page.
         const int beforeEmpty = PrivateCups::lastJobId(kPs);
