@@ -10,6 +10,7 @@
 #include "engines/PrinterDefaults.h"
 #include "forms/FormDesignerDialog.h"
 #include "imagelayout/ImageLayoutDialog.h"
+#include "platform/FileNames.h"
 #include "queue/BatchPrinter.h"
 #include "queue/CacheActions.h"
 #include "queue/CacheManagerDialog.h"
@@ -470,7 +471,7 @@ void MainWindow::dropEvent(QDropEvent *event)
     QStringList paths;
     for (const QUrl &url : event->mimeData()->urls()) {
         if (url.isLocalFile())
-            paths << url.toLocalFile();
+            paths << Platform::localFilePath(url);
     }
     event->acceptProposedAction();
     addFiles(paths);

@@ -1,6 +1,7 @@
 #include "cache/CacheStore.h"
 
 #include "cache/CacheLocation.h"
+#include "platform/FileNames.h"
 #include "platform/PinnedFile.h"
 
 #include <QCryptographicHash>
@@ -82,7 +83,8 @@ QString cacheKey(const QString &sourcePath, const PrintSettings &settings, QStri
     const auto flag = [](const char *name, bool on) {
         return QByteArray("\n") + name + (on ? "1" : "0");
     };
-    QByteArray bytes = source.canonicalFilePath().toUtf8();
+    // The file's own name, as stored: names that are not UTF-8 differ too.
+    QByteArray bytes = Platform::canonicalBytes(sourcePath);
     bytes += "\n" + QByteArray::number(source.size());
     bytes += "\n" + QByteArray::number(source.lastModified().toMSecsSinceEpoch());
     bytes += "\n" + settings.printerName.toUtf8();

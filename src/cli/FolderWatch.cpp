@@ -1,6 +1,7 @@
 #include "cli/FolderWatch.h"
 
 #include "engines/FileTypes.h"
+#include "platform/FileNames.h"
 #include "store/LocalStore.h"
 
 #include <QCoreApplication>
@@ -128,11 +129,15 @@ private:
             m_retry.start();
             return;
         }
-        const QFileInfoList files = QDir(m_folder).entryInfoList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+        // As the file system names them: a name that is not UTF-8 is reached
+        // through a path the program can hold.
+        const QByteArray folder = Platform::realPath(m_folder);
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        for (const QFileInfo &file : files) {
-            const QString path = file.absoluteFilePath();
-            if (!isSupportedFile(path) || m_pending.contains(path) || m_handled.contains(handledKey(file)))
+        for (const QByteArray &name : Platform::folderEntries(folder)) {
+            const QString path = Platform::usablePath(folder + '/' + name);
+            const QFileInfo file(path);
+            if (path.isEmpty() || !file.isFile() || !isSupportedFile(path) || m_pending.contains(path)
+                || m_handled.contains(handledKey(file)))
                 continue;
             m_pending.insert(path, Pending{file.size(), now});
             m_watcher.addPath(path);
@@ -205,8 +210,12 @@ private:
         const QString folder = QDir(m_folder).filePath(result.success ? QStringLiteral("printed")
                                                                        : QStringLiteral("failed"));
         const QString target = QDir(folder).filePath(freeNameIn(folder, name));
-        if (!QFile::rename(result.path, target))
+        // The file itself moves (not the link that named it), to a readable name.
+        const QByteArray real = Platform::realPath(result.path);
+        if (::rename(real.constData(), QFile::encodeName(target).constData()) != 0)
             say(QStringLiteral("%1: could not be moved to %2\n").arg(name, folder));
+        else if (real != QFile::encodeName(result.path))
+            QFile::remove(result.path);
         if (!result.success) {
             QFile log(target + QStringLiteral(".log"));
             if (log.open(QIODevice::WriteOnly))

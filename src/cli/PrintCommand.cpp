@@ -6,6 +6,7 @@
 #include "engines/FileTypes.h"
 #include "engines/PaperKey.h"
 #include "engines/PrinterDefaults.h"
+#include "platform/FileNames.h"
 #include "platform/PaperCodes.h"
 #include "platform/Spooler.h"
 #include "queue/JobModel.h"
@@ -250,12 +251,16 @@ QStringList expandInputs(const QStringList &inputs)
             files << info.absoluteFilePath();
             continue;
         }
+        // Listed as the file system names them: a name that is not UTF-8
+        // is reached through a path the program can hold.
         QStringList paths;
         QStringList names;
-        const QFileInfoList entries = QDir(input).entryInfoList(QDir::Files | QDir::Readable);
-        for (const QFileInfo &entry : entries) {
-            if (isSupportedFile(entry.fileName())) {
-                paths << entry.absoluteFilePath();
+        const QByteArray folder = Platform::realPath(info.absoluteFilePath());
+        for (const QByteArray &name : Platform::folderEntries(folder)) {
+            const QString path = Platform::usablePath(folder + '/' + name);
+            const QFileInfo entry(path);
+            if (!path.isEmpty() && entry.isFile() && entry.isReadable() && isSupportedFile(entry.fileName())) {
+                paths << path;
                 names << entry.fileName();
             }
         }

@@ -2,10 +2,32 @@
 
 #include "app/AppIdentity.h"
 #include "cli/PrintCommand.h"
+#include "platform/FileNames.h"
 
 #include <QGuiApplication>
 
 #include <cstdio>
+
+#include <unistd.h>
+
+namespace {
+
+// The arguments as given: a file or folder whose name is not UTF-8 is named
+// by a path the program can hold (the toolkit's own list has lost it).
+QStringList commandLine(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        const QByteArray raw(argv[i]);
+        const QString text = QString::fromLocal8Bit(raw);
+        const bool lost = text.toLocal8Bit() != raw;
+        const QString usable = lost && ::access(raw.constData(), F_OK) == 0 ? Platform::usablePath(raw) : QString();
+        arguments << (usable.isEmpty() ? text : usable);
+    }
+    return arguments;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -18,7 +40,7 @@ int main(int argc, char *argv[])
     PrintCommand::Options options;
     QString message;
     int exitCode = 0;
-    if (!PrintCommand::parseArguments(app.arguments(), &options, &message, &exitCode)) {
+    if (!PrintCommand::parseArguments(commandLine(argc, argv), &options, &message, &exitCode)) {
         const QByteArray text = message.toLocal8Bit();
         std::fwrite(text.constData(), 1, size_t(text.size()), exitCode == 0 ? stdout : stderr);
         return exitCode;

@@ -3,6 +3,7 @@
 #include "imagelayout/ImageListWidget.h"
 #include "imagelayout/ImageLoading.h"
 #include "imagelayout/LayoutPdf.h"
+#include "platform/FileNames.h"
 #include "platform/PathCase.h"
 
 #include <QCoreApplication>
@@ -28,7 +29,7 @@ constexpr int kPathRole = Qt::UserRole + 1;
 // Letter case tells files apart where the file system says so.
 QString fileKey(const QString &path)
 {
-    const QString canonical = QFileInfo(path).canonicalFilePath();
+    const QString canonical = Platform::canonicalPath(path);
     return Platform::kPathCase == Qt::CaseInsensitive ? canonical.toLower() : canonical;
 }
 

@@ -1,5 +1,7 @@
 #include "imagelayout/ImageListWidget.h"
 
+#include "platform/FileNames.h"
+
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QFrame>
@@ -19,7 +21,7 @@ QStringList localFiles(const QMimeData *data)
     QStringList files;
     for (const QUrl &url : data->urls()) {
         if (url.isLocalFile())
-            files << url.toLocalFile();
+            files << Platform::localFilePath(url);
     }
     return files;
 }

@@ -1,5 +1,6 @@
 #include "queue/QueueController.h"
 
+#include "platform/FileNames.h"
 #include "queue/QueueTable.h"
 #include "queue/ReorderTableWidget.h"
 #include "queue/RowOrder.h"
@@ -22,7 +23,8 @@ QString settingText(const char *key, const char *fallback)
 // by (a content-addressed blob) stays the link: its name is the file type.
 QString resolvedPath(const QString &path)
 {
-    const QString canonical = QFileInfo(path).canonicalFilePath();
+    // (A file whose name is not UTF-8 keeps the link that names it.)
+    const QString canonical = Platform::canonicalPath(path);
     if (canonical.isEmpty() || !isSupportedFile(canonical))
         return QFileInfo(path).absoluteFilePath();
     return canonical;

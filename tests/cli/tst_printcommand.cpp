@@ -14,6 +14,9 @@
 #include <QtConcurrent>
 
 #include <csignal>
+#include <cstdio>
+
+#include <unistd.h>
 
 namespace {
 
@@ -120,6 +123,26 @@ private Q_SLOTS:
         QCOMPARE(line.value("message").toString(), QStringLiteral("The printer Dunmarrow_A4 has no B4 paper (it would "
                                                                   "print on A4), so nothing was sent."));
         QCOMPARE(PrivateCups::waitForJobAfter(a4, before, "paper.pdf", 1000), 0);
+    }
+
+    // A name that is not UTF-8 (Latin-1 "café", legal here) opens, prints
+    // and reads as "café", given as an argument or found in a folder.
+    void namesThatAreNotUtf8()
+    {
+        QDir().mkpath(m_dir.filePath("latin1"));
+        const QByteArray name = QFile::encodeName(m_dir.filePath("latin1")) + "/caf\xe9.pdf";
+        QVERIFY(::rename(QFile::encodeName(pdf("latin1/plain.pdf", 2)).constData(), name.constData()) == 0);
+        for (const QString &given : {QStringLiteral("\"$(printf '%s/caf\\351.pdf' \"$1\")\""), QStringLiteral("\"$1\"")}) {
+            const int before = PrivateCups::lastJobId(kRaw);
+            QProcess run;
+            run.start("sh", {"-c", "exec \"$0\" --printer Dunmarrow_Raw --json " + given, program(),
+                             m_dir.filePath("latin1")});
+            QVERIFY(run.waitForFinished(60000));
+            QCOMPARE(run.exitCode(), 0);
+            QVERIFY(QString::fromUtf8(run.readAllStandardError()).contains("café.pdf: printed, 2 page(s)"));
+            QVERIFY(PrivateCups::waitForJobAfter(kRaw, before, "café.pdf") > 0);
+        }
+        ::unlink(name.constData()); // a name the temporary folder's own clean-up cannot name
     }
 
     // A hot folder's preset reaches the printer; --add fills its list.

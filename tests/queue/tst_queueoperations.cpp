@@ -16,6 +16,10 @@
 #include <QToolButton>
 #include <QUrl>
 
+#include <cstdio>
+
+#include <unistd.h>
+
 #include <sys/stat.h>
 
 #include <memory>
@@ -402,29 +406,36 @@ private Q_SLOTS:
                                 "Cached jobs cannot open the original file."));
     }
 
-    // Files dropped on the window land in the list and survive a restart.
+    // Files dropped on the window land in the list and survive a restart,
+    // a name that is not UTF-8 (Latin-1 "café") shown readably and usable.
     void dropsOnTheWindow()
     {
         const QString pdf = m_list->makeFile("dropped one.pdf");
         const QString png = m_list->makeFile("picture.png");
+        const QByteArray latin1 = QFile::encodeName(m_list->files.path()) + "/caf\xe9.pdf";
+        QVERIFY(QFile::copy(pdf, m_list->files.filePath("tmp.pdf")));
+        QVERIFY(::rename(QFile::encodeName(m_list->files.filePath("tmp.pdf")).constData(), latin1.constData()) == 0);
         {
             MainWindow window;
             QMimeData data;
             data.setUrls({QUrl::fromLocalFile(pdf), QUrl("https://example.invalid/x.pdf"),
-                          QUrl::fromLocalFile(png)});
+                          QUrl::fromLocalFile(png), QUrl::fromEncoded("file://" + latin1.toPercentEncoding("/"))});
             QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
             QApplication::sendEvent(&window, &enter);
             QVERIFY(enter.isAccepted());
             QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
             QApplication::sendEvent(&window, &drop);
-            QCOMPARE(window.queueTable()->rowCount(), 2);
+            QCOMPARE(window.queueTable()->rowCount(), 3);
             QCOMPARE(window.statusText(),
-                     QStringLiteral("Added 2 files to “Normal queue”, pending print"));
+                     QStringLiteral("Added 3 files to “Normal queue”, pending print"));
         }
         MainWindow restarted;
-        QCOMPARE(restarted.queueTable()->rowCount(), 2);
+        QCOMPARE(restarted.queueTable()->rowCount(), 3);
         QCOMPARE(restarted.queueTable()->item(0, QueueTable::File)->text(),
                  QStringLiteral("dropped one.pdf"));
+        QCOMPARE(restarted.queueTable()->item(2, QueueTable::File)->text(), QStringLiteral("café.pdf"));
+        QCOMPARE(readFile(restarted.queue()->pathOfRow(2)), readFile(pdf));
+        ::unlink(latin1.constData()); // a name the temporary folder's own clean-up cannot name
     }
 };
 
