@@ -76,15 +76,9 @@ PrintResult dispatchPrintJob(const PrintJob &job)
     if (suffix == QLatin1String("pdf")) {
         if (usablePdfEngine(job.pdfEngine) == QLatin1String("pdfium")) {
             const PdfScanProfile scan = analyzeScannedPdf(job.path, QString());
-            PdfiumPrintRequest request;
+            PdfiumPrintRequest request = printRequest(job.printerName, job.duplex, job.shortEdge, job.color,
+                                                      job.paperKey, job.copies, job.useDriverSettings);
             request.pdfPath = job.path;
-            request.printerName = job.printerName;
-            request.duplex = job.duplex;
-            request.shortEdge = job.shortEdge;
-            request.color = job.color;
-            request.paperKey = job.paperKey;
-            request.copies = job.copies;
-            request.useDriverSettings = job.useDriverSettings;
             request.forcedDpi = scan.recommendedDpi;
             ok = printPdfWithPdfium(request, &pages, &message, &note);
         } else {

@@ -213,15 +213,10 @@ bool printOfficeDocument(const QString &path, const QString &officeEngine,
         }
         // Its PDF printed with the job's settings: no per-user default of
         // the printer needs changing for it.
-        PdfiumPrintRequest settings;
-        settings.printerName = printerName;
-        settings.duplex = duplex;
-        settings.shortEdge = shortEdge;
-        settings.color = color;
-        settings.paperKey = paperKey;
-        settings.copies = copies;
-        settings.useDriverSettings = useDriverSettings;
-        return printWithLibreOffice(path, settings, pages, message, note);
+        return printWithLibreOffice(path,
+                                    printRequest(printerName, duplex, shortEdge, color, paperKey, copies,
+                                                 useDriverSettings),
+                                    pages, message, note);
     }
 
     const QMutexLocker lock(&s_officeLock);

@@ -435,6 +435,20 @@ bool printPdfToDc(const QString &pdfPath, PrinterDc *dc, int printableWidth, int
     return finish(ok);
 }
 
+PdfiumPrintRequest printRequest(const QString &printerName, bool duplex, bool shortEdge, bool color,
+                                const PaperKey &paperKey, int copies, bool useDriverSettings)
+{
+    PdfiumPrintRequest request;
+    request.printerName = printerName;
+    request.duplex = duplex;
+    request.shortEdge = shortEdge;
+    request.color = color;
+    request.paperKey = paperKey;
+    request.copies = copies;
+    request.useDriverSettings = useDriverSettings;
+    return request;
+}
+
 bool printPdfWithPdfium(const PdfiumPrintRequest &request, int *pagesPrinted, QString *message,
                         QString *note)
 {

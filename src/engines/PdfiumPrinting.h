@@ -32,6 +32,10 @@ struct PdfiumPrintRequest
     QString title;     // of the job; empty: the PDF's file name
 };
 
+// A request with the settings every engine entry point takes.
+PdfiumPrintRequest printRequest(const QString &printerName, bool duplex, bool shortEdge, bool color,
+                                const PaperKey &paperKey, int copies, bool useDriverSettings);
+
 // note, when given, tells of a success what the user should know (the paper
 // the printer took in place of one it does not have).
 bool printPdfWithPdfium(const PdfiumPrintRequest &request, int *pagesPrinted, QString *message,

@@ -67,13 +67,7 @@ bool printWithShellVerb(const QString &path, const QString &printerName, bool du
     }
     // What goes wrong from here is said as it is: a document LibreOffice
     // cannot read, a printer that refuses the job.
-    PdfiumPrintRequest settings;
-    settings.printerName = printerName;
-    settings.duplex = duplex;
-    settings.shortEdge = shortEdge;
-    settings.color = color;
-    settings.paperKey = paperKey;
-    settings.copies = copies;
-    settings.useDriverSettings = useDriverSettings;
-    return printWithLibreOffice(path, settings, pages, message, note);
+    return printWithLibreOffice(
+        path, printRequest(printerName, duplex, shortEdge, color, paperKey, copies, useDriverSettings), pages,
+        message, note);
 }
