@@ -7,6 +7,7 @@
 #include "engines/PaperKey.h"
 #include "engines/PrinterDefaults.h"
 #include "platform/FileNames.h"
+#include "platform/LastError.h"
 #include "platform/PaperCodes.h"
 #include "platform/Spooler.h"
 #include "queue/JobModel.h"
@@ -18,6 +19,7 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QSettings>
 
 #include <unistd.h>
@@ -35,9 +37,13 @@ void printTo(FILE *stream, const QString &text)
 
 bool isKnownPaper(const QString &key)
 {
+    // A printer's own paper: "win:<code>:<name>", the code a positive number.
+    static const QRegularExpression driverPaper(QStringLiteral("^win:[1-9][0-9]*:.+$"),
+                                                QRegularExpression::CaseInsensitiveOption);
+    if (key.startsWith(QLatin1String("win:"), Qt::CaseInsensitive))
+        return driverPaper.match(key).hasMatch();
     return key.compare(QLatin1String(kDriverDefaultPaper), Qt::CaseInsensitive) == 0
-        || key.startsWith(QLatin1String("win:")) || key.compare(QLatin1String("A4"), Qt::CaseInsensitive) == 0
-        || paperCodeForKey(key) != Platform::DMPAPER_A4;
+        || key.compare(QLatin1String("A4"), Qt::CaseInsensitive) == 0 || paperCodeForKey(key) != Platform::DMPAPER_A4;
 }
 
 // A name on one line: newlines in file names would break the report.
@@ -130,8 +136,14 @@ bool parseArguments(const QStringList &arguments, Options *options, QString *mes
         *exitCode = UsageError;
         return false;
     };
-    if (!parser.parse(arguments))
-        return usage(parser.errorText());
+    // "-x.pdf" is one unknown option, not the letters x, ., p, d, f.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    if (!parser.parse(arguments)) {
+        QString text = parser.errorText();
+        if (parser.unknownOptionNames().size() > 0)
+            text += QStringLiteral(" (a file whose name begins with - goes after --)");
+        return usage(text);
+    }
     if (parser.isSet(help)) {
         *message = parser.helpText();
         *exitCode = AllPrinted;
@@ -176,8 +188,16 @@ bool parseArguments(const QStringList &arguments, Options *options, QString *mes
         return usage(refusal);
     if (options->inputs.isEmpty() && options->watchFolder.isEmpty())
         return usage(QStringLiteral("No files to print."));
+    if (!options->inputs.isEmpty() && !options->watchFolder.isEmpty())
+        return usage(QStringLiteral("--watch takes a folder and no files: print the files on their own."));
     if (options->add && !options->watchFolder.isEmpty())
         return usage(QStringLiteral("--add and --watch exclude each other."));
+    // A list's rows print with its own settings; only their copies are theirs.
+    if (options->add
+        && (!options->printer.isEmpty() || !options->duplex.isEmpty() || options->color >= 0
+            || !options->paper.isEmpty() || !options->pdfEngine.isEmpty() || !options->officeEngine.isEmpty()))
+        return usage(QStringLiteral("--add takes only --hot-folder and --copies: a list prints with its own "
+                                    "printer and settings."));
     return true;
 }
 
@@ -213,10 +233,23 @@ bool resolveTarget(const Options &options, const LocalStore &store, Target *targ
     }
     QueueEntry row;
     PrintJob job = buildPrintJobFor(row, context);
-    // The options decide over the target's own settings.
+    // The options decide over the target's own settings, each over its own:
+    // on a target that prints with the printer's settings, the others stay
+    // what the printer and the user's options have.
     if (options.copies > 0)
         job.copies = options.copies;
-    if (!options.duplex.isEmpty() || options.color >= 0 || !options.paper.isEmpty())
+    const bool overridden = !options.duplex.isEmpty() || options.color >= 0 || !options.paper.isEmpty();
+    if (overridden && job.useDriverSettings) {
+        PrinterDefaults defaults;
+        QString unused;
+        if (readPrinterDefaults(job.printerName, &defaults, &unused)) {
+            job.duplex = defaults.duplexMode != 0;
+            job.shortEdge = defaults.duplexMode == 2;
+            job.color = defaults.color;
+            job.paperKey = defaults.paperKey;
+        }
+    }
+    if (overridden)
         job.useDriverSettings = false;
     if (!options.duplex.isEmpty()) {
         job.duplex = options.duplex != QLatin1String("none");
@@ -230,7 +263,12 @@ bool resolveTarget(const Options &options, const LocalStore &store, Target *targ
         job.paperKey = QStringLiteral("A4");
 
     QStringList printers;
-    if (job.printerName.isEmpty() || !Platform::printerNames(&printers) || !printers.contains(job.printerName)) {
+    if (!Platform::printerNames(&printers)) {
+        *error = QStringLiteral("the printers cannot be listed: %1").arg(Platform::lastErrorReason());
+        target->unavailable = true;
+        return false;
+    }
+    if (job.printerName.isEmpty() || !printers.contains(job.printerName)) {
         *error = job.printerName.isEmpty() ? QStringLiteral("No printer is set up")
                                            : QStringLiteral("No printer is named %1").arg(job.printerName);
         return false;
@@ -300,8 +338,9 @@ FileResult printFile(const QString &path, const Target &target, LocalStore &stor
     result.message = printed.message;
     if (result.success) {
         QString error;
-        if (!store.addHistory(path, job.printerName, result.pages, job.copies, job.hotFolderId, job.hotFolderName,
-                              job.displayName, &error))
+        result.recorded = store.addHistory(path, job.printerName, result.pages, job.copies, job.hotFolderId,
+                                           job.hotFolderName, job.displayName, &error);
+        if (!result.recorded)
             result.message = QStringLiteral("Printed, but the print could not be recorded: ") + error;
     }
     return result;
@@ -310,8 +349,10 @@ FileResult printFile(const QString &path, const Target &target, LocalStore &stor
 void report(const FileResult &result, const Options &options, int index, int total)
 {
     const QString name = oneLine(QFileInfo(result.path).fileName());
-    const QString outcome = result.success ? QStringLiteral("printed, %1 page(s)").arg(result.pages)
-                                           : QStringLiteral("FAILED: ") + oneLine(result.message);
+    QString outcome = result.success ? QStringLiteral("printed, %1 page(s)").arg(result.pages)
+                                     : QStringLiteral("FAILED: ") + oneLine(result.message);
+    if (result.success && !result.recorded)
+        outcome += QStringLiteral(", NOT RECORDED: ") + oneLine(result.message);
     if (::isatty(STDERR_FILENO) && total > 0) {
         const int filled = index * 20 / total;
         printTo(stderr, QStringLiteral("\r\033[K%1: %2\n[%3%4] %5/%6")
@@ -328,6 +369,8 @@ void report(const FileResult &result, const Options &options, int index, int tot
         QJsonObject line{{QStringLiteral("file"), result.path},
                          {QStringLiteral("printed"), result.success},
                          {QStringLiteral("pages"), result.pages}};
+        if (result.success && !result.recorded)
+            line.insert(QStringLiteral("recorded"), false);
         if (!result.message.isEmpty())
             line.insert(QStringLiteral("message"), result.message);
         printTo(stdout, QString::fromUtf8(QJsonDocument(line).toJson(QJsonDocument::Compact)) + QLatin1Char('\n'));
@@ -336,9 +379,11 @@ void report(const FileResult &result, const Options &options, int index, int tot
 
 namespace {
 
-int addToList(const QStringList &files, const Target &target, LocalStore &store)
+int addToList(const QStringList &files, const Target &target, LocalStore &store, int copies)
 {
-    const RowSettings settings = recordedSettingsForNewRows(store, target.hotFolderId);
+    RowSettings settings = recordedSettingsForNewRows(store, target.hotFolderId);
+    if (copies > 0)
+        settings.copies = copies;
     int failed = 0;
     for (const QString &path : files) {
         QString error;
@@ -367,7 +412,8 @@ int run(const Options &options)
     Target target;
     if (!resolveTarget(options, store, &target, &error)) {
         printTo(stderr, QStringLiteral("dunmarrow-print: %1\n").arg(error));
-        return UsageError;
+        // Nothing could print, but the command was right.
+        return target.unavailable ? SomeFailed : UsageError;
     }
     if (!options.watchFolder.isEmpty())
         return watchFolder(options, target, store);
@@ -377,11 +423,11 @@ int run(const Options &options)
         return UsageError;
     }
     if (options.add)
-        return addToList(files, target, store);
+        return addToList(files, target, store, options.copies);
     int failed = 0;
     for (int i = 0; i < files.size(); ++i) {
         const FileResult result = printFile(files.at(i), target, store);
-        failed += result.success ? 0 : 1;
+        failed += result.isComplete() ? 0 : 1;
         report(result, options, i + 1, int(files.size()));
     }
     return failed == 0 ? AllPrinted : SomeFailed;

@@ -44,6 +44,7 @@ struct Target
     // Set when the paper asked for is one the printer lacks: every file is
     // refused with it, as the printer would print on another paper.
     QString paperRefusal;
+    bool unavailable = false; // the print service could not be asked
 };
 bool resolveTarget(const Options &options, const LocalStore &store, Target *target, QString *error);
 
@@ -56,8 +57,11 @@ struct FileResult
 {
     QString path;
     bool success = false;
+    bool recorded = true; // false: printed, but not in the history
     int pages = 0;
     QString message;
+
+    bool isComplete() const { return success && recorded; }
 };
 
 // Prints one file and records a success in the history.

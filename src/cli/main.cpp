@@ -31,9 +31,9 @@ QStringList commandLine(int argc, char *argv[])
 
 int main(int argc, char *argv[])
 {
-    // No window and no display: the engines paint into documents only.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // No window and no display: the engines paint into documents only,
+    // whatever platform the session names (a desktop's setting over ssh).
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     applyApplicationIdentity(app);
 

@@ -101,6 +101,10 @@ QString LocalStore::databaseFileName()
     return QStringLiteral("QuorvalentDunmarrow.db");
 }
 
+namespace {
+constexpr int kBusyTimeoutMs = 60000;
+} // namespace
+
 bool LocalStore::open(QString *error)
 {
     const QString directory = localDataDirectory();
@@ -113,6 +117,9 @@ bool LocalStore::open(QString *error)
     if (!m_db.isValid())
         m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     m_db.setDatabaseName(m_databasePath);
+    // Another process (a command run, a second window, an import) may be
+    // writing: wait for it rather than fail.
+    m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     if (!m_db.open()) {
         setError(error, m_db.lastError().text());
         return false;
@@ -168,10 +175,7 @@ bool LocalStore::execStatement(const QString &sql, QString *error)
 
 bool LocalStore::beginTransaction(QString *error)
 {
-    if (m_db.transaction())
-        return true;
-    setError(error, m_db.lastError().text());
-    return false;
+    return StoreSql::beginWriting(m_db, error);
 }
 
 bool LocalStore::commitTransaction(QString *error)

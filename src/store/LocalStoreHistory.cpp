@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <memory>
 
 #include <sys/stat.h>
 
@@ -247,9 +248,11 @@ bool LocalStore::importHistory(const QString &sourcePath, int *imported, int *sk
 bool LocalStore::importHistoryRows(const QVariantList &rows, int *inserted, QString *error)
 {
     *inserted = 0;
-    Transaction transaction(m_db, error);
-    if (!transaction.isOpen())
-        return false;
+    // In short transactions: a print recorded meanwhile, by this program or
+    // another, waits for one of them, not for the whole import. A failure
+    // keeps what went in before it; importing again skips those rows.
+    constexpr int kRowsPerTransaction = 1000;
+    std::unique_ptr<Transaction> transaction;
     // "IS" rather than "=": a row with no printer or folder name is still
     // the same row, not a new one on every import.
     QSqlQuery duplicate(m_db);
@@ -260,7 +263,21 @@ bool LocalStore::importHistoryRows(const QVariantList &rows, int *inserted, QStr
     insert.prepare(QString::fromLatin1(kInsertHistory));
 
     int count = 0;
+    int inTransaction = 0;
     for (const QVariant &item : rows) {
+        if (inTransaction == kRowsPerTransaction) {
+            if (!transaction->commit())
+                return false;
+            transaction.reset();
+            inTransaction = 0;
+            *inserted = count;
+        }
+        if (!transaction) {
+            transaction = std::make_unique<Transaction>(m_db, error);
+            if (!transaction->isOpen())
+                return false;
+        }
+        ++inTransaction;
         const QVariantMap row = item.toMap();
         const QString storedPath = row.value(QStringLiteral("path")).toString();
         const QString path = storedPath.isEmpty() ? row.value(QStringLiteral("file_name")).toString()
@@ -307,7 +324,7 @@ bool LocalStore::importHistoryRows(const QVariantList &rows, int *inserted, QStr
             return false;
         ++count;
     }
-    if (!transaction.commit())
+    if (transaction && !transaction->commit())
         return false;
     *inserted = count;
     return true;

@@ -77,6 +77,18 @@ inline QVariantList allRows(QSqlQuery &query)
     return rows;
 }
 
+// Begins a transaction that writes: the write lock is taken at once, so a
+// writer waits its turn (the busy timeout) rather than failing when another
+// process wrote between its read and its write.
+inline bool beginWriting(QSqlDatabase &db, QString *error)
+{
+    QSqlQuery begin(db);
+    if (begin.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return true;
+    setError(error, begin.lastError().text());
+    return false;
+}
+
 // One transaction; anything not committed is rolled back when it goes away.
 class Transaction
 {
@@ -85,9 +97,7 @@ public:
         : m_db(db)
         , m_error(error)
     {
-        m_open = m_db.transaction();
-        if (!m_open)
-            setError(m_error, m_db.lastError().text());
+        m_open = beginWriting(m_db, m_error);
     }
     ~Transaction()
     {

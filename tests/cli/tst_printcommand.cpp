@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtConcurrent>
 
@@ -32,9 +34,10 @@ QString program()
     return QFileInfo(qEnvironmentVariable("DUNMARROW_PROGRAM")).dir().filePath("dunmarrow-print");
 }
 
-Run runPrint(const QStringList &arguments)
+Run runPrint(const QStringList &arguments, const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(program(), arguments);
     process.waitForFinished(120000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -87,10 +90,47 @@ private Q_SLOTS:
         QVERIFY(PrivateCups::waitForJobAfter(kRaw, before, "line break “quoted”.pdf") > 0);
         QCOMPARE(historyCount(), history + 2);
 
-        for (const QStringList &bad : {QStringList{"--printer", "Nope", odd}, QStringList{"--printer", kRaw},
-                                       QStringList{"--frobnicate", odd}, QStringList{"--paper", "B99", odd},
-                                       QStringList{"--hot-folder", "Nowhere", odd}})
-            QCOMPARE(runPrint(bad).exitCode, 2);
+        const QString dashed = pdf("-x.pdf");
+        for (const QStringList &bad :
+             {QStringList{"--printer", "Nope", odd}, QStringList{"--printer", kRaw}, QStringList{"--frobnicate", odd},
+              QStringList{"--paper", "B99", odd}, QStringList{"--paper", "win:anything", odd},
+              QStringList{"--hot-folder", "Nowhere", odd}, QStringList{"--watch", m_dir.path(), odd},
+              QStringList{"--add", "--printer", kRaw, odd}})
+            QVERIFY2(runPrint(bad).exitCode == 2, qPrintable(bad.join(' ')));
+        const QString cwd = QDir::currentPath();
+        QDir::setCurrent(m_dir.path());
+        QVERIFY(runPrint({"--printer", kRaw, "-x.pdf"}).err.contains("a file whose name begins with - goes after --"));
+        QCOMPARE(runPrint({"--printer", kRaw, "--", "-x.pdf"}).exitCode, 0);
+        QDir::setCurrent(cwd);
+        QVERIFY(QFile::exists(dashed));
+
+        // No display, whatever the session says; a print service that does
+        // not answer is no usage error.
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("QT_QPA_PLATFORM", "xcb");
+        environment.remove("DISPLAY");
+        QCOMPARE(runPrint({"--help"}, environment).exitCode, 0);
+        environment.insert("CUPS_SERVER", "127.0.0.1:9");
+        const Run down = runPrint({"--printer", kRaw, odd}, environment);
+        QCOMPARE(down.exitCode, 1);
+        QVERIFY2(down.err.startsWith("dunmarrow-print: the printers cannot be listed: "), qPrintable(down.err));
+
+        // A print the history could not take is said to be so, and fails the run.
+        {
+            LocalStore store;
+            QVERIFY(store.open());
+            QVERIFY(refuseWrites(store, "no_history", "BEFORE INSERT ON print_history"));
+        }
+        const Run unrecorded = runPrint({"--printer", kRaw, "--json", odd});
+        QCOMPARE(unrecorded.exitCode, 1);
+        QVERIFY2(unrecorded.err.contains("printed, 2 page(s), NOT RECORDED: Printed, but the print could not be "
+                                         "recorded: "),
+                 qPrintable(unrecorded.err));
+        QCOMPARE(QJsonDocument::fromJson(unrecorded.out.toUtf8()).object().value("recorded").toBool(true), false);
+        {
+            LocalStore store;
+            QVERIFY(store.open() && store.execStatement("DROP TRIGGER no_history"));
+        }
 
         // Engines that cannot exist here are neither offered nor taken.
         const QString help = runPrint({"--help"}).out;
@@ -143,6 +183,23 @@ private Q_SLOTS:
             QVERIFY(PrivateCups::waitForJobAfter(kRaw, before, "café.pdf") > 0);
         }
         ::unlink(name.constData()); // a name the temporary folder's own clean-up cannot name
+    }
+
+    // On a target that prints with the printer's settings, an option
+    // changes its own setting; the rest stay the printer's and the user's.
+    void optionsChangeOnlyTheirOwnSetting()
+    {
+        const QString a4 = PrivateCups::kA4Queue;
+        QSettings().setValue("defaultPrinter", a4);
+        QVERIFY(Platform::writeLpOptions("Dest Dunmarrow_A4 media=A5\n")); // the user's own paper
+        const auto restore = qScopeGuard([] {
+            Platform::restoreLpOptions({});
+            QSettings().remove("defaultPrinter");
+        });
+        const int before = PrivateCups::lastJobId(a4);
+        QCOMPARE(runPrint({"--duplex", "long", pdf("own setting.pdf", 2)}).exitCode, 0);
+        const QString info = PrivateCups::jobInfo(a4, PrivateCups::waitForJobAfter(a4, before, "own setting.pdf"));
+        QVERIFY2(info.contains("sides=two-sided-long-edge") && info.contains("media=iso_a5_148x210mm"), qPrintable(info));
     }
 
     // A hot folder's preset reaches the printer; --add fills its list.

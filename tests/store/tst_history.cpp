@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -62,6 +63,44 @@ private Q_SLOTS:
         QCOMPARE(first.keys().size(), 12);
         QCOMPARE(m_store->recentHistory(1).size(), 1);
         QCOMPARE(m_store->recentHistory(0).size(), 1); // at least one row is asked for
+    }
+
+    // Another process writing the same database meanwhile (a command run,
+    // an import): every print is recorded, none fails as "locked".
+    void recordsWhileAnotherProcessWrites()
+    {
+        for (int i = 0; i < 100; ++i)
+            QVERIFY(m_store->addFile(file(QString("%1.pdf").arg(i)), 0, RowSettings()));
+        QProcess writer;
+        // First a long write, as a large import is (past the driver's
+        // default wait of 5 s), then many short ones.
+        writer.start("python3", {"-c", "import sqlite3, sys, time\n"
+                                       "db = sqlite3.connect(sys.argv[1], timeout=60, isolation_level=None)\n"
+                                       "def write(hold):\n"
+                                       "    db.execute('BEGIN IMMEDIATE')\n"
+                                       "    print('writing', flush=True)\n"
+                                       "    db.execute(\"INSERT INTO print_history (file_name, path, printer_name, \"\n"
+                                       "               \"printed_at) VALUES ('other', '/other', 'P', '2026-12-07T10:00:00.000')\")\n"
+                                       "    time.sleep(hold)\n"
+                                       "    db.execute('COMMIT')\n"
+                                       "write(5.5)\n"
+                                       "end = time.time() + 1\n"
+                                       "while time.time() < end:\n"
+                                       "    write(0.002)\n",
+                                 m_store->databasePath()});
+        QVERIFY(writer.waitForStarted());
+        QVERIFY(writer.waitForReadyRead(30000)); // it holds the database now
+        int recorded = 0;
+        for (int i = 0; i < 100; ++i) {
+            PrintedFile printed;
+            printed.rowPath = printed.historyPath = file(QString("%1.pdf").arg(i));
+            printed.printerName = "P";
+            QString error;
+            recorded += m_store->recordPrinted(printed, &error) ? 1 : 0;
+        }
+        QVERIFY(writer.waitForFinished(30000));
+        QVERIFY2(writer.exitCode() == 0, writer.readAllStandardError().constData());
+        QCOMPARE(recorded, 100);
     }
 
     void importingTwiceAddsNothingTheSecondTime()
