@@ -125,8 +125,11 @@ bool renderWithBuiltInEngine(const QString &renderPath, const PrintSettings &set
         abortDoc(dc.get());
         return fail(text);
     }
-    if (endDoc(dc.get()) <= 0)
+    if (endDoc(dc.get()) <= 0) {
+        if (lastError() == ErrorDiskFull)
+            return fail(withLastErrorReason(QStringLiteral("The print cache could not be written whole")));
         return fail(windowsErrorText(QStringLiteral("The printer driver did not complete cache generation")));
+    }
     dc.reset();
     if (QFileInfo(tmp).size() <= 0)
         return fail(QStringLiteral("The printer driver produced no RAW/PRN data and may not support caching."));
@@ -159,7 +162,7 @@ PrintSettings cacheSettingsFor(const PrintJob &job, const QString &renderPath)
 }
 
 bool buildCache(const QString &renderPath, const QString &sourcePath, const PrintSettings &settings,
-                CacheResult *out)
+                CacheResult *out, const QString &sourceKey)
 {
     *out = CacheResult();
     const auto fail = [&](const QString &text) {
@@ -170,6 +173,8 @@ bool buildCache(const QString &renderPath, const QString &sourcePath, const Prin
     const QString key = cacheKey(sourcePath, settings, &text);
     if (key.isEmpty())
         return fail(text);
+    if (!sourceKey.isEmpty() && key != sourceKey)
+        return fail(QStringLiteral("The file changed while it was being cached. Cache it again."));
     const QDir directory(cacheDirectory());
     if (!QDir().mkpath(directory.path()))
         return fail(QStringLiteral("Unable to create cache directory: ") + directory.path());
@@ -211,7 +216,11 @@ bool buildCache(const QString &renderPath, const QString &sourcePath, const Prin
     record.rawSize = QFileInfo(tmp).size();
     record.compressedImagePageCount = out->usedAcrobat ? 0 : passThrough;
     record.cacheEngine = out->usedAcrobat ? QStringLiteral("acrobat-capture") : QStringLiteral("pdfium");
-    writeCacheRecord(directory.filePath(key + QStringLiteral(".json")), record);
+    const QString json = directory.filePath(key + QStringLiteral(".json"));
+    if (!writeCacheRecord(json, record)) {
+        QFile::remove(tmp);
+        return fail(QStringLiteral("The print cache record could not be saved: ") + json);
+    }
     if (!storeData(tmp, prn)) {
         return fail(QStringLiteral("Print data was generated, but the print service is still "
                                    "using the temporary cache. It could not be saved after 10 seconds. "
@@ -236,6 +245,8 @@ CacheResult buildCacheForJob(const PrintJob &job)
     if (!work.isValid())
         return fail(QStringLiteral("Unable to create the temporary cache directory"));
 
+    // The file as it is now: what is made of it below must still be it.
+    const QString sourceKey = cacheKey(job.path, printSettingsOf(job));
     QString renderPath;
     const QString suffix = lowerSuffix(job.path);
     if (isImageFile(job.path)) {
@@ -260,6 +271,6 @@ CacheResult buildCacheForJob(const PrintJob &job)
                                    "later version"));
     }
 
-    buildCache(renderPath, job.path, cacheSettingsFor(job, renderPath), &result);
+    buildCache(renderPath, job.path, cacheSettingsFor(job, renderPath), &result, sourceKey);
     return result;
 }

@@ -31,6 +31,8 @@ PrintSettings cacheSettingsFor(const PrintJob &job, const QString &renderPath);
 // built-in engine, the printer's own filters writing into the cache. The
 // data gets its final name only by an atomic rename, so an earlier cache of
 // the same key stays whole until the new one replaces it. Fills the whole
-// result, its success flag included.
+// result, its success flag included. sourceKey, when given, is the source's
+// key when the file to render was made from it (an office document's PDF):
+// a source changed since then is not cached under its new key.
 bool buildCache(const QString &renderPath, const QString &sourcePath, const PrintSettings &settings,
-                CacheResult *result);
+                CacheResult *result, const QString &sourceKey = QString());

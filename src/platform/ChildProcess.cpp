@@ -2,11 +2,13 @@
 
 #include "platform/LastError.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QMultiHash>
 #include <QProcess>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <ctime>
@@ -64,8 +66,14 @@ bool runToFile(const QString &program, const QStringList &arguments, const QStri
                int timeLimitMs, int *exitCode)
 {
     *exitCode = -1;
+    QFile output(outputFile);
+    // Unbuffered: a write the disk cannot take fails here, at once.
+    if (!output.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+        setLastError(ErrorAccessDenied);
+        return false;
+    }
     QProcess process;
-    process.setStandardOutputFile(outputFile);
+    process.setReadChannel(QProcess::StandardOutput);
     process.setStandardErrorFile(QProcess::nullDevice());
     // Its own process group, so the filters it starts go with it.
     process.setChildProcessModifier([] { ::setsid(); });
@@ -74,10 +82,33 @@ bool runToFile(const QString &program, const QStringList &arguments, const QStri
         setLastError(ErrorFileNotFound);
         return false;
     }
-    if (!process.waitForFinished(timeLimitMs)) {
+    // A program may say it succeeded after a write it could not make:
+    // what it sends through the pipe is written here, and checked.
+    const auto stop = [&](quint32 error) {
         killProcessTree(process.processId());
         process.waitForFinished();
-        setLastError(ErrorTimeout);
+        setLastError(error);
+        return false;
+    };
+    const auto copyOut = [&] {
+        const QByteArray chunk = process.readAllStandardOutput();
+        return output.write(chunk) == chunk.size();
+    };
+    QDeadlineTimer deadline(timeLimitMs);
+    while (process.state() != QProcess::NotRunning) {
+        if (deadline.hasExpired())
+            return stop(ErrorTimeout);
+        process.waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 200)));
+        if (!copyOut())
+            return stop(ErrorDiskFull);
+    }
+    if (!copyOut() || !output.flush()) {
+        setLastError(ErrorDiskFull);
+        return false;
+    }
+    output.close();
+    if (output.error() != QFileDevice::NoError) {
+        setLastError(ErrorDiskFull);
         return false;
     }
     if (process.exitStatus() != QProcess::NormalExit) {

@@ -11,7 +11,10 @@ namespace Platform {
 // Runs the program with its standard output into outputFile (standard
 // error discarded). A program still running after timeLimitMs is killed
 // together with every process it started, and the run fails with
-// ErrorTimeout. True when it ran to its end; exitCode is its exit status.
+// ErrorTimeout. Every byte it writes is written to the file here and
+// checked: one that does not reach it (a full disk) ends the run with
+// ErrorDiskFull, whatever the program then says of itself. True when it
+// ran to its end; exitCode is its exit status.
 bool runToFile(const QString &program, const QStringList &arguments, const QString &outputFile,
                int timeLimitMs, int *exitCode);
 

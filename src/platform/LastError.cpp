@@ -32,6 +32,7 @@ QString lastErrorReason()
     case ErrorPathNotFound: return QStringLiteral("the folder was not found");
     case ErrorAccessDenied: return QStringLiteral("access was denied");
     case ErrorLockViolation: return QStringLiteral("another program holds the settings file");
+    case ErrorDiskFull: return QStringLiteral("there is not enough space on the disk");
     case ErrorInvalidPrinterName: return QStringLiteral("no such printer is installed");
     case ErrorServerUnavailable: return QStringLiteral("the print service is not answering");
     case ErrorPrinterDeleted: return QStringLiteral("the printer was deleted");

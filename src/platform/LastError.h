@@ -14,6 +14,7 @@ enum ErrorCode : quint32 {
     ErrorInvalidData = 13,
     ErrorNotEnoughMemory = 8,
     ErrorLockViolation = 33,
+    ErrorDiskFull = 112,
     ErrorInvalidParameter = 87,
     ErrorInsufficientBuffer = 122,
     ErrorInvalidName = 123,

@@ -124,8 +124,9 @@ bool filterToFile(PrinterHandle &printer, const QString &pdfFile, const OptionLi
         QFile::remove(ppdPath);
     }
     if (!ok) {
-        // A hung chain says so; any other failure is the file's.
-        const quint32 error = lastError() == ErrorTimeout ? ErrorTimeout : ErrorAccessDenied;
+        // A hung chain and a full disk say so; any other failure is the file's.
+        const quint32 error =
+            lastError() == ErrorTimeout || lastError() == ErrorDiskFull ? lastError() : ErrorAccessDenied;
         QFile::remove(outputFile);
         setLastError(error);
     }

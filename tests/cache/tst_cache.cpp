@@ -317,6 +317,16 @@ private Q_SLOTS:
         QVERIFY(QDir().mkdir(result.cachePath + ".tmp"));
         QVERIFY(!buildCacheForJob(job).success);
         QCOMPARE(readFile(result.cachePath), stored);
+        QVERIFY(QDir().rmdir(result.cachePath + ".tmp"));
+
+        // A file edited after what is rendered was made of it (an office
+        // document's PDF) is not cached under its new key.
+        const QString keyBefore = cacheKey(file, printSettingsOf(job));
+        QVERIFY(PdfFactory::write(file, PdfFactory::textPages(4)));
+        CacheResult changed;
+        QVERIFY(!buildCache(pdf("old content.pdf", 3), file, cacheSettingsFor(job, file), &changed, keyBefore));
+        QCOMPARE(changed.message, QStringLiteral("The file changed while it was being cached. Cache it again."));
+        QVERIFY(!findCache(file, printSettingsOf(job), nullptr, nullptr));
     }
 
     void aJpegRowNamesTheJpeg()

@@ -133,6 +133,12 @@ private Q_SLOTS:
         QVERIFY(runToFile("/bin/sh", {"-c", "printf done; exit 3"}, out, 30000, &exitCode));
         QCOMPARE(exitCode, 3);
         QCOMPARE(readFile(out), QByteArray("done"));
+
+        // A full disk: the program carries on and says it succeeded, as a
+        // filter chain does; what did not reach the file fails the run.
+        setLastError(ErrorSuccess);
+        QVERIFY(!runToFile("/bin/sh", {"-c", "head -c 1000000 /dev/zero; exit 0"}, "/dev/full", 30000, &exitCode));
+        QCOMPARE(lastError(), quint32(ErrorDiskFull));
     }
 
     void jobTitlesWithControlCharacters()
