@@ -7,6 +7,7 @@
 #include "app/WindowGeometry.h"
 
 #include "cache/CacheStore.h"
+#include "engines/LibreOffice.h"
 #include "engines/PrinterDefaults.h"
 #include "forms/FormDesignerDialog.h"
 #include "imagelayout/ImageLayoutDialog.h"
@@ -49,8 +50,10 @@ MainWindow::MainWindow(QWidget *parent)
     setupUi();
     connectControls();
     openLocalStore();
-    // A print that was killed may have left a printer's settings changed.
+    // A print that was killed may have left a printer's settings changed,
+    // and LibreOffice's files (or LibreOffice itself) behind.
     restoreAbandonedPrinterDefaults();
+    removeAbandonedLibreOfficeRuns();
     refreshPrinters();
     loadHotFolderTabs(0);
 

@@ -1,7 +1,10 @@
 #include "cli/FolderWatch.h"
 
+#include "cli/StopSignals.h"
+#include "cli/WatchJournal.h"
 #include "engines/FileTypes.h"
 #include "platform/FileNames.h"
+#include "platform/JobTracking.h"
 #include "store/LocalStore.h"
 
 #include <QCoreApplication>
@@ -15,42 +18,16 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
-#include <cerrno>
-#include <csignal>
 #include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
+
+#include <sys/stat.h>
 
 namespace PrintCommand {
 
 namespace {
 
-constexpr int kQuietMs = 1500;   // a file unchanged this long is complete
-constexpr int kRetryMs = 2000;   // looking for a folder that went away
-
-int s_signalPipe[2] = {-1, -1};
-volatile std::sig_atomic_t s_stopRequested = 0;
-
-// Only what is safe in a handler: a flag and a write. The handler is reset
-// by its first signal, so a second one ends a print that hangs.
-void onSignal(int)
-{
-    const int saved = errno;
-    s_stopRequested = 1;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(s_signalPipe[1], &byte, 1);
-    errno = saved;
-}
-
-void installStopHandlers()
-{
-    struct sigaction action{};
-    action.sa_handler = onSignal;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
+constexpr int kQuietMs = 1500; // a file unchanged this long, and open to no writer, is complete
+constexpr int kLookMs = 500;   // how often the folder is looked at besides its notifications
 
 void say(const QString &text)
 {
@@ -59,23 +36,49 @@ void say(const QString &text)
     std::fflush(stderr);
 }
 
-// One watched folder: candidates wait for quiet, then print one at a time.
+struct FileState
+{
+    bool exists = false;
+    bool isFile = false;
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = 0;
+    qint64 changedMs = 0;
+
+    bool sameAs(const FileState &other) const
+    {
+        return inode == other.inode && size == other.size && changedMs == other.changedMs;
+    }
+};
+
+FileState stateOf(const QByteArray &path)
+{
+    struct stat info{};
+    FileState state;
+    if (::stat(path.constData(), &info) != 0)
+        return state;
+    state.exists = true;
+    state.isFile = S_ISREG(info.st_mode);
+    state.device = info.st_dev;
+    state.inode = info.st_ino;
+    state.size = info.st_size;
+    state.changedMs = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+    return state;
+}
+
+// One watched folder. A file is printed once it is complete: unchanged for
+// a while and open to no writer. Each is printed once whatever happens (a
+// stop, a kill, a restart, the folder replaced), then moved to printed/ or
+// failed/.
 class Watch : public QObject
 {
 public:
     Watch(const Options &options, const Target &target, LocalStore &store)
         : m_options(options), m_target(target), m_store(store), m_folder(QDir(options.watchFolder).absolutePath())
     {
-        m_quiet.setSingleShot(true);
-        m_quiet.setInterval(250);
-        m_recheck.setSingleShot(true);
-        m_recheck.setInterval(kQuietMs / 3);
-        connect(&m_recheck, &QTimer::timeout, this, &Watch::printQuietFiles);
-        connect(&m_quiet, &QTimer::timeout, this, &Watch::printQuietFiles);
-        connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &Watch::scan);
-        connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &Watch::touched);
-        m_retry.setInterval(kRetryMs);
-        connect(&m_retry, &QTimer::timeout, this, &Watch::reattach);
+        m_look.setInterval(kLookMs);
+        connect(&m_look, &QTimer::timeout, this, &Watch::look);
+        connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &Watch::look);
     }
 
     bool start(QString *error)
@@ -86,155 +89,180 @@ public:
             *error = QStringLiteral("Cannot write to %1").arg(m_folder);
             return false;
         }
-        for (const char *sub : {"printed", "failed"}) {
-            const QString path = QDir(m_folder).filePath(QLatin1String(sub));
-            if (!QDir().mkpath(path) || !QFileInfo(path).isWritable()) {
-                *error = QStringLiteral("Cannot write to %1").arg(path);
-                return false;
-            }
-        }
-        if (!m_watcher.addPath(m_folder)) {
-            *error = QStringLiteral("Cannot watch %1").arg(m_folder);
+        const QByteArray canonical = Platform::canonicalBytes(m_folder);
+        if (!m_journal.open(canonical.isEmpty() ? Platform::realPath(m_folder) : canonical, error))
             return false;
-        }
         say(QStringLiteral("Watching %1\n").arg(m_folder));
-        scan();
-        // Files already there are complete: they go first, at once.
-        for (auto it = m_pending.begin(); it != m_pending.end(); ++it)
-            it.value().quietSince = 0;
-        printQuietFiles();
+        settleJournal();
+        m_look.start();
+        look();
         return true;
     }
 
 private:
     struct Pending
     {
-        qint64 size = -1;
-        qint64 quietSince = 0; // ms since epoch of the last change
+        FileState state;
+        qint64 quietSince = 0; // ms since epoch
     };
 
-    // A file once printed is not printed again, even when it could not be
-    // moved away: its name, size and time of change.
-    static QString handledKey(const QFileInfo &file)
-    {
-        return file.absoluteFilePath() + QLatin1Char('|') + QString::number(file.size()) + QLatin1Char('|')
-            + QString::number(file.lastModified().toMSecsSinceEpoch());
-    }
+    QByteArray folderBytes() const { return Platform::realPath(m_folder); }
+    QByteArray pathOf(const QByteArray &name) const { return folderBytes() + '/' + name; }
 
-    void scan()
+    // What a run that was stopped or killed left: a file whose job reached
+    // the scheduler is done (moved, not printed again); one whose job never
+    // did prints now like any other; one printed but not moved is moved.
+    void settleJournal()
     {
-        if (!QFileInfo(m_folder).isDir()) {
-            // Gone for a moment (unmounted, renamed back): look again later.
-            m_watcher.removePath(m_folder);
-            m_retry.start();
-            return;
-        }
-        // As the file system names them: a name that is not UTF-8 is reached
-        // through a path the program can hold.
-        const QByteArray folder = Platform::realPath(m_folder);
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        for (const QByteArray &name : Platform::folderEntries(folder)) {
-            const QString path = Platform::usablePath(folder + '/' + name);
-            const QFileInfo file(path);
-            if (path.isEmpty() || !file.isFile() || !isSupportedFile(path) || m_pending.contains(path)
-                || m_handled.contains(handledKey(file)))
+        for (const WatchJournal::Entry &entry : m_journal.entries()) {
+            const FileState file = stateOf(pathOf(entry.name));
+            if (!file.isFile || file.inode != entry.inode) {
+                m_journal.remove(entry.name);
                 continue;
-            m_pending.insert(path, Pending{file.size(), now});
-            m_watcher.addPath(path);
+            }
+            if (entry.state == WatchJournal::State::Printing && !jobWentOut(entry)) {
+                m_journal.remove(entry.name);
+                continue;
+            }
+            say(QStringLiteral("%1: printed before the watch stopped\n").arg(Platform::readableName(entry.name)));
+            moveAway(entry.name, file, true, QString());
         }
-        m_quiet.start();
     }
 
-    void touched(const QString &path)
+    // Whether a journaled job reached the scheduler whole. One still
+    // waiting for the rest of its data (the run was killed while sending)
+    // never will: it is cancelled, and the file prints again.
+    static bool jobWentOut(const WatchJournal::Entry &entry)
     {
-        auto it = m_pending.find(path);
-        if (it == m_pending.end())
+        Platform::JobStatus job;
+        if (entry.jobId <= 0 || !Platform::jobStatus(entry.printer, entry.jobId, &job)
+            || job.state == Platform::JobState::Canceled || job.state == Platform::JobState::Aborted)
+            return false;
+        if (!job.reasons.contains(QLatin1String("job-incoming")))
+            return true;
+        Platform::cancelJob(entry.printer, entry.jobId);
+        return false;
+    }
+
+    void look()
+    {
+        const QByteArray folder = folderBytes();
+        const FileState now = stateOf(folder);
+        if (!now.exists) {
+            m_watched = FileState(); // gone for a moment: looked for again
             return;
-        it->size = QFileInfo(path).size();
-        it->quietSince = QDateTime::currentMSecsSinceEpoch();
-        m_quiet.start();
-    }
-
-    void reattach()
-    {
-        if (QFileInfo(m_folder).isDir() && m_watcher.addPath(m_folder)) {
-            m_retry.stop();
-            say(QStringLiteral("Watching %1 again\n").arg(m_folder));
-            scan();
         }
+        // A folder put in the place of the one watched is watched instead.
+        if (now.device != m_watched.device || now.inode != m_watched.inode) {
+            m_watcher.removePaths(m_watcher.directories());
+            m_watcher.addPath(m_folder);
+            if (m_watched.exists)
+                say(QStringLiteral("Watching %1 again\n").arg(m_folder));
+            m_watched = now;
+        }
+        const qint64 nowMs = QDateTime::currentMSecsSinceEpoch();
+        QSet<QByteArray> present;
+        for (const QByteArray &name : Platform::folderEntries(folder)) {
+            const FileState file = stateOf(folder + '/' + name);
+            if (!file.isFile || !isSupportedFile(Platform::readableName(name)))
+                continue;
+            present.insert(name);
+            if (m_handled.contains(handledKey(name, file)))
+                continue;
+            auto it = m_pending.find(name);
+            if (it == m_pending.end()) {
+                // Unchanged since before it was seen counts as quiet already.
+                m_pending.insert(name, Pending{file, std::min(nowMs, file.changedMs)});
+            } else if (!it->state.sameAs(file)) {
+                *it = Pending{file, nowMs};
+            }
+        }
+        for (auto it = m_pending.begin(); it != m_pending.end();)
+            it = present.contains(it.key()) ? std::next(it) : m_pending.erase(it);
+        printComplete();
     }
 
-    // In name order, one at a time; a call while a print runs (its own
-    // timer) waits for the next round.
-    void printQuietFiles()
+    static QByteArray handledKey(const QByteArray &name, const FileState &file)
+    {
+        return name + '\0' + QByteArray::number(file.inode) + '\0' + QByteArray::number(file.size) + '\0'
+            + QByteArray::number(file.changedMs);
+    }
+
+    // In name order, one at a time; a look while a print runs waits.
+    void printComplete()
     {
         if (m_printing)
             return;
         m_printing = true;
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        bool waiting = false;
-        for (const QString &path : m_pending.keys()) {
-            if (s_stopRequested)
+        for (const QByteArray &name : m_pending.keys()) {
+            if (stopRequested())
                 break;
-            const auto it = m_pending.find(path);
-            if (it == m_pending.end())
+            const Pending pending = m_pending.value(name);
+            const QByteArray path = pathOf(name);
+            if (now - pending.quietSince < kQuietMs
+                || Platform::isOpenForWriting(Platform::canonicalBytes(QFile::decodeName(path))))
                 continue;
-            const QFileInfo file(path);
-            if (!file.exists()) { // moved away before it was printed
-                m_watcher.removePath(path);
-                m_pending.erase(it);
-                continue;
-            }
-            if (file.size() != it->size) { // grew without a notification yet
-                it->size = file.size();
-                it->quietSince = now;
-            }
-            if (now - it->quietSince < kQuietMs) {
-                waiting = true;
-                continue;
-            }
-            m_watcher.removePath(path);
-            m_pending.erase(it);
-            m_handled.insert(handledKey(file));
-            finish(printFile(path, m_target, m_store));
+            m_pending.remove(name);
+            print(name, pending.state);
         }
         m_printing = false;
-        if (waiting && !s_stopRequested)
-            m_recheck.start();
     }
 
-    void finish(const FileResult &result)
+    void print(const QByteArray &name, const FileState &file)
     {
-        report(result, m_options, 0, 0);
-        const QString name = QFileInfo(result.path).fileName();
-        const QString folder = QDir(m_folder).filePath(result.success ? QStringLiteral("printed")
-                                                                       : QStringLiteral("failed"));
-        const QString target = QDir(folder).filePath(freeNameIn(folder, name));
-        // The file itself moves (not the link that named it), to a readable name.
-        const QByteArray real = Platform::realPath(result.path);
-        if (::rename(real.constData(), QFile::encodeName(target).constData()) != 0)
-            say(QStringLiteral("%1: could not be moved to %2\n").arg(name, folder));
-        else if (real != QFile::encodeName(result.path))
-            QFile::remove(result.path);
-        if (!result.success) {
-            QFile log(target + QStringLiteral(".log"));
-            if (log.open(QIODevice::WriteOnly))
-                log.write(result.message.toUtf8() + '\n');
+        // Journaled before anything goes out, with the job as soon as the
+        // scheduler has it: a kill from here on is settled at the next start.
+        WatchJournal::Entry entry{WatchJournal::State::Printing, name, file.inode, QString(), 0};
+        m_journal.put(entry);
+        FileResult result;
+        {
+            const Platform::JobCreatedScope jobs([&](const QString &printer, int jobId) {
+                entry.printer = printer;
+                entry.jobId = jobId;
+                m_journal.put(entry);
+            });
+            const QString path = Platform::usablePath(pathOf(name));
+            result = printFile(path, m_target, m_store);
         }
+        report(result, m_options, 0, 0);
+        moveAway(name, file, result.success, result.success ? QString() : result.message);
     }
 
-private:
+    // Into printed/ or failed/ (made again if removed meanwhile), under a
+    // readable name free there. A file that cannot be moved stays handled,
+    // in this run and the next.
+    void moveAway(const QByteArray &name, const FileState &file, bool printed, const QString &message)
+    {
+        const QString folder = QDir(m_folder).filePath(printed ? QStringLiteral("printed") : QStringLiteral("failed"));
+        const QString readable = Platform::readableName(name);
+        const QString target = QDir(folder).filePath(freeNameIn(folder, readable));
+        const QByteArray source = pathOf(name);
+        if (QDir().mkpath(folder) && ::rename(source.constData(), QFile::encodeName(target).constData()) == 0) {
+            m_journal.remove(name);
+            if (!message.isEmpty()) {
+                QFile log(target + QStringLiteral(".log"));
+                if (log.open(QIODevice::WriteOnly))
+                    log.write(message.toUtf8() + '\n');
+            }
+            return;
+        }
+        say(QStringLiteral("%1: could not be moved to %2\n").arg(readable, folder));
+        m_handled.insert(handledKey(name, file));
+        m_journal.put({WatchJournal::State::Unmoved, name, file.inode, QString(), 0});
+    }
+
     const Options &m_options;
     const Target &m_target;
     LocalStore &m_store;
     QString m_folder;
+    FileState m_watched;
+    WatchJournal m_journal;
     QFileSystemWatcher m_watcher;
-    QMap<QString, Pending> m_pending; // by name: printed in name order
-    QSet<QString> m_handled;
+    QMap<QByteArray, Pending> m_pending; // by name: printed in name order
+    QSet<QByteArray> m_handled;
     bool m_printing = false;
-    QTimer m_quiet;
-    QTimer m_recheck;
-    QTimer m_retry;
+    QTimer m_look;
 };
 
 } // namespace
@@ -260,23 +288,20 @@ int watchFolder(const Options &options, const Target &target, LocalStore &store)
         say(QStringLiteral("dunmarrow-print: no folder %1\n").arg(options.watchFolder));
         return UsageError;
     }
-    if (::pipe2(s_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return UsageError;
+    installStopSignals();
     Watch watch(options, target, store);
-    QSocketNotifier stop(s_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&stop, &QSocketNotifier::activated, [] {
-        char byte = 0;
-        [[maybe_unused]] const ssize_t got = ::read(s_signalPipe[0], &byte, 1);
+    QSocketNotifier stop(stopNotifier(), QSocketNotifier::Read);
+    QObject::connect(&stop, &QSocketNotifier::activated, [&stop] {
+        stop.setEnabled(false);
         say(QStringLiteral("Stopping\n"));
         QCoreApplication::quit();
     });
-    installStopHandlers();
     QString error;
     if (!watch.start(&error)) {
         say(QStringLiteral("dunmarrow-print: %1\n").arg(error));
         return UsageError;
     }
-    if (s_stopRequested)
+    if (stopRequested())
         return AllPrinted;
     QCoreApplication::exec();
     return AllPrinted;

@@ -4,11 +4,14 @@
 
 namespace PrintCommand {
 
-// --watch: prints the files already in the folder, then every file that
-// appears there once it has stopped growing, and moves each into
-// printed/ or failed/ (with a .log holding the message). Runs until
-// SIGINT or SIGTERM, which let the current file finish. The exit code: 2
-// when the folder cannot be watched or written, else 0.
+// --watch: prints the files in the folder and every file that arrives
+// there, each once it is complete (unchanged for a moment and open to no
+// writer), and moves each into printed/ or failed/ (with a .log holding the
+// message). Each file is printed once across stops, kills, restarts and the
+// folder being replaced; one command watches a folder. Runs until SIGINT,
+// SIGTERM or SIGHUP, which let the current file finish. The exit code: 2
+// when the folder cannot be watched or written, or is watched already;
+// else 0.
 int watchFolder(const Options &options, const Target &target, LocalStore &store);
 
 // Where a file goes after its print: a name free in that folder

@@ -1,9 +1,11 @@
 #include "cli/PrintCommand.h"
 
 #include "cli/FolderWatch.h"
+#include "cli/StopSignals.h"
 #include "engines/Dispatch.h"
 #include "engines/EngineAvailability.h"
 #include "engines/FileTypes.h"
+#include "engines/LibreOffice.h"
 #include "engines/PaperKey.h"
 #include "engines/PrinterDefaults.h"
 #include "platform/FileNames.h"
@@ -403,6 +405,8 @@ int addToList(const QStringList &files, const Target &target, LocalStore &store,
 
 int run(const Options &options)
 {
+    // What a run that was killed left behind goes first.
+    removeAbandonedLibreOfficeRuns();
     LocalStore store;
     QString error;
     if (!store.open(&error)) {
@@ -424,8 +428,14 @@ int run(const Options &options)
     }
     if (options.add)
         return addToList(files, target, store, options.copies);
+    // A stop lets the file being printed finish (a second one ends it too).
+    installStopSignals();
     int failed = 0;
     for (int i = 0; i < files.size(); ++i) {
+        if (stopRequested()) {
+            printTo(stderr, QStringLiteral("Stopped: %1 file(s) not printed\n").arg(files.size() - i));
+            return SomeFailed;
+        }
         const FileResult result = printFile(files.at(i), target, store);
         failed += result.isComplete() ? 0 : 1;
         report(result, options, i + 1, int(files.size()));

@@ -5,6 +5,7 @@
 #include "platform/ChildProcess.h"
 #include "platform/LastError.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,6 +17,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <mutex>
+
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -23,20 +27,116 @@ namespace {
 std::atomic<int> s_startMs{10000};
 std::atomic<int> s_runMs{180000};
 constexpr int kAfterKillMs = 5000;
+constexpr int kPollMs = 100;
+const char kRunFolderPrefix[] = "dunmarrow-soffice-";
 
-QString profileArgument(const QTemporaryDir &profile)
+// The processes whose command line names a folder (LibreOffice names its
+// profile's), found in /proc.
+QList<qint64> processesNaming(const QString &folder)
 {
-    return QStringLiteral("-env:UserInstallation=")
-        + QUrl::fromLocalFile(profile.path()).toString(QUrl::FullyEncoded);
+    QList<qint64> found;
+    const QByteArray name = QUrl::fromLocalFile(folder).toString(QUrl::FullyEncoded).toUtf8();
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString &entry : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        QFile commandLine(proc.filePath(entry + QStringLiteral("/cmdline")));
+        if (isPid && commandLine.open(QIODevice::ReadOnly) && commandLine.readAll().contains(name))
+            found << pid;
+    }
+    return found;
 }
 
-QStringList commonArguments(const QTemporaryDir &profile)
+} // namespace
+
+void removeAbandonedLibreOfficeRuns();
+
+namespace {
+
+// Once per process, before its first run: what the last one left.
+void removeAbandonedRuns()
+{
+    static std::once_flag once;
+    std::call_once(once, removeAbandonedLibreOfficeRuns);
+}
+
+// One run's folder in the temporary folder, for its profile, its temporary
+// files and its output, removed with all of it when the run is over. Its
+// name says whose it is, so that the next run can tell one left by a
+// process that was killed.
+class RunFolder
+{
+public:
+    RunFolder()
+        : m_dir(QDir::temp().filePath(QStringLiteral("%1%2_%3-XXXXXX")
+                                          .arg(QLatin1String(kRunFolderPrefix))
+                                          .arg(::getpid())
+                                          .arg(Platform::millisecondsSinceBoot())))
+    {
+        removeAbandonedRuns();
+        m_valid = m_dir.isValid() && QDir(m_dir.path()).mkpath(QStringLiteral("profile"))
+            && QDir(m_dir.path()).mkpath(QStringLiteral("tmp")) && QDir(m_dir.path()).mkpath(QStringLiteral("out"));
+    }
+    bool isValid() const { return m_valid; }
+    QString path(const char *part) const { return m_dir.filePath(QLatin1String(part)); }
+
+private:
+    QTemporaryDir m_dir;
+    bool m_valid = false;
+};
+
+QString profileArgument(const QString &profile)
+{
+    return QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile).toString(QUrl::FullyEncoded);
+}
+
+QStringList commonArguments(const QString &profile)
 {
     return {profileArgument(profile), QStringLiteral("--headless"), QStringLiteral("--nologo"),
             QStringLiteral("--nodefault"), QStringLiteral("--nofirststartwizard")};
 }
 
+// Waits for the run to end, within the time allowed and unless the user
+// stops the program; false when it had to be ended.
+bool waitForRun(QProcess &soffice, QString *message)
+{
+    QDeadlineTimer deadline(s_runMs);
+    while (!soffice.waitForFinished(kPollMs)) {
+        if (soffice.state() == QProcess::NotRunning)
+            break;
+        if (Platform::helperProgramsAborted()) {
+            *message = QStringLiteral("LibreOffice was stopped: the program is stopping.");
+            return false;
+        }
+        if (deadline.hasExpired()) {
+            *message = QStringLiteral("LibreOffice did not finish within the allowed time.");
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
+
+void removeAbandonedLibreOfficeRuns()
+{
+    const QDir temp = QDir::temp();
+    for (const QString &entry : temp.entryList({QLatin1String(kRunFolderPrefix) + QLatin1Char('*')},
+                                               QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        const QString stamp = entry.mid(int(sizeof kRunFolderPrefix) - 1).section(QLatin1Char('-'), 0, 0);
+        bool pidOk = false;
+        bool tickOk = false;
+        const qint64 pid = stamp.section(QLatin1Char('_'), 0, 0).toLongLong(&pidOk);
+        const quint64 tick = stamp.section(QLatin1Char('_'), 1, 1).toULongLong(&tickOk);
+        if (!pidOk || !tickOk
+            || (tick <= Platform::millisecondsSinceBoot() && Platform::isProcessRunningSince(pid, tick)))
+            continue;
+        const QString folder = temp.filePath(entry);
+        for (const qint64 left : processesNaming(folder))
+            ::kill(pid_t(left), SIGKILL);
+        QDir(folder).removeRecursively();
+    }
+}
 
 void setSofficeTimeLimits(int startMs, int runMs)
 {
@@ -53,27 +153,30 @@ bool runSoffice(const QStringList &arguments, QString *message)
     }
     // Its own temporary folder, removed with everything a run that had to
     // be killed left there.
-    const QTemporaryDir scratch;
+    const RunFolder scratch;
     QProcess soffice;
     if (scratch.isValid()) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("TMPDIR"), scratch.path());
+        environment.insert(QStringLiteral("TMPDIR"), scratch.path("tmp"));
         soffice.setProcessEnvironment(environment);
     }
     soffice.setProcessChannelMode(QProcess::MergedChannels);
     // A group of its own, so that a run that hangs can be ended with
-    // everything it started (soffice.bin included).
-    soffice.setChildProcessModifier([] { ::setsid(); });
+    // everything it started (soffice.bin included); and it ends when this
+    // program ends, however that happens.
+    soffice.setChildProcessModifier([] {
+        ::setsid();
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    });
     soffice.start(program, arguments);
     if (!soffice.waitForStarted(s_startMs)) {
         *message = QStringLiteral("Unable to start LibreOffice: ") + soffice.errorString();
         return false;
     }
     const qint64 group = soffice.processId();
-    if (!soffice.waitForFinished(s_runMs)) {
+    if (!waitForRun(soffice, message)) {
         Platform::killProcessTree(group);
         soffice.waitForFinished(kAfterKillMs);
-        *message = QStringLiteral("LibreOffice did not finish within the allowed time.");
         return false;
     }
     // Whatever it left running in its group (a soffice.bin still at work)
@@ -93,9 +196,9 @@ bool printWithLibreOffice(const QString &path, const PdfiumPrintRequest &setting
                           QString *note)
 {
     *pages = 0;
-    const QTemporaryDir output;
-    const QString pdf = output.filePath(QStringLiteral("document.pdf"));
-    if (!output.isValid() || !convertWithLibreOffice(path, pdf, message))
+    const RunFolder run;
+    const QString pdf = run.path("document.pdf");
+    if (!run.isValid() || !convertWithLibreOffice(path, pdf, message))
         return false;
     PdfiumPrintRequest print = settings;
     print.pdfPath = pdf;
@@ -105,20 +208,19 @@ bool printWithLibreOffice(const QString &path, const PdfiumPrintRequest &setting
 
 bool convertWithLibreOffice(const QString &sourcePath, const QString &targetPdf, QString *message)
 {
-    const QTemporaryDir profile;
-    const QTemporaryDir output;
-    if (!profile.isValid() || !output.isValid()) {
+    const RunFolder run;
+    if (!run.isValid()) {
         *message = QStringLiteral("Unable to create a temporary LibreOffice conversion directory.");
         return false;
     }
-    if (!runSoffice(commonArguments(profile)
+    if (!runSoffice(commonArguments(run.path("profile"))
                         << QStringLiteral("--convert-to") << QStringLiteral("pdf")
-                        << QStringLiteral("--outdir") << QDir::toNativeSeparators(output.path())
+                        << QStringLiteral("--outdir") << QDir::toNativeSeparators(run.path("out"))
                         << QDir::toNativeSeparators(sourcePath),
                     message))
         return false;
     // LibreOffice may rename what it cannot use in a file name.
-    const QDir folder(output.path());
+    const QDir folder(run.path("out"));
     QFileInfo pdf(folder.filePath(QFileInfo(sourcePath).completeBaseName() + QStringLiteral(".pdf")));
     if (!pdf.isFile()) {
         // Hidden too: ".odt" becomes ".odt.pdf".

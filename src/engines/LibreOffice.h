@@ -10,6 +10,11 @@
 // start, ran past its time, crashed or exited with another code than 0.
 bool runSoffice(const QStringList &arguments, QString *message);
 
+// What runs of programs that are gone left (a kill -9 ends a program
+// without its clean-up): their folders in the temporary folder, and a
+// LibreOffice still working in one. Run at start and before a first run.
+void removeAbandonedLibreOfficeRuns();
+
 // The limits of one run: to start (10 s) and to finish (180 s) unless set.
 void setSofficeTimeLimits(int startMs, int runMs);
 

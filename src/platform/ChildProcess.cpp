@@ -9,6 +9,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <ctime>
@@ -17,6 +18,8 @@
 namespace Platform {
 
 namespace {
+
+std::atomic<bool> s_aborted{false};
 
 // The fields of /proc/PID/stat after "pid (name) ": the name may hold
 // blanks and brackets.
@@ -48,6 +51,16 @@ QMultiHash<qint64, qint64> childrenOfAll()
 }
 
 } // namespace
+
+void abortHelperPrograms()
+{
+    s_aborted.store(true);
+}
+
+bool helperProgramsAborted()
+{
+    return s_aborted.load();
+}
 
 void killProcessTree(qint64 pid)
 {
@@ -98,6 +111,8 @@ bool runToFile(const QString &program, const QStringList &arguments, const QStri
     while (process.state() != QProcess::NotRunning) {
         if (deadline.hasExpired())
             return stop(ErrorTimeout);
+        if (helperProgramsAborted())
+            return stop(ErrorCancelled);
         process.waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 200)));
         if (!copyOut())
             return stop(ErrorDiskFull);

@@ -18,6 +18,12 @@ namespace Platform {
 bool runToFile(const QString &program, const QStringList &arguments, const QString &outputFile,
                int timeLimitMs, int *exitCode);
 
+// The user wants the program to stop at once (a second Ctrl+C, SIGTERM or
+// SIGHUP): helper programs still running are ended with everything they
+// started, and their runs fail. Safe to call from a signal handler.
+void abortHelperPrograms();
+bool helperProgramsAborted();
+
 // Kills a process and every process it started, also those that left its
 // process group (found through their parents before any is killed).
 void killProcessTree(qint64 pid);

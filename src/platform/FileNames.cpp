@@ -7,9 +7,11 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <cctype>
 #include <cstdlib>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace Platform {
@@ -126,6 +128,29 @@ QList<QByteArray> folderEntries(const QByteArray &folder)
     }
     ::closedir(dir);
     return names;
+}
+
+bool isOpenForWriting(const QByteArray &canonicalPath)
+{
+    const QList<QByteArray> processes = folderEntries("/proc");
+    for (const QByteArray &pid : processes) {
+        if (pid.isEmpty() || !std::isdigit(uchar(pid.at(0))))
+            continue;
+        const QByteArray fds = "/proc/" + pid + "/fd";
+        for (const QByteArray &fd : folderEntries(fds)) {
+            if (linkTarget(fds + '/' + fd) != canonicalPath)
+                continue;
+            // "flags:\t0100001": the access mode is the lowest two bits.
+            QFile info(QFile::decodeName("/proc/" + pid + "/fdinfo/" + fd));
+            if (!info.open(QIODevice::ReadOnly))
+                continue;
+            for (const QByteArray &line : info.readAll().split('\n')) {
+                if (line.startsWith("flags:") && (line.mid(6).trimmed().toUInt(nullptr, 8) & O_ACCMODE) != O_RDONLY)
+                    return true;
+            }
+        }
+    }
+    return false;
 }
 
 } // namespace Platform

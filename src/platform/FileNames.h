@@ -38,4 +38,8 @@ QString readableName(const QByteArray &name);
 // folder cannot be read.
 QList<QByteArray> folderEntries(const QByteArray &folder);
 
+// Whether a process this user can see has the file open for writing (one
+// still writing it, if slowly). The path as stored, links resolved.
+bool isOpenForWriting(const QByteArray &canonicalPath);
+
 } // namespace Platform

@@ -1,5 +1,6 @@
 #include "platform/RawJob.h"
 
+#include "platform/JobTracking.h"
 #include "platform/LastError.h"
 #include "platform/SpoolJobs.h"
 #include "platform/SpoolerState.h"
@@ -59,6 +60,7 @@ int startDocPrinter(PrinterHandle &printer, const QString &documentName)
         setLastErrorFromCups(ErrorInvalidPrinterState);
         return 0;
     }
+    reportJobCreated(state->name, job);
     if (cupsStartDocument(state->http, state->dest->name, job, title.constData(), CUPS_FORMAT_RAW, 1)
         != HTTP_STATUS_CONTINUE) {
         setLastErrorFromCups(ErrorServerUnavailable);

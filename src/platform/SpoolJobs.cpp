@@ -1,5 +1,7 @@
 #include "platform/SpoolJobs.h"
 
+#include "platform/JobTracking.h"
+
 #include "platform/ChildProcess.h"
 #include "platform/LastError.h"
 #include "platform/SpoolerState.h"
@@ -66,6 +68,7 @@ bool submitDocument(PrinterHandle &printer, const QString &file, const QString &
         setLastErrorFromCups(ErrorServerUnavailable);
         return false;
     }
+    reportJobCreated(state->name, job);
     bool ok = cupsStartDocument(state->http, name, job, titleText.constData(), format, 1)
         == HTTP_STATUS_CONTINUE;
     while (ok && !data.atEnd()) {

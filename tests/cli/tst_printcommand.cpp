@@ -3,6 +3,7 @@
 #include "QueueFixture.h"
 #include "TestMain.h"
 
+#include "engines/OfficeSuites.h"
 #include "store/LocalStore.h"
 
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <QProcess>
 #include <QScopeGuard>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtConcurrent>
 
@@ -257,26 +259,31 @@ private Q_SLOTS:
         QCOMPARE(PrivateCups::waitForJobAfter(kRaw, localBefore, "to the server.pdf", 500), 0);
     }
 
-    // A file copied in slowly prints once, when complete, and moves away;
-    // the program writing history meanwhile loses nothing.
+    // Each file that arrives prints once, when complete: one being written
+    // when the watch starts, by a writer that pauses longer than the quiet
+    // time; one dropped again under a name already printed; one in a folder
+    // put in the place of the watched one; with printed/ removed meanwhile.
+    // The program writing history meanwhile loses nothing; a second watch
+    // of the folder stays out; SIGHUP stops the watch.
     void watchesAFolder()
     {
         const QString folder = m_dir.filePath("watched");
         QDir().mkpath(folder);
-        const QString ready = pdf("watched/already there.pdf");
-        const int history = historyCount();
-        const int before = PrivateCups::lastJobId(kRaw);
-        QProcess watcher;
-        watcher.start(program(), {"--printer", kRaw, "--pdf-engine", "pdfium", "--watch", folder});
-        QVERIFY(watcher.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/printed/already there.pdf"), 30000);
-
-        // Written in two halves, a second apart: printed once, whole.
         const QByteArray whole = readFile(pdf("source.pdf", 3));
         QFile slow(folder + "/slow.pdf");
         QVERIFY(slow.open(QIODevice::WriteOnly));
         slow.write(whole.left(whole.size() / 2));
         slow.flush();
+        const int history = historyCount();
+        const int before = PrivateCups::lastJobId(kRaw);
+        QProcess watcher;
+        watcher.start(program(), {"--printer", kRaw, "--pdf-engine", "pdfium", "--watch", folder});
+        QVERIFY(watcher.waitForStarted());
+        // Once the watch holds the folder, a second one stays out.
+        QTRY_VERIFY_WITH_TIMEOUT(runPrint({"--printer", kRaw, "--watch", folder}).err.contains(
+                                     "is watched by another dunmarrow-print already"),
+                                 30000);
+
         // Meanwhile the program records prints of its own.
         const QFuture<int> others = QtConcurrent::run([] {
             LocalStore store;
@@ -286,22 +293,114 @@ private Q_SLOTS:
                 added += store.addHistory(QString("/x/%1.pdf").arg(i), "P", 1, 1, 0, {}, {}) ? 1 : 0;
             return added;
         });
-        QTest::qWait(300); // well inside the watcher's quiet time
+        QTest::qWait(2500); // longer than the quiet time: the writer still has it open
+        QVERIFY(!QFile::exists(folder + "/printed/slow.pdf") && !QFile::exists(folder + "/failed/slow.pdf"));
         slow.write(whole.mid(whole.size() / 2));
         slow.close();
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/printed/slow.pdf"), 30000);
+
+        QVERIFY(QDir(folder + "/printed").removeRecursively());
+        QVERIFY(writeFile(folder + "/again.pdf", whole));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/printed/again.pdf"), 30000);
+        QVERIFY(writeFile(folder + "/again.pdf", whole));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/printed/again (2).pdf"), 30000);
         writeFile(folder + "/broken.pdf", "not a pdf");
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/failed/broken.pdf.log"), 30000);
 
-        ::kill(pid_t(watcher.processId()), SIGTERM);
+        QVERIFY(QDir().rename(folder, folder + ".old") && QDir().mkpath(folder));
+        QVERIFY(writeFile(folder + "/after.pdf", whole));
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/printed/after.pdf"), 30000);
+
+        ::kill(pid_t(watcher.processId()), SIGHUP);
         QVERIFY(watcher.waitForFinished(30000));
         QCOMPARE(watcher.exitCode(), 0);
         QCOMPARE(others.result(), 50);
         const int job = PrivateCups::waitForJobAfter(kRaw, before, "slow.pdf");
         QVERIFY(job > 0);
         QCOMPARE(PrivateCups::waitForJobAfter(kRaw, job, "slow.pdf", 500), 0); // once only
-        QCOMPARE(historyCount(), history + 2 + 50);
+        QVERIFY(PrivateCups::waitForJobAfter(kRaw, PrivateCups::waitForJobAfter(kRaw, before, "again.pdf"), "again.pdf") > 0);
+        QCOMPARE(historyCount(), history + 4 + 50);
         QCOMPARE(runPrint({"--printer", kRaw, "--watch", "/proc/1"}).exitCode, 2);
+    }
+
+    // Stopped while LibreOffice converts: SIGTERM lets the file finish, a
+    // second ends it now; either way no LibreOffice and none of its files
+    // stay. After a kill -9 the next run removes what the dead one left.
+    void stoppedOfficePrintsLeaveNothing()
+    {
+        if (!isLibreOfficeAvailable())
+            QSKIP("LibreOffice is not installed");
+        QTemporaryDir temp;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TMPDIR", temp.path());
+        QString text = "{\\rtf1\\ansi ";
+        for (int i = 0; i < 3000; ++i)
+            text += QString("Paragraph %1 of a long letter.\\par ").arg(i);
+        const QString letter = m_dir.filePath("long letter.rtf");
+        QVERIFY(writeFile(letter, (text + "}").toLatin1()));
+        const auto runFolders = [&] { return QDir(temp.path()).entryList({"dunmarrow-soffice-*"}, QDir::Dirs); };
+        const auto sofficeOf = [&] {
+            QProcess pgrep;
+            pgrep.start("pgrep", {"-f", temp.path()});
+            pgrep.waitForFinished();
+            return pgrep.readAllStandardOutput().trimmed();
+        };
+        for (const int signal : {SIGTERM, SIGKILL}) {
+            QProcess run;
+            run.setProcessEnvironment(environment);
+            run.start(program(), {"--printer", kRaw, letter});
+            QTRY_VERIFY_WITH_TIMEOUT(!runFolders().isEmpty(), 30000);
+            ::kill(pid_t(run.processId()), signal);
+            QVERIFY(run.waitForFinished(120000));
+            if (signal == SIGTERM) {
+                QCOMPARE(run.exitCode(), 0); // the file it was printing finished
+                QCOMPARE(runFolders(), QStringList());
+                QTRY_COMPARE(sofficeOf(), QByteArray());
+            }
+        }
+        // The next run clears what the killed one left.
+        QProcess next;
+        next.setProcessEnvironment(environment);
+        next.start(program(), {"--printer", kRaw, pdf("after the kill.pdf")});
+        QVERIFY(next.waitForFinished(120000));
+        QCOMPARE(next.exitCode(), 0);
+        QCOMPARE(runFolders(), QStringList());
+        QTRY_COMPARE(sofficeOf(), QByteArray());
+    }
+
+    // A watch killed while a file prints (its job made, its data on the
+    // way) prints it once: at the next start the journal's job says
+    // whether it went out.
+    void killedWatchPrintsOnce()
+    {
+        const QString folder = m_dir.filePath("killed");
+        QDir().mkpath(folder);
+        QVERIFY(PdfFactory::write(folder + "/long.pdf", PdfFactory::textPages(1500)));
+        const int before = PrivateCups::lastJobId(kRaw);
+        const QString journals =
+            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) + "/watched";
+        const auto journalJob = [&] {
+            for (const QString &name : QDir(journals).entryList({"*.journal"})) {
+                const QList<QByteArray> fields = readFile(journals + "/" + name).split('\t');
+                if (fields.size() > 2 && fields.at(2).toInt() > 0)
+                    return true;
+            }
+            return false;
+        };
+        QProcess watcher;
+        watcher.start(program(), {"--printer", kRaw, "--pdf-engine", "pdfium", "--watch", folder});
+        QVERIFY(watcher.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(journalJob(), 60000);
+        ::kill(pid_t(watcher.processId()), SIGKILL);
+        QVERIFY(watcher.waitForFinished(30000));
+
+        watcher.start(program(), {"--printer", kRaw, "--pdf-engine", "pdfium", "--watch", folder});
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/printed/long.pdf"), 120000);
+        ::kill(pid_t(watcher.processId()), SIGTERM);
+        QVERIFY(watcher.waitForFinished(30000));
+        const int job = PrivateCups::waitForJobAfter(kRaw, before, "long.pdf");
+        QVERIFY(job > 0);
+        QCOMPARE(PrivateCups::waitForJobAfter(kRaw, job, "long.pdf", 2000), 0);
     }
 };
 

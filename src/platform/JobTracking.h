@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// The jobs this program hands to the scheduler: told as each is made, and
+// asked about afterwards, so that whoever must know whether a file went out
+// (a print that may be cut short by a kill) can find out.
+namespace Platform {
+
+// Called on this thread for every job it makes, as soon as the scheduler
+// has the job and before any of its data is sent. One handler per thread;
+// an empty one removes it. The guard puts the earlier one back.
+using JobCreatedHandler = std::function<void(const QString &printer, int jobId)>;
+class JobCreatedScope
+{
+public:
+    explicit JobCreatedScope(JobCreatedHandler handler);
+    ~JobCreatedScope();
+    JobCreatedScope(const JobCreatedScope &) = delete;
+    JobCreatedScope &operator=(const JobCreatedScope &) = delete;
+
+private:
+    JobCreatedHandler m_previous;
+};
+// For the spooler's own code: tells the thread's handler.
+void reportJobCreated(const QString &printer, int jobId);
+
+// A job's state as the scheduler keeps it (IPP job-state).
+enum class JobState {
+    Unknown = 0,  // the scheduler did not answer, or knows no such job
+    Pending = 3,
+    Held = 4,
+    Processing = 5,
+    Stopped = 6,
+    Canceled = 7,
+    Aborted = 8,
+    Completed = 9,
+};
+
+struct JobStatus
+{
+    JobState state = JobState::Unknown;
+    QString reasons;        // job-state-reasons, comma-separated
+    QString printerMessage; // the printer's own words (printer-state-message)
+};
+
+// Asks the scheduler about one job. False when it cannot answer (ErrorServerUnavailable) or
+// has no such job (ErrorFileNotFound).
+bool jobStatus(const QString &printer, int jobId, JobStatus *status);
+
+// Cancels one job of this user's; false when the scheduler would not.
+bool cancelJob(const QString &printer, int jobId);
+
+} // namespace Platform
