@@ -82,15 +82,13 @@ bool printPdfWithAcrobat(const QString &pdfPath, const QString &printerName, boo
 
     // The user's own default choice, exactly: a user without one (the
     // scheduler's default applies) is left without one afterwards too. What
-    // cannot be saved is not changed.
-    SavedDefaultPrinter savedDefault;
-    if (!saveDefaultPrinter(&savedDefault) || !setDefaultPrinter(printerName)) {
+    // cannot be saved is not changed. Put back last, after the printer's
+    // own defaults (the override goes first), on every path.
+    DefaultPrinterSwitch defaultPrinter;
+    if (!defaultPrinter.switchTo(printerName)) {
         text = QStringLiteral("Unable to set the Acrobat default printer to: ") + printerName;
         return finish(false);
     }
-    // Put back last, after the printer's own defaults (the override's
-    // destructor), on every path.
-    const auto restoreDefault = qScopeGuard([&] { restoreDefaultPrinter(savedDefault); });
     PrinterDefaultsOverride override;
     if (!overridePrinterDefaults(printerName,
                                  deviceModeSettings(copies, duplex, shortEdge, color, paperKey,

@@ -75,6 +75,8 @@ QList<QByteArray> linesFromJson(const QJsonValue &value)
 bool writeEntry(const Entry &entry)
 {
     const QJsonObject object{
+        {QStringLiteral("kind"), entry.kind == Entry::Kind::DefaultPrinter ? QStringLiteral("defaultPrinter")
+                                                                           : QStringLiteral("printerOptions")},
         {QStringLiteral("owner"), entry.owner},
         {QStringLiteral("sequence"), entry.sequence},
         {QStringLiteral("lpoptions"), entry.lpOptionsPath},
@@ -82,6 +84,8 @@ bool writeEntry(const Entry &entry)
         {QStringLiteral("fileExisted"), entry.saved.fileExisted},
         {QStringLiteral("saved"), linesToJson(entry.saved.lines)},
         {QStringLiteral("written"), linesToJson(entry.written)},
+        {QStringLiteral("fileBefore"), QString::fromLatin1(entry.fileBefore.toBase64())},
+        {QStringLiteral("fileAfter"), QString::fromLatin1(entry.fileAfter.toBase64())},
     };
     QSaveFile file(entry.file);
     const QByteArray bytes = QJsonDocument(object).toJson();
@@ -101,6 +105,9 @@ bool readEntry(const QString &path, Entry *entry)
     if (object.isEmpty())
         return false;
     entry->file = path;
+    entry->kind = object.value(QStringLiteral("kind")).toString() == QLatin1String("defaultPrinter")
+        ? Entry::Kind::DefaultPrinter
+        : Entry::Kind::PrinterOptions;
     entry->owner = object.value(QStringLiteral("owner")).toString();
     entry->sequence = qint64(object.value(QStringLiteral("sequence")).toDouble());
     entry->lpOptionsPath = object.value(QStringLiteral("lpoptions")).toString();
@@ -108,6 +115,8 @@ bool readEntry(const QString &path, Entry *entry)
     entry->saved.fileExisted = object.value(QStringLiteral("fileExisted")).toBool();
     entry->saved.lines = linesFromJson(object.value(QStringLiteral("saved")));
     entry->written = linesFromJson(object.value(QStringLiteral("written")));
+    entry->fileBefore = QByteArray::fromBase64(object.value(QStringLiteral("fileBefore")).toString().toLatin1());
+    entry->fileAfter = QByteArray::fromBase64(object.value(QStringLiteral("fileAfter")).toString().toLatin1());
     return !entry->destination.isEmpty() && !entry->lpOptionsPath.isEmpty();
 }
 
@@ -128,7 +137,7 @@ QList<Entry> readEntries()
 
 bool samePrinter(const Entry &a, const Entry &b)
 {
-    return a.lpOptionsPath == b.lpOptionsPath
+    return a.kind == b.kind && a.lpOptionsPath == b.lpOptionsPath
         && a.destination.compare(b.destination, Qt::CaseInsensitive) == 0;
 }
 
@@ -147,7 +156,42 @@ const Entry *nextOverride(const QList<Entry> &entries, const Entry &entry)
 bool handOver(const Entry &entry, Entry next)
 {
     next.saved = entry.saved;
+    next.fileBefore = entry.fileBefore;
     return writeEntry(next) && QFile::remove(entry.file);
+}
+
+// Puts the user's own default printer back unless someone chose another
+// since (that choice is theirs and stays).
+bool restoreDefault(const Entry &entry)
+{
+    LpOptionsSnapshot now;
+    if (!readLpOptions(&now))
+        return false;
+    if (lpOptionsDefaultDestination(now.bytes).compare(entry.destination, Qt::CaseInsensitive) != 0)
+        return true;
+    SavedDefaultPrinter saved;
+    saved.fileExisted = entry.saved.fileExisted;
+    saved.userDefault = QString::fromUtf8(entry.saved.lines.value(0));
+    saved.file = entry.fileBefore;
+    return restoreDefaultPrinter(saved);
+}
+
+// Puts an override's printer back, under the options file's lock: the whole
+// file as it was when nobody has changed it since; else that printer's
+// lines, unless they are no longer what the override wrote (they are then
+// someone's own, a properties save or another program's, and stay).
+bool restore(const Entry &entry)
+{
+    if (entry.kind == Entry::Kind::DefaultPrinter)
+        return restoreDefault(entry);
+    LpOptionsSnapshot now;
+    if (!readLpOptions(&now))
+        return false;
+    if (!entry.fileAfter.isEmpty() && now.existed && now.bytes == entry.fileAfter)
+        return restoreLpOptions(LpOptionsSnapshot{entry.saved.fileExisted, entry.fileBefore});
+    if (!sameDestinationOptions(destinationLines(now.bytes, entry.destination), entry.written))
+        return true;
+    return restoreDestinationLines(entry.destination, entry.saved);
 }
 
 void removeDeadOwners(const QList<Entry> &entries)
@@ -169,22 +213,47 @@ QString folder()
     return QDir(localDataDirectory()).filePath(QStringLiteral("printer-defaults"));
 }
 
-bool begin(const QString &destination, const LpOptionsLines &saved,
-           const QList<QByteArray> &written, Entry *entry)
+namespace {
+
+// A new entry's place in the journal, under the options file's lock.
+bool startEntry(Entry::Kind kind, const QString &destination, Entry *entry)
 {
-    const LpOptionsLock lock;
-    if (!lock.isLocked() || !QDir().mkpath(folder()) || !ensureOwner())
+    if (!QDir().mkpath(folder()) || !ensureOwner())
         return false;
     qint64 sequence = 1;
     for (const Entry &other : readEntries())
         sequence = std::max(sequence, other.sequence + 1);
+    entry->kind = kind;
     entry->file = QDir(folder()).filePath(QStringLiteral("%1.json").arg(sequence, 12, 10, QLatin1Char('0')));
     entry->owner = s_owner;
     entry->sequence = sequence;
     entry->lpOptionsPath = userLpOptionsPath();
     entry->destination = destination;
-    entry->saved = saved;
-    entry->written = written;
+    return true;
+}
+
+} // namespace
+
+bool beginDefaultSwitch(const QString &destination, const SavedDefaultPrinter &saved, Entry *entry)
+{
+    const LpOptionsLock lock;
+    if (!lock.isLocked() || !startEntry(Entry::Kind::DefaultPrinter, destination, entry))
+        return false;
+    entry->saved = {saved.fileExisted, {saved.userDefault.toUtf8()}};
+    entry->fileBefore = saved.file;
+    return writeEntry(*entry);
+}
+
+bool begin(const QString &destination, const QByteArray &fileAfter, Entry *entry)
+{
+    const LpOptionsLock lock;
+    LpOptionsSnapshot before;
+    if (!lock.isLocked() || !readLpOptions(&before) || !startEntry(Entry::Kind::PrinterOptions, destination, entry))
+        return false;
+    entry->saved = {before.existed, destinationLines(before.bytes, destination)};
+    entry->written = destinationLines(fileAfter, destination);
+    entry->fileBefore = before.bytes;
+    entry->fileAfter = fileAfter;
     return writeEntry(*entry);
 }
 
@@ -202,7 +271,7 @@ bool finish(const Entry &ours)
     const QList<Entry> entries = readEntries();
     if (const Entry *next = nextOverride(entries, entry))
         return handOver(entry, *next);
-    if (restoreDestinationLines(entry.destination, entry.saved)) {
+    if (restore(entry)) {
         QFile::remove(entry.file);
         return true;
     }
@@ -227,19 +296,8 @@ int restoreAbandoned()
         const Entry entry = entries.at(i);
         if (entry.lpOptionsPath != userLpOptionsPath() || isAlive(entry.owner))
             continue;
-        bool done = false;
-        if (const Entry *next = nextOverride(entries, entry)) {
-            done = handOver(entry, *next);
-        } else {
-            LpOptionsLines now;
-            if (!readDestinationLines(entry.destination, &now))
-                continue;
-            // Lines someone changed since are theirs now.
-            done = !sameDestinationOptions(now.lines, entry.written)
-                ? QFile::remove(entry.file)
-                : restoreDestinationLines(entry.destination, entry.saved)
-                    && QFile::remove(entry.file);
-        }
+        const Entry *next = nextOverride(entries, entry);
+        const bool done = next ? handOver(entry, *next) : restore(entry) && QFile::remove(entry.file);
         if (done) {
             entries.removeAt(i);
             ++settled;

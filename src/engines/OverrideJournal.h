@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/LpOptions.h"
+#include "platform/Spooler.h"
 
 #include <QList>
 #include <QString>
@@ -17,6 +18,8 @@ namespace OverrideJournal {
 
 struct Entry
 {
+    enum class Kind { PrinterOptions, DefaultPrinter };
+    Kind kind = Kind::PrinterOptions;
     QString file;          // the entry's own file
     QString owner;         // the process that made it, while it runs
     qint64 sequence = 0;   // order of the overrides
@@ -24,15 +27,24 @@ struct Entry
     QString destination;
     Platform::LpOptionsLines saved;  // what to put back
     QList<QByteArray> written;       // what the override wrote
+    // The whole file before and after the override: while nobody else has
+    // changed it, it comes back exactly, every line in its place.
+    QByteArray fileBefore;
+    QByteArray fileAfter;
 };
 
-// Records an override about to be written. False when the journal cannot
-// be written: the override must not go ahead then.
-bool begin(const QString &destination, const Platform::LpOptionsLines &saved,
-           const QList<QByteArray> &written, Entry *entry);
+// Records an override about to write fileAfter over the user's options
+// file as it is now. False when the journal cannot be written: the
+// override must not go ahead then.
+bool begin(const QString &destination, const QByteArray &fileAfter, Entry *entry);
+
+// Records that the user's default printer is about to become destination
+// for one print; saved is the user's own choice as it is now.
+bool beginDefaultSwitch(const QString &destination, const Platform::SavedDefaultPrinter &saved, Entry *entry);
 
 // Ends an override: puts the saved lines back, or, when a later override
-// of the same printer is still in place, hands them to it. A failed
+// of the same printer is still in place, hands them to it. Lines the user
+// changed meanwhile (a properties save) are the user's and stay. A failed
 // restore is left for restoreAbandoned().
 bool finish(const Entry &entry);
 

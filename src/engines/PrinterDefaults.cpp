@@ -243,8 +243,7 @@ bool overridePrinterDefaults(const QString &printerName, const DeviceModeSetting
         return false;
     }
     OverrideJournal::Entry journal;
-    if (!OverrideJournal::begin(printer.name(), current.saved, printerInfo9Lines(printer, working),
-                                &journal)) {
+    if (!OverrideJournal::begin(printer.name(), printerInfo9File(printer, working), &journal)) {
         setMessage(message, engineMessage(texts.cannotApply, printerName));
         return false;
     }
@@ -272,6 +271,29 @@ bool restorePrinterDefaults(PrinterDefaultsOverride *override)
 int restoreAbandonedPrinterDefaults()
 {
     return OverrideJournal::restoreAbandoned();
+}
+
+bool DefaultPrinterSwitch::switchTo(const QString &printerName)
+{
+    restore();
+    const LpOptionsLock lock;
+    SavedDefaultPrinter saved;
+    if (!lock.isLocked() || !saveDefaultPrinter(&saved)
+        || !OverrideJournal::beginDefaultSwitch(printerName, saved, &m_journal))
+        return false;
+    if (!setDefaultPrinter(printerName)) {
+        QFile::remove(m_journal.file);
+        return false;
+    }
+    m_active = true;
+    return true;
+}
+
+void DefaultPrinterSwitch::restore()
+{
+    if (m_active)
+        OverrideJournal::finish(m_journal);
+    m_active = false;
 }
 
 PrinterDefaultsOverride::~PrinterDefaultsOverride()

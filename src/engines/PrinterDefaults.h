@@ -93,3 +93,25 @@ bool restorePrinterDefaults(PrinterDefaultsOverride *override);
 // Puts back the overrides that a program which ended without restoring
 // left behind. Run at start-up and before every override.
 int restoreAbandonedPrinterDefaults();
+
+// The user's default printer made another for one print (an application
+// that prints to the default printer), journaled like an override: put
+// back when this goes away, or at the next start after a kill. A choice of
+// default the user made meanwhile stays.
+class DefaultPrinterSwitch
+{
+public:
+    DefaultPrinterSwitch() = default;
+    ~DefaultPrinterSwitch() { restore(); }
+    DefaultPrinterSwitch(const DefaultPrinterSwitch &) = delete;
+    DefaultPrinterSwitch &operator=(const DefaultPrinterSwitch &) = delete;
+
+    // False when the user's choice cannot be saved or the switch made:
+    // nothing has changed then.
+    bool switchTo(const QString &printerName);
+    void restore();
+
+private:
+    OverrideJournal::Entry m_journal;
+    bool m_active = false;
+};

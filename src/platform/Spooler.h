@@ -93,9 +93,9 @@ int printerInfo9Size(PrinterHandle &printer);
 bool getPrinterInfo9(PrinterHandle &printer, PrinterInfo9 *out);
 bool setPrinterInfo9(PrinterHandle &printer, const DeviceMode &devMode);
 bool restorePrinterInfo9(PrinterHandle &printer, const PrinterInfo9 &saved);
-// The printer's own lines of the user's options file as setPrinterInfo9
-// would leave them now (the caller holds the options file's lock).
-QList<QByteArray> printerInfo9Lines(PrinterHandle &printer, const DeviceMode &devMode);
+// The user's options file as setPrinterInfo9 would leave it now (the
+// caller holds the options file's lock).
+QByteArray printerInfo9File(PrinterHandle &printer, const DeviceMode &devMode);
 
 // GetDefaultPrinterW / SetDefaultPrinterW (the user's default destination).
 bool getDefaultPrinter(QString *name);

@@ -94,14 +94,12 @@ bool setPrinterInfo9(PrinterHandle &printer, const DeviceMode &dm)
                                                  cupsOptionsFor(printer, dm)));
 }
 
-QList<QByteArray> printerInfo9Lines(PrinterHandle &printer, const DeviceMode &dm)
+QByteArray printerInfo9File(PrinterHandle &printer, const DeviceMode &dm)
 {
     LpOptionsSnapshot current;
     if (!printer.isOpen() || !readLpOptions(&current))
         return {};
-    return destinationLines(withDestinationOptions(current.bytes, printer.name(),
-                                                   cupsOptionsFor(printer, dm)),
-                            printer.name());
+    return withDestinationOptions(current.bytes, printer.name(), cupsOptionsFor(printer, dm));
 }
 
 bool restorePrinterInfo9(PrinterHandle &printer, const PrinterInfo9 &saved)

@@ -48,11 +48,15 @@ int overrideAndDie(const QStringList &arguments)
 {
     if (arguments.isEmpty())
         return 1;
-    if (arguments.size() > 1) {
-        LpOptionsLines now;
+    if (arguments.value(1) == QLatin1String("default switch")) {
+        if (!(new DefaultPrinterSwitch)->switchTo(arguments.first()))
+            return 1;
+    } else if (arguments.size() > 1) {
+        LpOptionsSnapshot now;
         OverrideJournal::Entry entry;
-        if (!readDestinationLines(arguments.first(), &now)
-            || !OverrideJournal::begin(arguments.first(), now, {"Dest Dunmarrow_PS copies=5\n"},
+        if (!readLpOptions(&now)
+            || !OverrideJournal::begin(arguments.first(),
+                                       withDestinationOptions(now.bytes, arguments.first(), {{"copies", "5"}}),
                                        &entry))
             return 1;
     } else if (!overrideFor(arguments.first(), 5, new PrinterDefaultsOverride)) {
@@ -62,12 +66,12 @@ int overrideAndDie(const QStringList &arguments)
     return 2;
 }
 
-bool runKilledOverride(const QString &printer, bool journalOnly = false)
+bool runKilledOverride(const QString &printer, const QString &mode = QString())
 {
     QProcess child;
     QStringList arguments{QString::fromLatin1(kTestChildArgument), printer};
-    if (journalOnly)
-        arguments << QStringLiteral("journal only");
+    if (!mode.isEmpty())
+        arguments << mode;
     child.start(QCoreApplication::applicationFilePath(), arguments);
     return child.waitForFinished(60000) && child.exitStatus() == QProcess::CrashExit;
 }
@@ -240,12 +244,31 @@ private Q_SLOTS:
     // someone changed them since.
     void unfinishedRestoresAreDoneLater()
     {
+        // A hand-kept file: two lines for the printer, instances after each
+        // (which take the options above them), CR line ends. It comes back
+        // line for line, each in its place.
+        const QByteArray handKept = "Dest Dunmarrow_PS copies=2\r\nDest Dunmarrow_PS/draft sides=one-sided\r\n"
+                                    "dest Dunmarrow_PS media=A4\r\nDest Dunmarrow_PS/fine copies=3\r\n";
+        QVERIFY(writeLpOptions(handKept));
+        QVERIFY(runKilledOverride(kPs));
+        QVERIFY(userOptionsFile() != handKept);
+        QCOMPARE(restoreAbandonedPrinterDefaults(), 1);
+        QCOMPARE(userOptionsFile(), handKept);
+
         const QByteArray before = "Dest Dunmarrow_PS copies=7\n";
         QVERIFY(writeLpOptions(before));
         QVERIFY(runKilledOverride(kPs));
         QVERIFY(userOptionsFile() != before);
         QCOMPARE(restoreAbandonedPrinterDefaults(), 1);
         QCOMPARE(userOptionsFile(), before);
+
+        // The default printer switched for an application that prints to it.
+        QVERIFY(writeLpOptions("Default Dunmarrow_Raw\n" + before));
+        QVERIFY(runKilledOverride(kPs, "default switch"));
+        QCOMPARE(lpOptionsDefaultDestination(userOptionsFile()), QString(kPs));
+        QCOMPARE(restoreAbandonedPrinterDefaults(), 1);
+        QCOMPARE(userOptionsFile(), "Default Dunmarrow_Raw\n" + before);
+        QVERIFY(writeLpOptions(before));
 
         QVERIFY(runKilledOverride(kPs));
         QVERIFY(writeLpOptions("Dest Dunmarrow_PS copies=11\n"));
@@ -256,11 +279,26 @@ private Q_SLOTS:
         QCOMPARE(userOptionsFile(), QByteArray("Dest Dunmarrow_PS copies=11\n"));
         QCOMPARE(restoreAbandonedPrinterDefaults(), 0);
 
+        // The user saves the printer's properties while an engine's
+        // override is in place: the user's save wins over the restore.
+        QVERIFY(writeLpOptions(before));
+        QVERIFY(overrideFor(kPs, 3, &override));
+        {
+            PrinterHandle printer;
+            QVERIFY(openPrinter(kPs, &printer));
+            DeviceMode saved;
+            QCOMPARE(documentPropertiesRead(printer, &saved), IDOK);
+            saved.dmCopies = 9;
+            QVERIFY(setPrinterInfo9(printer, saved));
+        }
+        QVERIFY(restorePrinterDefaults(&override));
+        QVERIFY(hasOption(userOptionsFile(), kPs, "copies", "9"));
+
         // A later override of the same printer died before it wrote: ours
         // still puts back what it found.
         QVERIFY(writeLpOptions(before));
         QVERIFY(overrideFor(kPs, 3, &override));
-        QVERIFY(runKilledOverride(kPs, true));
+        QVERIFY(runKilledOverride(kPs, "journal only"));
         QVERIFY(restorePrinterDefaults(&override));
         QCOMPARE(userOptionsFile(), before);
         QCOMPARE(restoreAbandonedPrinterDefaults(), 0);
