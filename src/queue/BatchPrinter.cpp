@@ -1,8 +1,11 @@
 #include "queue/BatchPrinter.h"
 
+#include "platform/FileLock.h"
 #include "queue/QueueController.h"
+#include "store/DataLocation.h"
 #include "store/LocalStore.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QFutureWatcher>
 #include <QtConcurrent>
@@ -17,11 +20,34 @@ BatchPrinter::BatchPrinter(LocalStore *store, QueueController *queue, QObject *p
 {
 }
 
+BatchPrinter::~BatchPrinter() = default;
+
+bool BatchPrinter::takeOwnership()
+{
+    if (!m_ownership)
+        m_ownership = std::make_unique<Platform::FileLock>(QDir(localDataDirectory()).filePath(QStringLiteral("printing.lock")));
+    if (m_ownership->isLocked() || m_ownership->tryLock())
+        return true;
+    Q_EMIT statusMessage(QStringLiteral("Another Quorvalent Dunmarrow window is printing from these lists. "
+                                        "Try again when it has finished."),
+                         true);
+    return false;
+}
+
+void BatchPrinter::releaseOwnershipWhenIdle()
+{
+    if (!m_running && m_inFlight == 0 && m_ownership)
+        m_ownership->unlock();
+}
+
 void BatchPrinter::startPrint(int row, bool batch)
 {
+    if (!batch && !takeOwnership())
+        return;
     // A file that cannot start hands over to the next path at once.
     if (!tryStartPrint(row, batch) && batch)
         printNextInBatch();
+    releaseOwnershipWhenIdle();
 }
 
 bool BatchPrinter::tryStartPrint(int row, bool batch)
@@ -49,6 +75,7 @@ bool BatchPrinter::tryStartPrint(int row, bool batch)
         watcher->deleteLater();
         --m_inFlight;
         finishPrint(result, job, batch);
+        releaseOwnershipWhenIdle();
     });
     ++m_inFlight;
     // Nothing may escape the worker: an exception would end the program
@@ -122,7 +149,7 @@ void BatchPrinter::finishPrint(const PrintResult &result, const PrintJob &job, b
 
 void BatchPrinter::startBatch()
 {
-    if (m_running || m_queue->entries().isEmpty())
+    if (m_running || m_queue->entries().isEmpty() || !takeOwnership())
         return;
     m_batchResults.clear();
     m_stopRequested = false;
@@ -156,6 +183,7 @@ void BatchPrinter::printNextInBatch()
     const bool stopped = m_stopRequested;
     m_running = false;
     m_stopRequested = false;
+    releaseOwnershipWhenIdle();
     Q_EMIT stateChanged();
     Q_EMIT statusMessage(stopped ? QStringLiteral("Batch stopped after the current file. Remaining "
                                                   "files were not sent.")

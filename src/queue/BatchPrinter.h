@@ -8,8 +8,12 @@
 #include <QVariantMap>
 
 #include <functional>
+#include <memory>
 
 class LocalStore;
+namespace Platform {
+class FileLock;
+}
 class QueueController;
 
 // Prints rows in the background: one row on its own, or the whole list one
@@ -25,6 +29,7 @@ public:
     using Dispatcher = std::function<PrintResult(const PrintJob &)>;
 
     BatchPrinter(LocalStore *store, QueueController *queue, QObject *parent = nullptr);
+    ~BatchPrinter() override;
 
     // What prints a job (the real dispatch unless a test says otherwise).
     void setDispatcher(Dispatcher dispatcher) { m_dispatcher = std::move(dispatcher); }
@@ -49,6 +54,10 @@ Q_SIGNALS:
     void printFailed(const QString &message);
 
 private:
+    // One window of a profile prints its lists at a time: a second one
+    // would print the same pending rows again. Held while anything prints.
+    bool takeOwnership();
+    void releaseOwnershipWhenIdle();
     bool tryStartPrint(int row, bool batch);
     void finishPrint(const PrintResult &result, const PrintJob &job, bool batch);
 
@@ -60,4 +69,5 @@ private:
     QStringList m_batchPaths;
     QList<QVariantMap> m_batchResults;
     int m_inFlight = 0;
+    std::unique_ptr<Platform::FileLock> m_ownership;
 };

@@ -25,23 +25,24 @@ using Fault = StandInState::Fault;
 
 namespace {
 
-// soffice.bin processes still running (a zombie waiting for its reaper has
-// ended already).
-QStringList liveSofficeProcesses()
+// LibreOffice processes still running that work in a folder (their
+// command line names it); a zombie waiting for its reaper has ended already.
+QStringList liveSofficeProcesses(const QString &folder)
 {
     QStringList live;
     const QDir proc(QStringLiteral("/proc"));
     for (const QString &pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile stat(proc.filePath(pid + "/stat"));
-        if (!pid.toInt() || !stat.open(QIODevice::ReadOnly))
+        QFile commandLine(proc.filePath(pid + "/cmdline"));
+        if (!pid.toInt() || !stat.open(QIODevice::ReadOnly) || !commandLine.open(QIODevice::ReadOnly))
             continue;
         const QByteArray line = stat.readAll();
-        if (line.contains("(soffice.bin)") && line.mid(line.lastIndexOf(')') + 2, 1) != "Z")
+        if (commandLine.readAll().contains(QFile::encodeName(folder))
+            && line.mid(line.lastIndexOf(')') + 2, 1) != "Z")
             live << pid;
     }
     return live;
 }
-
 
 // The user's starting points: no options file, a file without a default
 // printer, and one with a default and options of the target printer.
@@ -434,7 +435,7 @@ private Q_SLOTS:
         QVERIFY(!convertOfficeToPdf(rtf, "auto", m_dir.filePath("late.pdf"), &message));
         setSofficeTimeLimits(10000, 180000);
         QCOMPARE(message, QStringLiteral("LibreOffice did not finish within the allowed time."));
-        QTRY_VERIFY(liveSofficeProcesses().isEmpty());
+        QTRY_VERIFY(liveSofficeProcesses(privateTemp.path()).isEmpty());
         QCOMPARE(temporaryEntries(), temporaryBefore);
     }
 

@@ -114,6 +114,17 @@ private Q_SLOTS:
         // While it runs, the list is locked.
         m_list->queue.removeRow(0);
         QCOMPARE(m_list->store.files(0).size(), 3);
+        // A second window of the profile stays out, batch or single row.
+        {
+            BatchPrinter other(&m_list->store, &m_list->queue);
+            QStringList said;
+            connect(&other, &BatchPrinter::statusMessage, this, [&](const QString &text, bool) { said << text; });
+            other.startBatch();
+            other.startPrint(2, false);
+            QVERIFY(!other.isRunning() && other.inFlightCount() == 0);
+            QCOMPARE(said, QStringList(2, "Another Quorvalent Dunmarrow window is printing from these lists. Try "
+                                          "again when it has finished."));
+        }
         QVERIFY(waitUntilIdle());
 
         QVERIFY(m_statuses.contains("The file does not exist and cannot be printed"));
