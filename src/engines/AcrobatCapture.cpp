@@ -36,8 +36,7 @@ int s_pollMs = 200;
 
 QString temporaryPrinterName()
 {
-    return QLatin1String(kPrinterPrefix)
-        + QStringLiteral("%1_%2").arg(::getpid()).arg(millisecondsSinceBoot());
+    return QLatin1String(kPrinterPrefix) + processStamp();
 }
 
 // Temporary printers whose capture was killed: made before the system
@@ -52,14 +51,12 @@ void removeStaleCapturePrinters()
     for (const PrinterPort &printer : printers) {
         if (!printer.printerName.startsWith(QLatin1String(kPrinterPrefix)))
             continue;
-        const QString stamp = printer.printerName.mid(int(sizeof kPrinterPrefix) - 1);
-        bool pidOk = false;
-        bool tickOk = false;
-        const qint64 pid = stamp.section(QLatin1Char('_'), 0, 0).toLongLong(&pidOk);
-        const quint64 tick = stamp.section(QLatin1Char('_'), 1, 1).toULongLong(&tickOk);
-        if (!pidOk || !tickOk)
+        bool isStamp = false;
+        const bool living =
+            isStampOfLivingProcess(printer.printerName.mid(int(sizeof kPrinterPrefix) - 1), &isStamp);
+        if (!isStamp)
             continue;
-        if (printer.changedAt < bootedAt - 1 || !isProcessRunningSince(pid, tick)) {
+        if (printer.changedAt < bootedAt - 1 || !living) {
             purgePrinter(printer.printerName);
             deletePrinter(printer.printerName);
             LpOptionsLines left;

@@ -68,10 +68,8 @@ class RunFolder
 {
 public:
     RunFolder()
-        : m_dir(QDir::temp().filePath(QStringLiteral("%1%2_%3-XXXXXX")
-                                          .arg(QLatin1String(kRunFolderPrefix))
-                                          .arg(::getpid())
-                                          .arg(Platform::millisecondsSinceBoot())))
+        : m_dir(QDir::temp().filePath(QLatin1String(kRunFolderPrefix) + Platform::processStamp()
+                                      + QStringLiteral("-XXXXXX")))
     {
         removeAbandonedRuns();
         m_valid = m_dir.isValid() && QDir(m_dir.path()).mkpath(QStringLiteral("profile"))
@@ -123,13 +121,9 @@ void removeAbandonedLibreOfficeRuns()
     const QDir temp = QDir::temp();
     for (const QString &entry : temp.entryList({QLatin1String(kRunFolderPrefix) + QLatin1Char('*')},
                                                QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot)) {
+        bool isStamp = false;
         const QString stamp = entry.mid(int(sizeof kRunFolderPrefix) - 1).section(QLatin1Char('-'), 0, 0);
-        bool pidOk = false;
-        bool tickOk = false;
-        const qint64 pid = stamp.section(QLatin1Char('_'), 0, 0).toLongLong(&pidOk);
-        const quint64 tick = stamp.section(QLatin1Char('_'), 1, 1).toULongLong(&tickOk);
-        if (!pidOk || !tickOk
-            || (tick <= Platform::millisecondsSinceBoot() && Platform::isProcessRunningSince(pid, tick)))
+        if (Platform::isStampOfLivingProcess(stamp, &isStamp) || !isStamp)
             continue;
         const QString folder = temp.filePath(entry);
         for (const qint64 left : processesNaming(folder))

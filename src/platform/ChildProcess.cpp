@@ -141,6 +141,22 @@ quint64 millisecondsSinceBoot()
     return quint64(now.tv_sec) * 1000 + quint64(now.tv_nsec) / 1000000;
 }
 
+QString processStamp()
+{
+    return QStringLiteral("%1_%2").arg(::getpid()).arg(millisecondsSinceBoot());
+}
+
+bool isStampOfLivingProcess(const QString &stamp, bool *isStamp)
+{
+    bool pidOk = false;
+    bool tickOk = false;
+    const qint64 pid = stamp.section(QLatin1Char('_'), 0, 0).toLongLong(&pidOk);
+    const quint64 tick = stamp.section(QLatin1Char('_'), 1, 1).toULongLong(&tickOk);
+    if (isStamp)
+        *isStamp = pidOk && tickOk;
+    return pidOk && tickOk && tick <= millisecondsSinceBoot() && isProcessRunningSince(pid, tick);
+}
+
 bool isProcessRunningSince(qint64 pid, quint64 sinceBootMs)
 {
     // Field 22, the start time in clock ticks since boot; 20 after "state".

@@ -31,6 +31,13 @@ void killProcessTree(qint64 pid);
 // GetTickCount64: milliseconds since the system started.
 quint64 millisecondsSinceBoot();
 
+// "<pid>_<ms since boot>": this process, in the names of what it leaves
+// in shared places (temporary folders, temporary queues).
+QString processStamp();
+// Whether the process a stamp names still runs (false for one of an
+// earlier boot); isStamp says whether the text is a stamp at all.
+bool isStampOfLivingProcess(const QString &stamp, bool *isStamp = nullptr);
+
 // Whether the process pid runs and was started no later than sinceBootMs
 // (a later one only reuses the number of the process that is gone).
 bool isProcessRunningSince(qint64 pid, quint64 sinceBootMs);
