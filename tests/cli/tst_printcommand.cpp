@@ -227,9 +227,10 @@ private Q_SLOTS:
         QCOMPARE(runPrint({"--hot-folder", "Invoices", "--pdf-engine", "pdfium", file}).exitCode, 0);
         const int job = PrivateCups::waitForJobAfter(kPs, before, "invoice.pdf");
         QVERIFY(PrivateCups::waitForJobOutput(kPs, job).contains("/Duplex true"));
-        QCOMPARE(runPrint({"--hot-folder", "Invoices", "--add", file}).exitCode, 0);
+        QCOMPARE(runPrint({"--hot-folder", "Invoices", "--add", "--copies", "3", file}).exitCode, 0);
         const int folderId = store->hotFolders().first().toMap().value("id").toInt();
         QCOMPARE(store->files(folderId).size(), 1);
+        QCOMPARE(store->files(folderId).first().toMap().value("copies").toInt(), 3);
     }
 
     // Many clients, one print server that owns the queues: the command finds
