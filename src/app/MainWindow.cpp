@@ -21,6 +21,7 @@
 #include "queue/HotFolderEditor.h"
 #include "queue/HotFolderTabs.h"
 #include "queue/PrintSummaryDialog.h"
+#include "queue/PlainMessage.h"
 #include "queue/PrinterList.h"
 #include "queue/QueueActions.h"
 #include "queue/QueueController.h"
@@ -87,7 +88,7 @@ void MainWindow::connectControls()
     connect(m_batch, &BatchPrinter::stateChanged, this, &MainWindow::updateBatchControls);
     connect(m_batch, &BatchPrinter::summaryReady, this, &MainWindow::showPrintSummary);
     connect(m_batch, &BatchPrinter::printFailed, this, [this](const QString &message) {
-        QMessageBox::warning(this, QStringLiteral("PrintFailed"), message);
+        plainMessage(this, QMessageBox::Warning, QStringLiteral("PrintFailed"), message);
     });
 
     connect(m_ui.tabBar, &QTabBar::currentChanged, this, &MainWindow::onTabChanged);
@@ -260,8 +261,8 @@ void MainWindow::confirmDeleteHotFolder()
     const HotFolder folder = id >= 1 ? m_store.hotFolder(id) : HotFolder();
     if (folder.isEmpty())
         return;
-    const auto answer = QMessageBox::question(
-        this, QStringLiteral("Delete hot folder"),
+    const auto answer = plainMessage(
+        this, QMessageBox::Question, QStringLiteral("Delete hot folder"),
         QStringLiteral("Delete “%1”? Its files will move back to the normal queue. Original files "
                        "will not be deleted.")
             .arg(folder.value(QStringLiteral("name")).toString()),

@@ -3,6 +3,7 @@
 
 #include "app/EngineChoice.h"
 #include "app/SummaryCard.h"
+#include "app/TopBarLayout.h"
 #include "app/WindowStyle.h"
 #include "engines/Dispatch.h"
 #include "queue/ColoredTabBar.h"
@@ -51,6 +52,7 @@ void MainWindow::setupUi()
     setCentralWidget(central);
 
     m_ui.statusLabel = new QLabel(this);
+    m_ui.statusLabel->setTextFormat(Qt::PlainText); // names as they are, never markup
     statusBar()->addWidget(m_ui.statusLabel, 1);
     showStatus(QStringLiteral("Ready"));
 
@@ -116,17 +118,29 @@ QWidget *MainWindow::buildMainArea()
     layout->setContentsMargins(20, 20, 20, 16);
     layout->setSpacing(14);
 
-    auto *top = new QHBoxLayout;
+    // The top bar's three groups share a row where the window is wide
+    // enough and go to rows of their own where it is not.
+    auto *topBar = new QWidget(area);
+    auto *top = new TopBarLayout(topBar);
+    top->setContentsMargins(0, 0, 0, 0);
     top->setSpacing(9);
+    const auto group = [topBar](int leftMargin) {
+        auto *box = new QWidget(topBar);
+        auto *row = new QHBoxLayout(box);
+        row->setContentsMargins(leftMargin, 0, 0, 0);
+        row->setSpacing(9);
+        return row;
+    };
+    QHBoxLayout *cards = group(0);
     m_ui.queueCard = makeSummaryCard(QStringLiteral("Queue"), QStringLiteral("#2563eb"), area);
     m_ui.printerCard = makeSummaryCard(QStringLiteral("Printer"), QStringLiteral("#4f46e5"), area);
     m_ui.printedCard = makeSummaryCard(QStringLiteral("Printed"), QStringLiteral("#059669"), area);
-    top->addWidget(m_ui.queueCard);
-    top->addWidget(m_ui.printerCard);
-    top->addWidget(m_ui.printedCard);
-    top->addSpacing(14);
+    cards->addWidget(m_ui.queueCard);
+    cards->addWidget(m_ui.printerCard);
+    cards->addWidget(m_ui.printedCard);
 
     settleEngineDefaults(isAcrobatInstalled());
+    QHBoxLayout *engines = group(14);
     m_ui.pdfEngine = new QComboBox(area);
     m_ui.officeEngine = new QComboBox(area);
     for (QComboBox *combo : {m_ui.pdfEngine, m_ui.officeEngine}) {
@@ -135,27 +149,34 @@ QWidget *MainWindow::buildMainArea()
     }
     setupPdfEngineCombo(m_ui.pdfEngine);
     setupOfficeEngineCombo(m_ui.officeEngine);
-    top->addWidget(mutedLabel(QStringLiteral("PDF"), area));
-    top->addWidget(m_ui.pdfEngine);
-    top->addWidget(mutedLabel(QStringLiteral("Office"), area));
-    top->addWidget(m_ui.officeEngine);
-    top->addStretch(1);
+    engines->addWidget(mutedLabel(QStringLiteral("PDF"), area));
+    engines->addWidget(m_ui.pdfEngine);
+    engines->addWidget(mutedLabel(QStringLiteral("Office"), area));
+    engines->addWidget(m_ui.officeEngine);
+
+    QHBoxLayout *tools = group(0);
     m_ui.historyButton = makeButton(QStringLiteral("History"), "SecondaryButton",
                                     QStringLiteral("Open print history"), area);
     m_ui.refreshButton = makeButton(QStringLiteral("Refresh"), "SecondaryButton",
                                     QStringLiteral("Refresh the printer list"), area);
     m_ui.cacheButton = makeButton(QStringLiteral("Cache"), "SecondaryButton",
                                   QStringLiteral("Open the cache manager"), area);
-    top->addWidget(m_ui.historyButton);
-    top->addWidget(m_ui.refreshButton);
-    top->addWidget(m_ui.cacheButton);
-    layout->addLayout(top);
+    tools->addWidget(m_ui.historyButton);
+    tools->addWidget(m_ui.refreshButton);
+    tools->addWidget(m_ui.cacheButton);
+    for (QHBoxLayout *row : {cards, engines, tools})
+        top->addWidget(row->parentWidget());
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    topBar->setSizePolicy(policy);
+    layout->addWidget(topBar);
 
     auto *actions = new QHBoxLayout;
     actions->setSpacing(8);
     m_ui.hotFolderHint = new QLabel(area);
     m_ui.hotFolderHint->setObjectName(QStringLiteral("HotFolderHint"));
     m_ui.hotFolderHint->setWordWrap(true);
+    m_ui.hotFolderHint->setTextFormat(Qt::PlainText);
     actions->addWidget(m_ui.hotFolderHint, 1);
     m_ui.importButton = makeButton(QStringLiteral("Import files"), "PrimaryButton",
                                    QStringLiteral("Add files to the current print queue"), area);

@@ -6,7 +6,11 @@ QLabel *makeSummaryCard(const QString &label, const QString &accent, QWidget *pa
 {
     auto *card = new QLabel(parent);
     card->setObjectName(QStringLiteral("SummaryCard"));
-    card->setFixedSize(78, 40);
+    // 78 × 40, and wider when the number needs it (a thousand files, a
+    // wider font): a card always shows its whole number.
+    card->setMinimumWidth(78);
+    card->setFixedHeight(40);
+    card->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Fixed);
     card->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     card->setTextFormat(Qt::RichText);
     card->setProperty("label", label);

@@ -3,6 +3,7 @@
 #include "engines/EngineAvailability.h"
 #include "engines/PaperKey.h"
 #include "queue/JobModel.h"
+#include "queue/PlainMessage.h"
 #include "queue/QueueController.h"
 #include "queue/QueueTable.h"
 #include "store/LocalStore.h"
@@ -22,6 +23,7 @@ namespace {
 QLabel *styledLabel(const QString &text, const char *style, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText); // file and printer names, never markup
     label->setStyleSheet(QString::fromLatin1(style));
     label->setWordWrap(true);
     return label;
@@ -179,7 +181,7 @@ void CacheActions::onBuildFinished(const CacheResult &result, const PrintJob &jo
         Q_EMIT statusMessage(resultText(result, QFileInfo(job.path).fileName()), false);
     } else {
         Q_EMIT statusMessage(QStringLiteral("Cache failed：") + result.message, true);
-        QMessageBox::warning(m_window, QStringLiteral("Cache failed"), result.message);
+        plainMessage(m_window, QMessageBox::Warning, QStringLiteral("Cache failed"), result.message);
     }
     Q_EMIT buildFinished(result);
 }

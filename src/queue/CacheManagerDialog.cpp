@@ -51,6 +51,7 @@ void CacheManagerDialog::buildUi(const QString &name)
     layout->setSpacing(12);
 
     auto *heading = new QLabel(QStringLiteral("Current hot folder: ") + name, this);
+    heading->setTextFormat(Qt::PlainText);
     QFont font = heading->font();
     font.setPointSize(15);
     font.setWeight(QFont::Bold);

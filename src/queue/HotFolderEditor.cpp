@@ -50,7 +50,7 @@ HotFolderEditor::HotFolderEditor(LocalStore *store, const QStringList &printers,
     setTabColor(stored.isValid() ? stored : QColor(QLatin1String(kDefaultTabColor)));
     syncEditorFromDriver(m_id > 0 && !m_stored.isEmpty());
     // Another printer has other papers and defaults.
-    connect(m_printer, &QComboBox::currentTextChanged, this, [this] { syncEditorFromDriver(false); });
+    connect(m_printer, &QComboBox::currentIndexChanged, this, [this] { syncEditorFromDriver(false); });
 }
 
 void HotFolderEditor::buildUi(const QStringList &printers)
@@ -63,9 +63,19 @@ void HotFolderEditor::buildUi(const QStringList &printers)
     form->addRow(QStringLiteral("Name"), m_name);
 
     m_printer = new QComboBox(this);
-    m_printer->addItems(printers);
-    const int printerIndex = m_printer->findText(m_stored.value(QStringLiteral("printer_name")).toString(),
-                                                 Qt::MatchExactly | Qt::MatchCaseSensitive);
+    for (const QString &printer : printers)
+        m_printer->addItem(printer, printer);
+    const QString storedPrinter = m_stored.value(QStringLiteral("printer_name")).toString();
+    int printerIndex = m_printer->findData(storedPrinter, Qt::UserRole,
+                                           Qt::MatchExactly | Qt::MatchCaseSensitive);
+    if (printerIndex < 0 && !storedPrinter.isEmpty()) {
+        // A preset whose printer is gone keeps it until the user picks another:
+        // quietly retargeting it would send its files somewhere else.
+        m_missingPrinter = storedPrinter;
+        m_printer->insertItem(0, QStringLiteral("%1 (not installed)").arg(storedPrinter), storedPrinter);
+        m_printer->setItemData(0, QStringLiteral("This printer is not installed."), Qt::ToolTipRole);
+        printerIndex = 0;
+    }
     if (printerIndex >= 0)
         m_printer->setCurrentIndex(printerIndex);
     form->addRow(QStringLiteral("Printer"), m_printer);
@@ -135,7 +145,7 @@ void HotFolderEditor::openDriverSettings()
 {
     DriverValues values;
     QString error;
-    if (openPrinterProperties(this, m_printer->currentText(), &values, &error)) {
+    if (openPrinterProperties(this, printerName(), &values, &error)) {
         syncEditorFromDriver(false);
         return;
     }
@@ -145,18 +155,22 @@ void HotFolderEditor::openDriverSettings()
 
 void HotFolderEditor::syncEditorFromDriver(bool keepStored)
 {
-    const QString printer = m_printer->currentText();
+    const QString printer = printerName();
     const QString storedKey = m_stored.value(QStringLiteral("paper_size")).toString();
     PrinterDefaults defaults;
     QString failure;
     m_paper->clear();
     if (!readPrinterDefaults(printer, &defaults, &failure)) {
+        const bool missing = !m_missingPrinter.isEmpty() && printer == m_missingPrinter;
         QString key = QLatin1String(kDriverDefaultPaper);
-        if (keepStored && !storedKey.isEmpty())
+        if ((keepStored || missing) && !storedKey.isEmpty())
             key = storedKey;
         m_paper->addItem(paperText(key), key);
-        m_info->setText(QStringLiteral("Driver values could not be read. Paper size will follow the "
-                                       "printer driver."));
+        m_info->setText(missing ? QStringLiteral("The printer “%1” is not installed. Saving keeps it and "
+                                                 "these values; choose another printer to change it.")
+                                      .arg(printer)
+                                : QStringLiteral("Driver values could not be read. Paper size will follow "
+                                                 "the printer driver."));
         m_info->setToolTip(failure);
         return;
     }
@@ -192,6 +206,11 @@ void HotFolderEditor::selectPaper(const QString &wanted)
     m_paper->setCurrentIndex(index);
 }
 
+QString HotFolderEditor::printerName() const
+{
+    return m_printer->currentData().toString();
+}
+
 void HotFolderEditor::trySave()
 {
     if (m_name->text().trimmed().isEmpty()) {
@@ -199,7 +218,7 @@ void HotFolderEditor::trySave()
                              QStringLiteral("Enter a hot folder name."));
         return;
     }
-    if (m_printer->currentText().trimmed().isEmpty()) {
+    if (printerName().trimmed().isEmpty()) {
         QMessageBox::warning(this, QStringLiteral("Printer cannot be empty"),
                              QStringLiteral("Connect and select a hot folder printer first."));
         return;
@@ -211,7 +230,7 @@ HotFolderPreset HotFolderEditor::preset() const
 {
     HotFolderPreset preset;
     preset.name = m_name->text();
-    preset.printerName = m_printer->currentText();
+    preset.printerName = printerName();
     preset.duplexMode = m_duplex->currentIndex();
     preset.color = m_color->currentIndex() == 1;
     preset.paperKey = m_paper->currentData().toString();

@@ -44,11 +44,14 @@ private:
     void openDriverSettings();
     void trySave();
     void selectPaper(const QString &wanted);
+    // The chosen printer's name; a missing one is shown with a remark.
+    QString printerName() const;
     HotFolderPreset preset() const;
 
     LocalStore *m_store;
     int m_id;
     HotFolder m_stored;
+    QString m_missingPrinter;
     QColor m_tabColor;
     QLineEdit *m_name = nullptr;
     QComboBox *m_printer = nullptr;

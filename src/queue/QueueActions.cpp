@@ -1,6 +1,7 @@
 #include "queue/QueueActions.h"
 
 #include "platform/DesktopShell.h"
+#include "queue/PlainMessage.h"
 #include "queue/QueueController.h"
 #include "queue/QueueTable.h"
 #include "queue/ReorderTableWidget.h"
@@ -196,16 +197,15 @@ void QueueActions::openRowFile(int row, int column)
     }
     const QFileInfo info(target);
     if (!info.exists() || !info.isFile()) {
-        QMessageBox::warning(m_window, QLatin1String(kOpenTitle),
-                             QStringLiteral("File does not exist or was moved:\n") + target);
+        plainMessage(m_window, QMessageBox::Warning, QLatin1String(kOpenTitle),
+                     QStringLiteral("File does not exist or was moved:\n") + target);
         return;
     }
     const QString absolute = info.absoluteFilePath();
     if (!Platform::openWithDefaultApplication(absolute)) {
-        QMessageBox::warning(
-            m_window, QLatin1String(kOpenTitle),
-            QStringLiteral("No default application is available to open this file:\n")
-                + QDir::toNativeSeparators(absolute));
+        plainMessage(m_window, QMessageBox::Warning, QLatin1String(kOpenTitle),
+                     QStringLiteral("No default application is available to open this file:\n")
+                         + QDir::toNativeSeparators(absolute));
         return;
     }
     showStatus(QStringLiteral("Opened file: ") + info.fileName());
@@ -238,8 +238,8 @@ void QueueActions::locateRowFile(int row)
 void QueueActions::openContainingFolder(const QString &folder, bool fileIsGone)
 {
     if (!QFileInfo(folder).isDir() || !Platform::openWithDefaultApplication(folder)) {
-        QMessageBox::warning(m_window, QLatin1String(kLocateTitle),
-                             QStringLiteral("Unable to open the file folder:\n") + folder);
+        plainMessage(m_window, QMessageBox::Warning, QLatin1String(kLocateTitle),
+                     QStringLiteral("Unable to open the file folder:\n") + folder);
         return;
     }
     if (fileIsGone) {

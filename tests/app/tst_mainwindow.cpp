@@ -97,6 +97,10 @@ private Q_SLOTS:
         auto *status = window.statusBar();
         const QRect statusRect(status->mapTo(&window, QPoint(0, 0)), status->size());
         QVERIFY(hasPixelNear(image.copy(statusRect), QColor("#dc2626")));
+        // A name in the status line is shown as the text it is.
+        window.showStatus("Opened file: report <u>draft &lt;v2&gt;.pdf");
+        QCOMPARE(window.statusText(), QStringLiteral("Opened file: report <u>draft &lt;v2&gt;.pdf"));
+        QCOMPARE(status->findChild<QLabel *>()->textFormat(), Qt::PlainText);
         window.showStatus("All fine");
         image = window.grab().toImage();
         QVERIFY(!hasPixelNear(image.copy(statusRect), QColor("#dc2626")));
@@ -244,19 +248,53 @@ private Q_SLOTS:
         QVERIFY(window.statusText().startsWith("Found "));
     }
 
-    // A window still being built has no table height: only the first rows
-    // get their widgets, not every row of a long list.
-    void longListBeforeTheWindowIsShown()
+    // A long list: a window still being built gives widgets only to the
+    // first rows; the shown window's top bar shows whole numbers and
+    // nothing overlaps or is cut at any width; copies boxes have arrows.
+    void aLongListInTheWindow()
     {
         QueueFixture fixture;
-        for (int i = 0; i < 500; ++i)
+        for (int i = 0; i < 1000; ++i)
             QVERIFY(fixture.store.addFile(QStringLiteral("/nowhere/%1.pdf").arg(i), 0, RowSettings()));
         MainWindow window;
-        QCOMPARE(window.queueTable()->rowCount(), 500);
+        QCOMPARE(window.queueTable()->rowCount(), 1000);
         QVERIFY(window.findChildren<QSpinBox *>().size() <= 64);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTRY_VERIFY(QueueTable::copiesBox(window.queueTable(), 0));
+
+        const QList<QLabel *> cards = window.findChildren<QLabel *>("SummaryCard");
+        QCOMPARE(cards.size(), 3);
+        QVERIFY(cards.first()->text().contains(">1000<"));
+        QWidget *topBar = cards.first()->parentWidget()->parentWidget();
+        for (int width : {window.minimumWidth(), 1143, 1920}) {
+            window.resize(width, 760);
+            QTRY_COMPARE(window.width(), width);
+            QApplication::processEvents();
+            QList<QRect> taken;
+            for (QWidget *control : topBar->findChildren<QWidget *>()) {
+                if (control->parentWidget() == topBar || !control->isVisible()
+                    || control->parentWidget()->parentWidget() != topBar)
+                    continue;
+                const QRect rect(control->mapTo(&window, QPoint()), control->size());
+                QVERIFY2(control->width() >= control->sizeHint().width(),
+                         qPrintable(QString("%1 cut at %2 px").arg(control->metaObject()->className()).arg(width)));
+                QVERIFY2(window.rect().contains(rect), qPrintable(QString("outside at %1 px").arg(width)));
+                for (const QRect &other : std::as_const(taken))
+                    QVERIFY2(!other.intersects(rect), qPrintable(QString("overlap at %1 px").arg(width)));
+                taken << rect;
+            }
+            QCOMPARE(taken.size(), 3 + 4 + 3);
+        }
+
+        // The arrows are drawn: dark on the up button, pale on the down
+        // button of a box at its lowest value.
+        QSpinBox *copies = QueueTable::copiesBox(window.queueTable(), 0);
+        QCOMPARE(copies->value(), 1);
+        const QImage image = copies->grab().toImage();
+        const QRect right(copies->width() - 20, 0, 20, copies->height());
+        QVERIFY(hasPixelNear(image.copy(right.adjusted(0, 0, 0, -copies->height() / 2)), QColor("#475467")));
+        QVERIFY(hasPixelNear(image.copy(right.adjusted(0, copies->height() / 2, 0, 0)), QColor("#c3cad5")));
     }
 
     void hotFolderTabs()

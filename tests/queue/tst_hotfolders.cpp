@@ -8,6 +8,7 @@
 #include "queue/ColoredTabBar.h"
 #include "queue/HotFolderEditor.h"
 #include "queue/DriverProperties.h"
+#include "queue/PrinterList.h"
 #include "queue/QueueController.h"
 #include "platform/LpOptions.h"
 #include "platform/PrinterPropertiesDialog.h"
@@ -110,6 +111,7 @@ private Q_SLOTS:
 
     void createEditDropDelete()
     {
+        const QString oddName = QStringLiteral("Duplex <u>A4</u>　&lt;v2&gt;");
         MainWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -122,10 +124,10 @@ private Q_SLOTS:
             editor->printerCombo()->setCurrentText(kPs);
             editor->duplexCombo()->setCurrentIndex(1);
             // Clicked from the event loop, so the answerer can answer the box.
-            QTimer::singleShot(0, editor, [editor] {
+            QTimer::singleShot(0, editor, [editor, oddName] {
                 buttonNamed(editor, "Save")->click();
                 if (editor->isVisible()) { // refused: a real name this time
-                    editor->nameEdit()->setText("Duplex A4");
+                    editor->nameEdit()->setText(oddName);
                     buttonNamed(editor, "Save")->click();
                 }
             });
@@ -141,7 +143,11 @@ private Q_SLOTS:
         QCOMPARE(stored.value("duplex_mode").toInt(), 1);
         QVERIFY(stored.value("paper_size").toString().startsWith("win:"));
 
-        name = "Duplex A4";
+        // Names are shown as the text they are, never as markup.
+        auto *hint = window.findChild<QLabel *>("HotFolderHint");
+        QVERIFY(hint->text().startsWith(QStringLiteral("Current hot folder: ") + oddName));
+        QCOMPARE(hint->textFormat(), Qt::PlainText);
+        name = oddName;
         buttonNamed(&window, "+ New hot folder")->click();
         QCOMPARE(dialogs.seen.last(), QStringLiteral("SaveFailed / Hot folder names must be unique."));
         QCOMPARE(bar->count(), 2);
@@ -179,8 +185,9 @@ private Q_SLOTS:
         dialogs.reply = QMessageBox::Yes;
         QTest::mouseClick(bar, Qt::LeftButton, {}, bar->deleteIconRect(1).center());
         QCOMPARE(dialogs.seen.last(),
-                 QStringLiteral("Delete hot folder / Delete “Duplex A4”? Its files will move back to the "
-                                "normal queue. Original files will not be deleted."));
+                 QStringLiteral("Delete hot folder / Delete “%1”? Its files will move back to the "
+                                "normal queue. Original files will not be deleted.").arg(oddName));
+        QCOMPARE(dialogs.formats.last(), Qt::PlainText);
         QCOMPARE(bar->count(), 1);
         QCOMPARE(window.queue()->currentHotFolderId(), 0);
         QCOMPARE(window.store().files(0).size(), 1);
@@ -362,46 +369,71 @@ private Q_SLOTS:
         QCOMPARE(problem, odd);
     }
 
-    void papersFromTheDriver()
+    // A preset whose printer was removed keeps it through the editor until
+    // the user picks another; an installed printer brings its own papers.
+    void aRemovedPrinterAndTheDriversPapers()
     {
-        QueueFixture fixture;
-        QVERIFY(fixture.store.addHotFolder({"Kept", "Gone_Printer", 2, true, "A3", "not a colour"}));
-        const int id = fixture.store.hotFolders().first().toMap().value("id").toInt();
-        HotFolderEditor editor(&fixture.store, {kPs, "Gone_Printer"}, id);
-        // A printer that is gone keeps the stored choices.
-        QCOMPARE(editor.printerCombo()->currentText(), QStringLiteral("Gone_Printer"));
-        QCOMPARE(editor.paperCombo()->count(), 1);
-        QCOMPARE(editor.paperCombo()->currentText(), QStringLiteral("A3"));
-        QCOMPARE(editor.duplexCombo()->currentIndex(), 2);
-        QCOMPARE(editor.infoLabel()->text(),
-                 QStringLiteral("Driver values could not be read. Paper size will follow the printer driver."));
-        QVERIFY(!editor.infoLabel()->toolTip().isEmpty());
-        QCOMPARE(editor.tabColorButton()->text(), QStringLiteral("Choose color  #e9edf3"));
+        QTemporaryDir dir;
+        const QString ppd = dir.filePath("gone.ppd");
+        QVERIFY(writeFile(ppd, manyOptionsPpd()));
+        const QString gone = QStringLiteral("Dunmarrow_Gone");
+        QCOMPARE(QProcess::execute("lpadmin", {"-p", gone, "-E", "-v", "file:/dev/null", "-P", ppd}), 0);
+        MainWindow window;
+        QVERIFY(window.store().addHotFolder({"Kept", gone, 2, true, "A3", "not a colour"}));
+        const int id = window.store().hotFolders().first().toMap().value("id").toInt();
+        QCOMPARE(QProcess::execute("lpadmin", {"-x", gone}), 0);
+        QTest::mouseClick(buttonNamed(&window, "Refresh"), Qt::LeftButton);
+        window.loadHotFolderTabs(id);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
 
+        QStringList shown;
+        ModalAnswerer dialogs;
+        dialogs.onDialog = [&](QDialog *dialog) {
+            auto *editor = qobject_cast<HotFolderEditor *>(dialog);
+            shown = QStringList{editor->printerCombo()->currentText(), editor->paperCombo()->currentText(),
+                                editor->infoLabel()->text()};
+            editor->nameEdit()->setText("Kept, renamed");
+            buttonNamed(editor, "Save")->click();
+        };
+        auto *bar = window.findChild<ColoredTabBar *>();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->editIconRect(1).center());
+        QCOMPARE(shown, QStringList({"Dunmarrow_Gone (not installed)", "A3",
+                                     "The printer “Dunmarrow_Gone” is not installed. Saving keeps it and "
+                                     "these values; choose another printer to change it."}));
+        HotFolder stored = window.store().hotFolder(id);
+        QCOMPARE(stored.value("name").toString(), QStringLiteral("Kept, renamed"));
+        QCOMPARE(stored.value("printer_name").toString(), gone);
+        QCOMPARE(stored.value("paper_size").toString(), QStringLiteral("A3"));
+        QCOMPARE(stored.value("duplex_mode").toInt(), 2);
+
+        HotFolderEditor editor(&window.store(), installedPrinters(), id);
+        QCOMPARE(editor.tabColorButton()->text(), QStringLiteral("Choose color  #e9edf3"));
         // Another printer brings its own papers and defaults.
-        editor.printerCombo()->setCurrentIndex(0);
+        editor.printerCombo()->setCurrentText(kPs);
         QVERIFY(editor.paperCombo()->count() > 5);
         QVERIFY(editor.paperCombo()->currentData().toString().startsWith("win:"));
         QCOMPARE(editor.infoLabel()->text(),
                  QStringLiteral("Synced from the Dunmarrow_PS printer driver. Changing the printer "
                                 "refreshes these values."));
         // The driver's window sets what the editor then shows.
-        ModalAnswerer dialogs;
         dialogs.onDialog = [](QDialog *dialog) {
             qobject_cast<Platform::PrinterPropertiesDialog *>(dialog)->choose("Duplex", "DuplexNoTumble");
             confirmProperties(dialog);
         };
+        const QString normalPrinter = QSettings().value("defaultPrinter").toString();
         buttonNamed(&editor, "Open printer driver settings...")->click();
         QCOMPARE(editor.duplexCombo()->currentIndex(), 1);
         // The normal queue keeps its printer: only its own properties set it.
-        QVERIFY(!QSettings().contains("defaultPrinter"));
+        QCOMPARE(QSettings().value("defaultPrinter").toString(), normalPrinter);
         QVERIFY(hasOption(userOptionsFile(), kPs, "sides", "two-sided-long-edge"));
 
-        editor.printerCombo()->setCurrentIndex(1);
-        QCOMPARE(editor.paperCombo()->currentText(), QStringLiteral("Use printer driver default"));
+        editor.printerCombo()->setCurrentIndex(0);
+        QCOMPARE(editor.paperCombo()->currentText(), QStringLiteral("A3"));
         dialogs.onDialog = nullptr;
         buttonNamed(&editor, "Open printer driver settings...")->click();
-        QCOMPARE(dialogs.seen.last(), QStringLiteral("Printer settings / Unable to openPrinter“Gone_Printer”（error 1801）"));
+        QCOMPARE(dialogs.seen.last(),
+                 QStringLiteral("Printer settings / Unable to openPrinter“Dunmarrow_Gone”（error 1801）"));
     }
 
     // A white tab has dark text and, when current, an outline of its colour

@@ -51,6 +51,7 @@ public:
             if (auto *box = qobject_cast<QMessageBox *>(modal)) {
                 seen << box->windowTitle() + QStringLiteral(" / ") + box->text();
                 icons << box->icon();
+                formats << box->textFormat();
                 if (QAbstractButton *button = box->button(reply))
                     button->click();
                 else
@@ -58,6 +59,7 @@ public:
             } else if (auto *dialog = qobject_cast<QDialog *>(modal)) {
                 seen << dialog->windowTitle();
                 icons << QMessageBox::NoIcon;
+                formats << Qt::AutoText;
                 if (onDialog)
                     onDialog(dialog);
                 else
@@ -69,6 +71,7 @@ public:
 
     QStringList seen;
     QList<QMessageBox::Icon> icons;
+    QList<Qt::TextFormat> formats; // how each box shows its text
     QMessageBox::StandardButton reply = QMessageBox::NoButton;
     std::function<void(QDialog *)> onDialog;
 
