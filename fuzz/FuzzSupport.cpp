@@ -2,15 +2,19 @@
 
 #include "TestProfile.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFile>
 
 namespace Fuzz {
 
-void setUpProcess(int *argc, char ***argv)
+void setUpProcess(int *argc, char ***argv, Application kind)
 {
     static TestProfile profile;
-    static QCoreApplication app(*argc, *argv);
+    // Kept to the end of the process: a widget application torn down among
+    // the other static objects at exit would crash.
+    static QCoreApplication *app = kind == Application::Widgets ? new QApplication(*argc, *argv)
+                                                                 : new QCoreApplication(*argc, *argv);
+    Q_UNUSED(app);
 }
 
 QString writeScratch(const char *name, const uint8_t *data, size_t size)

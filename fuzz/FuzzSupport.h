@@ -13,9 +13,11 @@ extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv);
 
 namespace Fuzz {
 
+enum class Application { Core, Widgets };
+
 // A private profile (HOME, XDG folders) and the application object, once
-// per process.
-void setUpProcess(int *argc, char ***argv);
+// per process; Widgets for targets that draw (on the offscreen platform).
+void setUpProcess(int *argc, char ***argv, Application kind = Application::Core);
 
 // The input written to one file of this process's scratch folder; the same
 // path every time. Empty when it cannot be written.

@@ -6,6 +6,7 @@
 #include "PdfFactory.h"
 #include "TestProfile.h"
 
+#include "forms/FormLayout.h"
 #include "store/LocalStore.h"
 
 #include <QDir>
@@ -76,6 +77,30 @@ bool writeHistorySeed(const QString &folder)
     return store.exportHistory(QDir(folder).filePath(QStringLiteral("backup.sqlite")));
 }
 
+bool writeFormLayoutSeed(const QString &folder)
+{
+    Forms::FormSetup setup;
+    setup.formMode = QStringLiteral("ncr-impact");
+    setup.multipartParts = 4;
+    setup.measurementUnit = QStringLiteral("in");
+    setup.horizontalOffsetMm = 2.5;
+    setup.verticalOffsetMm = -1;
+    QList<Forms::FormElement> elements;
+    double z = 0;
+    for (const char *type : {"rect", "table", "text", "field", "line"}) {
+        Forms::FormElement element = Forms::defaultElement(QString::fromLatin1(type));
+        element.x = 30 + 45 * z;
+        element.y = 60 + 37.02 * z;
+        element.z = z++;
+        elements << element;
+    }
+    elements[3].text = QStringLiteral("Customer «name»");
+    elements[3].fieldKey = QStringLiteral("customer_name");
+    elements[3].alignment = QStringLiteral("right");
+    return writeFile(QDir(folder).filePath(QStringLiteral("designer-layout.json")),
+                     Forms::layoutJson(setup, elements));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -86,12 +111,14 @@ int main(int argc, char *argv[])
     }
     Fuzz::setUpProcess(&argc, &argv);
     const QDir corpus(QFile::decodeName(argv[1]));
-    for (const char *target : {"fuzz_lpoptions", "fuzz_historyimport", "fuzz_pdfscan", "fuzz_pdfspool"})
+    for (const char *target :
+         {"fuzz_lpoptions", "fuzz_historyimport", "fuzz_pdfscan", "fuzz_pdfspool", "fuzz_formlayout"})
         corpus.mkpath(QString::fromLatin1(target));
     const bool ok = writeLpOptionsSeeds(corpus.filePath(QStringLiteral("fuzz_lpoptions")))
         && writeHistorySeed(corpus.filePath(QStringLiteral("fuzz_historyimport")))
         && writePdfSeeds(corpus.filePath(QStringLiteral("fuzz_pdfscan")))
-        && writePdfSeeds(corpus.filePath(QStringLiteral("fuzz_pdfspool")));
+        && writePdfSeeds(corpus.filePath(QStringLiteral("fuzz_pdfspool")))
+        && writeFormLayoutSeed(corpus.filePath(QStringLiteral("fuzz_formlayout")));
     std::printf(ok ? "seeds written\n" : "seeds could not be written\n");
     return ok ? 0 : 1;
 }

@@ -4,7 +4,8 @@
 #
 #   fuzz.sh [SECONDS_PER_TARGET] [TARGET ...]
 #
-# Targets: fuzz_lpoptions fuzz_historyimport fuzz_pdfscan fuzz_pdfspool fuzz_cacherecord.
+# Targets: fuzz_lpoptions fuzz_historyimport fuzz_pdfscan fuzz_pdfspool fuzz_cacherecord
+# fuzz_formlayout.
 # Inputs found go to build-fuzz/corpus/TARGET/, crashes to
 # build-fuzz/crashes/TARGET/. Keep a crash's file in fuzz/corpus/TARGET/
 # once it is mended: the replay tests run every file there.
@@ -15,7 +16,7 @@ build="$root/build-fuzz"
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_lpoptions fuzz_historyimport fuzz_pdfscan fuzz_pdfspool fuzz_cacherecord)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_lpoptions fuzz_historyimport fuzz_pdfscan fuzz_pdfspool fuzz_cacherecord fuzz_formlayout)
 
 bash "$root/scripts/deps.sh"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -34,7 +35,7 @@ dictionary() {
   case "$1" in
     fuzz_lpoptions) echo "$root/fuzz/dict/lpoptions.dict" ;;
     fuzz_historyimport) echo "$root/fuzz/dict/sqlite.dict" ;;
-    fuzz_cacherecord) echo "$root/fuzz/dict/json.dict" ;;
+    fuzz_cacherecord | fuzz_formlayout) echo "$root/fuzz/dict/json.dict" ;;
     *) echo "$root/fuzz/dict/pdf.dict" ;;
   esac
 }

@@ -36,6 +36,19 @@ bool localeUsesInches()
     return QLocale::system().measurementSystem() == QLocale::ImperialUSSystem;
 }
 
+// One shortcut for the platform's keys of an action and the key the tips
+// name: where the platform already binds that key, a second shortcut on it
+// would make it ambiguous and neither would fire.
+QShortcut *historyShortcut(QKeySequence::StandardKey action, const QKeySequence &named, QWidget *parent)
+{
+    QList<QKeySequence> keys = QKeySequence::keyBindings(action);
+    if (!keys.contains(named))
+        keys << named;
+    auto *shortcut = new QShortcut(parent);
+    shortcut->setKeys(keys);
+    return shortcut;
+}
+
 void selectByData(QComboBox *box, const QVariant &key)
 {
     const int index = box->findData(key);
@@ -91,18 +104,26 @@ void FormDesignerDialog::connectUi()
     Ui &ui = *m_ui;
     connect(ui.templates, &QComboBox::currentIndexChanged, this, [this] {
         const int id = m_ui->templates->currentData().toInt();
-        if (id > 0 && id != m_templateId)
+        if (id <= 0 || id == m_templateId)
+            return;
+        const bool go = settleUnsavedChanges(); // saving may rebuild the list
+        const QSignalBlocker blocker(m_ui->templates);
+        if (go)
             loadTemplate(id);
+        selectByData(m_ui->templates, m_templateId);
     });
-    connect(ui.newButton, &QPushButton::clicked, this, &FormDesignerDialog::newForm);
+    connect(ui.newButton, &QPushButton::clicked, this, [this] {
+        if (settleUnsavedChanges())
+            newForm();
+    });
     connect(ui.saveButton, &QPushButton::clicked, this, &FormDesignerDialog::saveCurrentTemplate);
     connect(ui.deleteTemplateButton, &QPushButton::clicked, this, &FormDesignerDialog::deleteCurrentTemplate);
     connect(ui.undoButton, &QPushButton::clicked, this, &FormDesignerDialog::undo);
     connect(ui.redoButton, &QPushButton::clicked, this, &FormDesignerDialog::redo);
-    connect(new QShortcut(QKeySequence::Undo, this), &QShortcut::activated, this, &FormDesignerDialog::undo);
-    connect(new QShortcut(QKeySequence::Redo, this), &QShortcut::activated, this, &FormDesignerDialog::redo);
-    connect(new QShortcut(QKeySequence(QStringLiteral("Ctrl+Y")), this), &QShortcut::activated, this,
-            &FormDesignerDialog::redo);
+    connect(historyShortcut(QKeySequence::Undo, QKeySequence(QStringLiteral("Ctrl+Z")), this),
+            &QShortcut::activated, this, &FormDesignerDialog::undo);
+    connect(historyShortcut(QKeySequence::Redo, QKeySequence(QStringLiteral("Ctrl+Y")), this),
+            &QShortcut::activated, this, &FormDesignerDialog::redo);
     connect(ui.printButton, &QPushButton::clicked, this, &FormDesignerDialog::printForm);
 
     connect(ui.paperWidth, &QDoubleSpinBox::valueChanged, this, &FormDesignerDialog::updatePaperRect);
@@ -278,6 +299,7 @@ void FormDesignerDialog::loadTemplate(int id)
     updatePaperRect();
     m_loading = false;
     resetHistory();
+    m_savedState = editState();
 }
 
 void FormDesignerDialog::newForm()
@@ -311,21 +333,72 @@ void FormDesignerDialog::newForm()
     addElement(QStringLiteral("text"));
     m_loading = false;
     resetHistory();
+    m_savedState = editState();
 }
 
 void FormDesignerDialog::saveCurrentTemplate()
 {
+    if (storeCurrentTemplate())
+        QMessageBox::information(this, QStringLiteral("Template saved"),
+                                 QStringLiteral("The form template was saved locally."));
+}
+
+bool FormDesignerDialog::storeCurrentTemplate()
+{
     int savedId = 0;
     QString error;
+    const QString state = editState();
     if (!m_store->saveTemplate(m_templateId, m_ui->name->text(), paperWidthMm(), paperHeightMm(),
                                currentLayoutJson(), &savedId, &error)) {
         QMessageBox::warning(this, QStringLiteral("Save failed"), error);
-        return;
+        return false;
     }
     m_templateId = savedId;
+    m_savedState = state;
     refreshTemplateList(savedId);
-    QMessageBox::information(this, QStringLiteral("Template saved"),
-                             QStringLiteral("The form template was saved locally."));
+    return true;
+}
+
+// ---- Unsaved changes ----
+
+QString FormDesignerDialog::editState() const
+{
+    // What a saved template holds: name, paper and layout.
+    return QStringList{m_ui->name->text(), QString::number(paperWidthMm(), 'g', 12),
+                       QString::number(paperHeightMm(), 'g', 12), currentLayoutJson()}
+        .join(QChar(0));
+}
+
+bool FormDesignerDialog::hasUnsavedChanges() const
+{
+    return editState() != m_savedState;
+}
+
+bool FormDesignerDialog::settleUnsavedChanges()
+{
+    if (!hasUnsavedChanges())
+        return true;
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Unsaved changes"),
+                    QStringLiteral("“%1” has changes that are not saved. Save them first?")
+                        .arg(m_ui->name->text()),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setTextFormat(Qt::PlainText); // the name as typed, never markup
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return storeCurrentTemplate();
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void FormDesignerDialog::reject()
+{
+    // Escape and the window's close button both come here.
+    if (settleUnsavedChanges())
+        QDialog::reject();
 }
 
 void FormDesignerDialog::deleteCurrentTemplate()

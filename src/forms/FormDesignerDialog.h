@@ -41,6 +41,8 @@ public:
     void newForm();
     void saveCurrentTemplate();
     void deleteCurrentTemplate();
+    // Whether the form differs from the template as loaded or last saved.
+    bool hasUnsavedChanges() const;
 
     void commitHistory();
     void scheduleHistory();
@@ -78,12 +80,18 @@ private:
     void applyPaperPreset();
     void applyZoom(int percent);
     void updateNcrState();
+    bool storeCurrentTemplate();
+    QString editState() const;
+    // Asks to save, discard or keep unsaved edits; true to go on.
+    bool settleUnsavedChanges();
+    void reject() override;
 
     LocalStore *m_store;
     QStringList m_printerNames;
     QStringList m_history;
     int m_historyIndex = -1;
     int m_templateId = 0;
+    QString m_savedState;
     bool m_panelUpdating = false;
     bool m_loading = false;
     bool m_inches = false;

@@ -57,6 +57,8 @@ void FormDesignerDialog::setMeasurementUnit(bool inches)
                            field == m_ui->offsetX || field == m_ui->offsetY);
         setMillimetres(field, values.at(i));
     }
+    // The selection's own lengths, not their rounded old-unit text.
+    refreshProperties();
     updatePaperRect();
     if (!m_loading)
         scheduleHistory();
@@ -150,24 +152,28 @@ void FormDesignerDialog::applyProperties()
     m_panelUpdating = true;
     element->setText(ui.content->text());
     element->setFieldKey(ui.fieldKey->text());
-    const double width = millimetres(ui.width);
-    const double height = millimetres(ui.height);
-    element->setSize(width <= 3 ? kMinimumSide : width * kUnitsPerMm,
-                     height <= 3 ? kMinimumSide : height * kUnitsPerMm);
+    // Only a length the user changed is set: the fields hold lengths rounded
+    // to their decimals (and converted to inches), and setting that back
+    // would move or resize an element whenever another value changes.
+    const auto edited = [this](const QDoubleSpinBox *field, double units) {
+        const double shown = m_inches ? units / kUnitsPerMm / kMmPerInch : units / kUnitsPerMm;
+        return std::abs(field->value() - shown) >= std::pow(10.0, -field->decimals()) / 2;
+    };
+    const auto length = [&](const QDoubleSpinBox *field, double current) {
+        return edited(field, current) ? millimetres(field) * kUnitsPerMm : current;
+    };
+    const auto side = [&](const QDoubleSpinBox *field, double current) {
+        return edited(field, current) && millimetres(field) <= 3 ? kMinimumSide : length(field, current);
+    };
+    element->setSize(side(ui.width, element->width()), side(ui.height, element->height()));
     element->setFontSize(ui.fontSize->value());
     element->setBorderWidth(ui.border->value());
     element->setRows(ui.rows->value());
     element->setColumns(ui.columns->value());
     element->setAlignment(ui.alignment->currentData().toString());
-    // Only a position the user changed is set: the fields hold it rounded
-    // to their decimals, and setting that back would move an element that
-    // was placed off the field's grid whenever another value changes.
-    const auto shown = [this](const QDoubleSpinBox *field, double units) {
-        const double value = m_inches ? units / kUnitsPerMm / kMmPerInch : units / kUnitsPerMm;
-        return std::abs(field->value() - value) < std::pow(10.0, -field->decimals()) / 2;
-    };
-    if (!shown(ui.x, element->pos().x()) || !shown(ui.y, element->pos().y()))
-        element->setPos(millimetres(ui.x) * kUnitsPerMm, millimetres(ui.y) * kUnitsPerMm);
+    const QPointF position(length(ui.x, element->pos().x()), length(ui.y, element->pos().y()));
+    if (position != element->pos())
+        element->setPos(position);
     m_panelUpdating = false;
     element->update();
     scheduleHistory();

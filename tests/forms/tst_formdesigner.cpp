@@ -18,6 +18,7 @@
 #include <QPrintDialog>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
 
 namespace {
@@ -240,6 +241,93 @@ private Q_SLOTS:
         dialog.deleteCurrentTemplate();
         QCOMPARE(dialog.currentTemplateId(), 0);
         QCOMPARE(m_store->formTemplates().size(), 0);
+    }
+
+    // The keys the tips name, as a user presses them on the canvas.
+    void historyKeys()
+    {
+        FormDesignerDialog dialog(m_store.get(), {kPs});
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QTest::mouseClick(buttonNamed(&dialog, "＋ Rectangle"), Qt::LeftButton);
+        QCOMPARE(dialog.canvas()->elements().size(), 2);
+        dialog.view()->setFocus();
+        const auto press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers) {
+            QTest::keyClick(dialog.view(), key, modifiers);
+            return dialog.canvas()->elements().size();
+        };
+        QCOMPARE(press(Qt::Key_Z, Qt::ControlModifier), 1);
+        QCOMPARE(press(Qt::Key_Y, Qt::ControlModifier), 2);
+        QCOMPARE(press(Qt::Key_Z, Qt::ControlModifier), 1);
+        QCOMPARE(press(Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier), 2);
+        dialog.canvas()->elements().last()->setSelected(true);
+        QCOMPARE(press(Qt::Key_D, Qt::ControlModifier), 3);
+        QCOMPARE(press(Qt::Key_Delete, Qt::NoModifier), 2);
+        dialog.canvas()->clear(); // closes without asking
+    }
+
+    // Changing one property leaves every other length exactly as it was,
+    // whatever the unit shows it rounded to.
+    void onlyTheEditedValueChanges()
+    {
+        FormDesignerDialog dialog(m_store.get(), {kPs});
+        FormElementItem *element = dialog.canvas()->elements().first();
+        element->setSize(135, 37.02);          // 45 × 12.34 mm
+        element->setPos(30, 45);
+        element->setSelected(true);
+        const auto geometry = [element] { return QRectF(element->pos(), QSizeF(element->width(), element->height())); };
+        const QRectF placed = geometry();
+        fieldFor<QSpinBox>(dialog, "Border")->setValue(3);
+        QCOMPARE(geometry(), placed);
+        comboWithItem(dialog, "Inches (in)")->setCurrentIndex(1);
+        fieldFor<QSpinBox>(dialog, "Font size")->setValue(14);
+        QCOMPARE(geometry(), placed);
+        // The value typed is taken as typed; the others stay.
+        named<QDoubleSpinBox>(dialog, "ComponentWidth")->setValue(2);
+        QCOMPARE(geometry(), QRectF(placed.topLeft(), QSizeF(2 * 25.4 * 3, placed.height())));
+    }
+
+    // Leaving unsaved edits asks first: Cancel keeps them, Discard drops
+    // them, Save stores them and goes on.
+    void unsavedEditsAreNeverDroppedSilently()
+    {
+        QVERIFY(m_store->saveTemplate(0, "Other", 210, 297, "{}"));
+        const int other = m_store->formTemplates().first().toMap().value("id").toInt();
+        FormDesignerDialog dialog(m_store.get(), {kPs});
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QVERIFY(!dialog.hasUnsavedChanges());
+        ModalAnswerer answerer;
+        answerer.reply = QMessageBox::Cancel;
+        QTest::mouseClick(buttonNamed(&dialog, "＋ Line"), Qt::LeftButton);
+        fieldFor<QLineEdit>(dialog, "Template name")->setText("Delivery <b>note</b>");
+        QTest::mouseClick(buttonNamed(&dialog, "New"), Qt::LeftButton);
+        auto *templates = named<QComboBox>(dialog, "TemplateSelector");
+        templates->setCurrentIndex(templates->findData(other));
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QCOMPARE(answerer.seen, QStringList(3, "Unsaved changes / “Delivery <b>note</b>” has changes that are "
+                                               "not saved. Save them first?"));
+        QCOMPARE(answerer.formats.last(), Qt::PlainText);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(dialog.canvas()->elements().size(), 2);
+        QCOMPARE(templates->currentIndex(), 0);
+
+        answerer.reply = QMessageBox::Discard;
+        QTest::mouseClick(buttonNamed(&dialog, "New"), Qt::LeftButton);
+        QCOMPARE(dialog.canvas()->elements().size(), 1);
+        QVERIFY(!dialog.hasUnsavedChanges());
+
+        // Save, then the chosen template loads; its own edits, then Escape.
+        answerer.reply = QMessageBox::Save;
+        QTest::mouseClick(buttonNamed(&dialog, "＋ Table"), Qt::LeftButton);
+        templates->setCurrentIndex(templates->findData(other));
+        QCOMPARE(dialog.currentTemplateId(), other);
+        QCOMPARE(templates->currentData().toInt(), other);
+        QCOMPARE(m_store->formTemplates().size(), 2);
+        fieldFor<QLineEdit>(dialog, "Template name")->setText("Other, renamed");
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(m_store->formTemplate(other).value("name").toString(), QStringLiteral("Other, renamed"));
     }
 };
 
