@@ -30,6 +30,7 @@ bash "$root/scripts/cups-private.sh" start "$cups" >/dev/null
 trap 'bash "$root/scripts/cups-private.sh" stop "$cups"' EXIT
 export DUNMARROW_TEST_CUPS_DIR="$cups"
 export QT_QPA_PLATFORM=offscreen
+export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 
 dictionary() {
   case "$1" in

@@ -59,19 +59,19 @@ QHeaderView::section { background:#f8fafc; color:#475467; border:none;
   border-bottom:1px solid #dfe5ee; padding:11px 10px; font-weight:bold; }
 QTableWidget::item { border-bottom:1px solid #edf1f6; padding:4px 7px; }
 
-QComboBox, QSpinBox { background:#ffffff; color:#344054; border:1px solid #cfd7e3;
+QComboBox, QAbstractSpinBox { background:#ffffff; color:#344054; border:1px solid #cfd7e3;
   border-radius:6px; padding:6px 8px; min-height:20px; }
-QComboBox:hover, QSpinBox:hover { border-color:#7da7f5; }
-QSpinBox { padding-right:22px; }
-QSpinBox::up-button, QSpinBox::down-button { subcontrol-origin:border; width:18px; border:none;
+QComboBox:hover, QAbstractSpinBox:hover { border-color:#7da7f5; }
+QAbstractSpinBox { padding-right:22px; }
+QAbstractSpinBox::up-button, QAbstractSpinBox::down-button { subcontrol-origin:border; width:18px; border:none;
   border-left:1px solid #e4e9f0; background:transparent; }
-QSpinBox::up-button { subcontrol-position:top right; border-top-right-radius:6px; }
-QSpinBox::down-button { subcontrol-position:bottom right; border-bottom-right-radius:6px; }
-QSpinBox::up-button:hover, QSpinBox::down-button:hover { background:#eef4ff; }
-QSpinBox::up-arrow { image:url(:/icons/spin_up.svg); width:10px; height:6px; }
-QSpinBox::down-arrow { image:url(:/icons/spin_down.svg); width:10px; height:6px; }
-QSpinBox::up-arrow:disabled, QSpinBox::up-arrow:off { image:url(:/icons/spin_up_off.svg); }
-QSpinBox::down-arrow:disabled, QSpinBox::down-arrow:off { image:url(:/icons/spin_down_off.svg); }
+QAbstractSpinBox::up-button { subcontrol-position:top right; border-top-right-radius:6px; }
+QAbstractSpinBox::down-button { subcontrol-position:bottom right; border-bottom-right-radius:6px; }
+QAbstractSpinBox::up-button:hover, QAbstractSpinBox::down-button:hover { background:#eef4ff; }
+QAbstractSpinBox::up-arrow { image:url(:/icons/spin_up.svg); width:10px; height:6px; }
+QAbstractSpinBox::down-arrow { image:url(:/icons/spin_down.svg); width:10px; height:6px; }
+QAbstractSpinBox::up-arrow:disabled, QAbstractSpinBox::up-arrow:off { image:url(:/icons/spin_up_off.svg); }
+QAbstractSpinBox::down-arrow:disabled, QAbstractSpinBox::down-arrow:off { image:url(:/icons/spin_down_off.svg); }
 QComboBox::drop-down { subcontrol-origin:padding; subcontrol-position:center right; width:20px; border:none; }
 QComboBox::down-arrow { image:url(:/icons/spin_down.svg); width:10px; height:6px; }
 QComboBox::down-arrow:disabled { image:url(:/icons/spin_down_off.svg); }

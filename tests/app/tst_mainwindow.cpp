@@ -6,12 +6,14 @@
 
 #include "app/MainWindow.h"
 #include "engines/OfficeSuites.h"
+#include "forms/FormDesignerDialog.h"
 #include "queue/BatchPrinter.h"
 #include "queue/ColoredTabBar.h"
 #include "queue/QueueController.h"
 #include "queue/QueueTable.h"
 
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFrame>
 #include <QLabel>
@@ -295,6 +297,15 @@ private Q_SLOTS:
         const QRect right(copies->width() - 20, 0, 20, copies->height());
         QVERIFY(hasPixelNear(image.copy(right.adjusted(0, 0, 0, -copies->height() / 2)), QColor("#475467")));
         QVERIFY(hasPixelNear(image.copy(right.adjusted(0, copies->height() / 2, 0, 0)), QColor("#c3cad5")));
+
+        // So do the designer's length fields, which are double spin boxes.
+        FormDesignerDialog designer(&fixture.store, {}, &window);
+        designer.show();
+        const auto lengths = designer.findChildren<QDoubleSpinBox *>();
+        QVERIFY(!lengths.isEmpty());
+        QDoubleSpinBox *length = lengths.first();
+        const QImage field = length->grab().toImage();
+        QVERIFY(hasPixelNear(field.copy(length->width() - 20, 0, 20, length->height() / 2), QColor("#475467")));
     }
 
     void hotFolderTabs()
