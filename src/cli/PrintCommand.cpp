@@ -419,6 +419,8 @@ int run(const Options &options)
         // Nothing could print, but the command was right.
         return target.unavailable ? SomeFailed : UsageError;
     }
+    // Every file of the run goes to the same printer: set it up once.
+    const Platform::PrinterReuseScope keepPrinters;
     if (!options.watchFolder.isEmpty())
         return watchFolder(options, target, store);
     const QStringList files = expandInputs(options.inputs);

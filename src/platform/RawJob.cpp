@@ -55,15 +55,13 @@ int startDocPrinter(PrinterHandle &printer, const QString &documentName)
     }
     PrinterHandle::State *state = printer.state();
     const QByteArray title = jobTitle(documentName);
-    const int job = cupsCreateJob(state->http, state->dest->name, title.constData(), 0, nullptr);
-    if (job <= 0) {
-        setLastErrorFromCups(ErrorInvalidPrinterState);
+    const int job = createDestinationJob(state, title, 0, nullptr, ErrorInvalidPrinterState);
+    if (job <= 0)
         return 0;
-    }
     reportJobCreated(state->name, job);
-    if (cupsStartDocument(state->http, state->dest->name, job, title.constData(), CUPS_FORMAT_RAW, 1)
-        != HTTP_STATUS_CONTINUE) {
+    if (!startDestinationDocument(state, job, title, CUPS_FORMAT_RAW)) {
         setLastErrorFromCups(ErrorServerUnavailable);
+        state->broken = true;
         cancelJob(state, job, true);
         return 0;
     }
@@ -89,6 +87,7 @@ bool writePrinter(PrinterHandle &printer, const char *data, qint64 size, qint64 
     if (size > 0
         && cupsWriteRequestData(printer.state()->http, data, size_t(size)) != HTTP_STATUS_CONTINUE) {
         setLastErrorFromCups(ErrorServerUnavailable);
+        printer.state()->broken = true;
         return false;
     }
     *written = size;
@@ -103,8 +102,9 @@ bool endDocPrinter(PrinterHandle &printer)
     const int job = state->rawJob;
     state->rawJob = 0;
     // "OK, some attributes ignored or substituted" is still an accepted job.
-    if (cupsFinishDocument(state->http, state->dest->name) > IPP_STATUS_OK_CONFLICTING) {
+    if (cupsFinishDestDocument(state->http, state->dest, state->info) > IPP_STATUS_OK_CONFLICTING) {
         setLastErrorFromCups(ErrorServerUnavailable);
+        state->broken = true;
         cancelJob(state, job, false);
         return false;
     }

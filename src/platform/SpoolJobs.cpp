@@ -48,6 +48,31 @@ void setFilterTimeLimit(int milliseconds)
     s_filterTimeLimitMs = std::max(milliseconds, 1);
 }
 
+int createDestinationJob(PrinterHandle::State *state, const QByteArray &title, int optionCount,
+                         cups_option_t *options, quint32 fallbackError)
+{
+    // libcups' cupsCreateJob looks the destination and its capabilities up
+    // again for every job; the open printer has both.
+    if (!ensureDestInfo(state))
+        return 0;
+    int job = 0;
+    if (cupsCreateDestJob(state->http, state->dest, state->info, &job, title.constData(), optionCount, options)
+            > IPP_STATUS_OK_CONFLICTING
+        || job <= 0) {
+        setLastErrorFromCups(fallbackError);
+        state->broken = true;
+        return 0;
+    }
+    return job;
+}
+
+bool startDestinationDocument(PrinterHandle::State *state, int job, const QByteArray &title, const char *format)
+{
+    return cupsStartDestDocument(state->http, state->dest, state->info, job, title.constData(), format, 0,
+                                 nullptr, 1)
+        == HTTP_STATUS_CONTINUE;
+}
+
 bool submitDocument(PrinterHandle &printer, const QString &file, const QString &title,
                     const char *format, const OptionList &options, int *jobId)
 {
@@ -62,15 +87,12 @@ bool submitDocument(PrinterHandle &printer, const QString &file, const QString &
     const QByteArray titleText = jobTitle(title);
     CupsOptions cupsOptions(options);
 
-    const int job = cupsCreateJob(state->http, name, titleText.constData(), cupsOptions.count,
-                                  cupsOptions.options);
-    if (job <= 0) {
-        setLastErrorFromCups(ErrorServerUnavailable);
+    const int job = createDestinationJob(state, titleText, cupsOptions.count, cupsOptions.options,
+                                         ErrorServerUnavailable);
+    if (job <= 0)
         return false;
-    }
     reportJobCreated(state->name, job);
-    bool ok = cupsStartDocument(state->http, name, job, titleText.constData(), format, 1)
-        == HTTP_STATUS_CONTINUE;
+    bool ok = startDestinationDocument(state, job, titleText, format);
     while (ok && !data.atEnd()) {
         const QByteArray chunk = data.read(256 * 1024);
         ok = !chunk.isEmpty()
@@ -79,11 +101,12 @@ bool submitDocument(PrinterHandle &printer, const QString &file, const QString &
     }
     ok = ok && data.error() == QFileDevice::NoError;
     // "OK, some attributes ignored or substituted" is still an accepted job.
-    if (cupsFinishDocument(state->http, name) > IPP_STATUS_OK_CONFLICTING)
+    if (cupsFinishDestDocument(state->http, state->dest, state->info) > IPP_STATUS_OK_CONFLICTING)
         ok = false;
     if (!ok) {
         setLastErrorFromCups(ErrorServerUnavailable);
         const quint32 error = lastError();
+        state->broken = true;
         cupsCancelJob2(state->http, name, job, 0);
         setLastError(error);
         return false;

@@ -50,6 +50,21 @@ private:
 // "Printer/instance" names an instance.
 bool openPrinter(const QString &name, PrinterHandle *handle);
 
+// While a scope lasts, a closed printer stays open, and the next
+// openPrinter of that name (on any thread) gets it back: its connection,
+// destination, capabilities and driver description. A batch pays a
+// printer's set-up once. A printer whose request failed is not kept, nor is
+// one taken again once its configuration or the options files changed since
+// it was opened. Scopes nest; the last one closes what is kept.
+class PrinterReuseScope
+{
+public:
+    PrinterReuseScope();
+    ~PrinterReuseScope();
+    PrinterReuseScope(const PrinterReuseScope &) = delete;
+    PrinterReuseScope &operator=(const PrinterReuseScope &) = delete;
+};
+
 // The installed printers in the scheduler's order, instances as
 // "Printer/instance" (the list the toolkit shows). False when the scheduler
 // does not answer.

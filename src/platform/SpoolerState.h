@@ -19,6 +19,11 @@ struct PrinterHandle::State
     bool mediaLoaded = false;
     QList<PrinterMedia> media;
     int rawJob = 0; // a RAW job being written (RawJob.h)
+    // For keeping the printer open across a batch (PrinterReuseScope): a
+    // failed request makes it broken; the stamps tell a changed printer.
+    bool broken = false;
+    QByteArray optionsStamp;
+    qint64 configChanged = -1;
 
     ~State();
 };
@@ -69,6 +74,12 @@ short duplexFromKeyword(const QString &keyword);
 bool isMonochromeKeyword(const QString &keyword);
 // "auto" and nothing mean colour when the printer has it.
 short colorFromKeyword(PrinterHandle::State *state, const QString &keyword);
+
+// Creates a job on the open printer (0 on failure: the last error set from
+// the scheduler's answer or to fallbackError) and starts its one document.
+int createDestinationJob(PrinterHandle::State *state, const QByteArray &title, int optionCount,
+                         cups_option_t *options, quint32 fallbackError);
+bool startDestinationDocument(PrinterHandle::State *state, int job, const QByteArray &title, const char *format);
 
 // Cancels a RAW job that was started and not ended.
 void abandonRawJob(PrinterHandle::State *state);

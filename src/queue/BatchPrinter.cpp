@@ -1,6 +1,7 @@
 #include "queue/BatchPrinter.h"
 
 #include "platform/FileLock.h"
+#include "platform/Spooler.h"
 #include "queue/QueueController.h"
 #include "store/DataLocation.h"
 #include "store/LocalStore.h"
@@ -160,6 +161,7 @@ void BatchPrinter::startBatch()
             m_batchPaths << path;
     }
     m_running = true;
+    m_keptPrinters = std::make_unique<Platform::PrinterReuseScope>();
     Q_EMIT stateChanged();
     Q_EMIT statusMessage(QStringLiteral("Batch printing started: %1 files. Use Stop remaining jobs "
                                         "to finish the current file and skip the rest.")
@@ -182,6 +184,7 @@ void BatchPrinter::printNextInBatch()
     }
     const bool stopped = m_stopRequested;
     m_running = false;
+    m_keptPrinters.reset();
     m_stopRequested = false;
     releaseOwnershipWhenIdle();
     Q_EMIT stateChanged();

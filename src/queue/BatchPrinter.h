@@ -13,6 +13,7 @@
 class LocalStore;
 namespace Platform {
 class FileLock;
+class PrinterReuseScope;
 }
 class QueueController;
 
@@ -70,4 +71,6 @@ private:
     QList<QVariantMap> m_batchResults;
     int m_inFlight = 0;
     std::unique_ptr<Platform::FileLock> m_ownership;
+    // The batch's printers stay set up from its first file to its last.
+    std::unique_ptr<Platform::PrinterReuseScope> m_keptPrinters;
 };

@@ -191,6 +191,28 @@ private Q_SLOTS:
         QCOMPARE(deviceCapabilitiesPapers(name, &codes), -1);
     }
 
+    // A batch keeps its printers set up; what changes meanwhile is seen at
+    // the next file: the user's options, the printer's own defaults, the
+    // printer itself gone.
+    void keptPrintersFollowChanges()
+    {
+        const QString name = QStringLiteral("Dunmarrow_Kept");
+        QVERIFY(runLpadmin({"-p", name, "-E", "-v", "file:/dev/null", "-m", "drv:///sample.drv/generic.ppd",
+                            "-o", "PageSize=A4"}));
+        QTest::qWait(2100); // a printer changed within the second is not kept
+        const PrinterReuseScope keep;
+        QVERIFY(writeLpOptions("Dest Dunmarrow_Kept media=iso_a5_148x210mm\n"));
+        QCOMPARE(readDeviceMode(name).dmPaperSize, DMPAPER_A5);
+        QVERIFY(restoreLpOptions(LpOptionsSnapshot()));
+        QCOMPARE(readDeviceMode(name).dmPaperSize, DMPAPER_A4);
+        QVERIFY(runLpadmin({"-p", name, "-o", "PageSize=Letter"}));
+        QCOMPARE(readDeviceMode(name).dmPaperSize, DMPAPER_LETTER);
+        QVERIFY(runLpadmin({"-x", name}));
+        PrinterHandle handle;
+        QVERIFY(!openPrinter(name, &handle));
+        QCOMPARE(lastError(), ErrorInvalidPrinterName);
+    }
+
     void userOptionsOverlayTheDefaults()
     {
         // PostScript-description names and odd case, as users type them.
