@@ -432,6 +432,13 @@ int run(const Options &options)
         return addToList(files, target, store, options.copies);
     // A stop lets the file being printed finish (a second one ends it too).
     installStopSignals();
+    // The office documents are converted together while the rest prints.
+    QList<PrintJob> jobs;
+    for (const QString &file : files) {
+        jobs << target.prototype;
+        jobs.last().path = file;
+    }
+    const OfficeBatchConversion officeDocuments(libreOfficeDocumentsOf(jobs));
     int failed = 0;
     for (int i = 0; i < files.size(); ++i) {
         if (stopRequested()) {

@@ -121,6 +121,22 @@ PrintResult dispatchPrintJob(const PrintJob &job)
     return result;
 }
 
+QStringList libreOfficeDocumentsOf(const QList<PrintJob> &jobs)
+{
+    QStringList documents;
+    for (const PrintJob &job : jobs) {
+        if (job.isCache || !isOfficeDocument(job.path))
+            continue;
+        const QString officeEngine = usableOfficeEngine(job.officeEngine);
+        QString prnPath;
+        int cachedPages = 1;
+        if (isOfficeSuiteAvailable(job.path, officeEngine) && takesLibreOfficeRoute(job.path, officeEngine)
+            && !findCache(job.path, printSettingsOf(job), &prnPath, &cachedPages))
+            documents << job.path;
+    }
+    return documents;
+}
+
 QStringList missingDependencies()
 {
     // Only what this platform could have: Acrobat and the COM suites cannot

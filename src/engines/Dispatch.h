@@ -3,6 +3,7 @@
 #include "engines/EngineAvailability.h"
 #include "engines/PrintJob.h"
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +22,10 @@ struct PrintResult
 // PDFium, Acrobat, the toolkit's image printing, an office suite or the
 // file type's own application. Runs on a worker thread; never throws.
 PrintResult dispatchPrintJob(const PrintJob &job);
+
+// The jobs' office documents that would print through LibreOffice, for
+// converting them together ahead of printing (OfficeBatchConversion).
+QStringList libreOfficeDocumentsOf(const QList<PrintJob> &jobs);
 
 // What the dependency check would report, one item per missing program.
 QStringList missingDependencies();

@@ -9,6 +9,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -17,9 +19,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <limits>
+#include <memory>
 #include <mutex>
+#include <thread>
 
 #include <sys/prctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -96,13 +103,13 @@ QStringList commonArguments(const QString &profile)
 
 // Waits for the run to end, within the time allowed and unless the user
 // stops the program; false when it had to be ended.
-bool waitForRun(QProcess &soffice, QString *message)
+bool waitForRun(QProcess &soffice, int runMs, const std::atomic<bool> *cancelled, QString *message)
 {
-    QDeadlineTimer deadline(s_runMs);
+    QDeadlineTimer deadline(runMs);
     while (!soffice.waitForFinished(kPollMs)) {
         if (soffice.state() == QProcess::NotRunning)
             break;
-        if (Platform::helperProgramsAborted()) {
+        if (Platform::helperProgramsAborted() || (cancelled && *cancelled)) {
             *message = QStringLiteral("LibreOffice was stopped: the program is stopping.");
             return false;
         }
@@ -138,7 +145,10 @@ void setSofficeTimeLimits(int startMs, int runMs)
     s_runMs = std::max(runMs, 1);
 }
 
-bool runSoffice(const QStringList &arguments, QString *message)
+namespace {
+
+bool runSofficeWithin(const QStringList &arguments, int runMs, const std::atomic<bool> *cancelled,
+                      QString *message)
 {
     const QString program = findSoffice();
     if (program.isEmpty()) {
@@ -168,7 +178,7 @@ bool runSoffice(const QStringList &arguments, QString *message)
         return false;
     }
     const qint64 group = soffice.processId();
-    if (!waitForRun(soffice, message)) {
+    if (!waitForRun(soffice, runMs, cancelled, message)) {
         Platform::killProcessTree(group);
         soffice.waitForFinished(kAfterKillMs);
         return false;
@@ -186,14 +196,141 @@ bool runSoffice(const QStringList &arguments, QString *message)
     return true;
 }
 
+} // namespace
+
+bool runSoffice(const QStringList &arguments, QString *message)
+{
+    return runSofficeWithin(arguments, s_runMs, nullptr, message);
+}
+
+namespace {
+
+// A document's identity as a conversion saw it: a file replaced or edited
+// since has another.
+QByteArray documentKey(const QString &path)
+{
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return QByteArray();
+    return QByteArray::number(qulonglong(info.st_dev)) + ':' + QByteArray::number(qulonglong(info.st_ino)) + ':'
+        + QByteArray::number(qlonglong(info.st_size)) + ':' + QByteArray::number(qlonglong(info.st_mtim.tv_sec))
+        + '.' + QByteArray::number(qlonglong(info.st_mtim.tv_nsec));
+}
+
+} // namespace
+
+// One LibreOffice run converting a batch's documents, on a thread of its own.
+struct OfficeBatchConversion::Run
+{
+    RunFolder folder;
+    QHash<QString, QByteArray> keys; // document → its key when the run began
+    std::atomic<bool> cancelled{false};
+    std::mutex mutex;
+    std::condition_variable finishedChanged;
+    bool finished = false;
+    std::thread thread;
+
+    void convert(const QStringList &documents)
+    {
+        QStringList arguments = commonArguments(folder.path("profile"));
+        arguments << QStringLiteral("--convert-to") << QStringLiteral("pdf") << QStringLiteral("--outdir")
+                  << QDir::toNativeSeparators(folder.path("out"));
+        for (const QString &document : documents)
+            arguments << QDir::toNativeSeparators(document);
+        // Each document has the time one would have on its own.
+        const int runMs = int(std::min<qint64>(qint64(s_runMs) * documents.size(), std::numeric_limits<int>::max()));
+        QString message;
+        runSofficeWithin(arguments, runMs, &cancelled, &message);
+        const std::lock_guard lock(mutex);
+        finished = true;
+        finishedChanged.notify_all();
+    }
+
+    // The PDF made for the document, once the run is over; empty when it
+    // made none or the document changed since.
+    QString pdfFor(const QString &document)
+    {
+        std::unique_lock lock(mutex);
+        finishedChanged.wait(lock, [this] { return finished; });
+        const QString pdf = QDir(folder.path("out")).filePath(QFileInfo(document).completeBaseName() + ".pdf");
+        if (keys.value(document) != documentKey(document) || QFileInfo(pdf).size() <= 0)
+            return QString();
+        return pdf;
+    }
+};
+
+namespace {
+
+std::mutex s_batchesMutex;
+QList<std::shared_ptr<OfficeBatchConversion::Run>> s_batches;
+
+std::shared_ptr<OfficeBatchConversion::Run> batchConverting(const QString &document)
+{
+    const std::lock_guard lock(s_batchesMutex);
+    for (const auto &run : s_batches) {
+        if (run->keys.contains(document))
+            return run;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+OfficeBatchConversion::OfficeBatchConversion(const QStringList &documents)
+{
+    if (documents.isEmpty() || findSoffice().isEmpty())
+        return;
+    auto run = std::make_shared<Run>();
+    if (!run->folder.isValid())
+        return;
+    // LibreOffice names each PDF after its document: documents of one name
+    // in different folders are converted on their own.
+    QStringList taken;
+    QSet<QString> names;
+    for (const QString &document : documents) {
+        const QString name = QFileInfo(document).completeBaseName();
+        const QByteArray key = documentKey(document);
+        if (name.isEmpty() || key.isEmpty() || run->keys.contains(document) || names.contains(name))
+            continue;
+        names.insert(name);
+        run->keys.insert(document, key);
+        taken << document;
+    }
+    if (taken.isEmpty())
+        return;
+    run->thread = std::thread([run = run.get(), taken] { run->convert(taken); });
+    m_run = run;
+    const std::lock_guard lock(s_batchesMutex);
+    s_batches << run;
+}
+
+OfficeBatchConversion::~OfficeBatchConversion()
+{
+    if (!m_run)
+        return;
+    {
+        const std::lock_guard lock(s_batchesMutex);
+        s_batches.removeOne(m_run);
+    }
+    m_run->cancelled = true;
+    m_run->thread.join();
+}
+
 bool printWithLibreOffice(const QString &path, const PdfiumPrintRequest &settings, int *pages, QString *message,
                           QString *note)
 {
     *pages = 0;
     const RunFolder run;
     const QString pdf = run.path("document.pdf");
-    if (!run.isValid() || !convertWithLibreOffice(path, pdf, message))
+    if (!run.isValid())
         return false;
+    // Converted ahead with the rest of its batch, or now on its own.
+    const std::shared_ptr<OfficeBatchConversion::Run> batch = batchConverting(path);
+    const QString ready = batch ? batch->pdfFor(path) : QString();
+    if (ready.isEmpty() || !QFile::copy(ready, pdf)) {
+        if (!convertWithLibreOffice(path, pdf, message))
+            return false;
+    }
     PdfiumPrintRequest print = settings;
     print.pdfPath = pdf;
     print.title = QFileInfo(path).fileName();

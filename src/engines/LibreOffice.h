@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 // LibreOffice through its command line, headless, each run with a profile
 // of its own so that runs never share state or wait on each other.
 
@@ -17,6 +19,26 @@ void removeAbandonedLibreOfficeRuns();
 
 // The limits of one run: to start (10 s) and to finish (180 s) unless set.
 void setSofficeTimeLimits(int startMs, int runMs);
+
+// The office documents of a batch, converted to PDF by one LibreOffice run
+// that starts at once, in the background, instead of one run per document.
+// While it lives, printing one of them through LibreOffice takes its PDF
+// from this run (waiting for it to end) when the document is unchanged
+// since; one it made no PDF for, or that changed, is converted on its own.
+// Ending it ends a run still at work.
+class OfficeBatchConversion
+{
+public:
+    explicit OfficeBatchConversion(const QStringList &documents);
+    ~OfficeBatchConversion();
+    OfficeBatchConversion(const OfficeBatchConversion &) = delete;
+    OfficeBatchConversion &operator=(const OfficeBatchConversion &) = delete;
+
+    struct Run;
+
+private:
+    std::shared_ptr<Run> m_run;
+};
 
 struct PdfiumPrintRequest;
 

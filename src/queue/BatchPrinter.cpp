@@ -1,5 +1,7 @@
 #include "queue/BatchPrinter.h"
 
+#include "engines/OfficeSuites.h"
+#include "engines/LibreOffice.h"
 #include "platform/FileLock.h"
 #include "platform/Spooler.h"
 #include "queue/QueueController.h"
@@ -162,6 +164,13 @@ void BatchPrinter::startBatch()
     }
     m_running = true;
     m_keptPrinters = std::make_unique<Platform::PrinterReuseScope>();
+    // The office documents are converted together while the rest prints.
+    QList<PrintJob> officeJobs;
+    for (int row = 0; row < m_queue->entries().size(); ++row) {
+        if (isOfficeDocument(m_queue->pathOfRow(row)))
+            officeJobs << m_queue->buildPrintJob(row);
+    }
+    m_officeDocuments = std::make_unique<OfficeBatchConversion>(libreOfficeDocumentsOf(officeJobs));
     Q_EMIT stateChanged();
     Q_EMIT statusMessage(QStringLiteral("Batch printing started: %1 files. Use Stop remaining jobs "
                                         "to finish the current file and skip the rest.")
@@ -185,6 +194,7 @@ void BatchPrinter::printNextInBatch()
     const bool stopped = m_stopRequested;
     m_running = false;
     m_keptPrinters.reset();
+    m_officeDocuments.reset();
     m_stopRequested = false;
     releaseOwnershipWhenIdle();
     Q_EMIT stateChanged();

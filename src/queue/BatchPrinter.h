@@ -11,6 +11,7 @@
 #include <memory>
 
 class LocalStore;
+class OfficeBatchConversion;
 namespace Platform {
 class FileLock;
 class PrinterReuseScope;
@@ -73,4 +74,5 @@ private:
     std::unique_ptr<Platform::FileLock> m_ownership;
     // The batch's printers stay set up from its first file to its last.
     std::unique_ptr<Platform::PrinterReuseScope> m_keptPrinters;
+    std::unique_ptr<OfficeBatchConversion> m_officeDocuments;
 };

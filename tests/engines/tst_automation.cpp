@@ -17,6 +17,7 @@
 #include <QFuture>
 #include <QDir>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtConcurrent>
@@ -333,6 +334,73 @@ private Q_SLOTS:
     // OpenDocument drawings, with no desktop association: each document's
     // PDF arrives once, with the job's settings, as one job whose pages
     // are counted; the user's setup is never touched.
+    // A batch's office documents are converted by one LibreOffice run;
+    // each prints as it is when its turn comes, a damaged one fails alone.
+    void officeDocumentsConvertedTogether()
+    {
+        if (!isLibreOfficeAvailable())
+            QSKIP("LibreOffice is not installed");
+        const QDir dir(m_dir.filePath("batch"));
+        QVERIFY(dir.mkpath("a") && dir.mkpath("b") && dir.mkpath("rtf") && dir.mkpath("bin"));
+        QStringList rtfs;
+        for (const QString &word : {"Alpha", "Beta", "Before", "After"}) {
+            rtfs << dir.filePath("rtf/" + word + ".rtf");
+            writeFile(rtfs.last(), "{\\rtf1\\ansi " + word.toLatin1() + "\\par}");
+        }
+        QString message;
+        QVERIFY2(runSoffice(QStringList{"--headless", "--convert-to", "docx", "--outdir", dir.filePath("rtf")} + rtfs,
+                            &message),
+                 qPrintable(message));
+        const auto docx = [&](const QString &word) { return readFile(dir.filePath("rtf/" + word + ".docx")); };
+        writeFile(dir.filePath("a/memo.docx"), docx("Alpha"));
+        writeFile(dir.filePath("b/memo.docx"), docx("Beta"));   // the same name elsewhere
+        writeFile(dir.filePath("a/edited.docx"), docx("Before"));
+        writeFile(dir.filePath("a/damaged.docx"), docx("Alpha").left(300));
+        writeFile(dir.filePath("a/notes.docx"), docx("Before"));
+
+        // LibreOffice as found on the path, counting its runs.
+        const QString log = dir.filePath("runs.log");
+        writeFile(dir.filePath("bin/soffice"), "#!/bin/sh\necho run >> '" + QFile::encodeName(log) + "'\nexec "
+                      + QFile::encodeName(findSoffice()) + " \"$@\"\n");
+        QFile::setPermissions(dir.filePath("bin/soffice"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(dir.filePath("bin")) + ':' + path);
+        const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
+
+        QList<PrintJob> jobs;
+        for (const QString &name : {"a/memo.docx", "b/memo.docx", "a/edited.docx", "a/damaged.docx", "a/notes.docx"}) {
+            PrintJob job;
+            job.path = dir.filePath(name);
+            job.printerName = kRaw;
+            job.officeEngine = "libreoffice";
+            jobs << job;
+        }
+        QCOMPARE(libreOfficeDocumentsOf(jobs).size(), 5);
+        const OfficeBatchConversion batch(libreOfficeDocumentsOf(jobs));
+        writeFile(dir.filePath("a/edited.docx"), docx("After")); // edited after the batch began
+        QStringList printed;
+        for (const PrintJob &job : jobs) {
+            const int last = PrivateCups::lastJobId(kRaw);
+            const PrintResult result = dispatchPrintJob(job);
+            if (!result.success) {
+                printed << result.message;
+                continue;
+            }
+            const int id = PrivateCups::waitForJobAfter(kRaw, last, QFileInfo(job.path).fileName());
+            const QString output = m_dir.filePath("job.pdf");
+            writeFile(output, PrivateCups::waitForJobOutput(kRaw, id));
+            QProcess text;
+            text.start("pdftotext", {output, "-"});
+            QVERIFY(text.waitForFinished(30000));
+            printed << QString::fromUtf8(text.readAllStandardOutput()).simplified();
+        }
+        QCOMPARE(printed,
+                 QStringList({"Alpha", "Beta", "After", "LibreOffice did not generate a PDF file.", "Before"}));
+        // One run for the batch; the other memo, the edited and the damaged
+        // document each ran again on their own.
+        QCOMPARE(readFile(log).count("run"), 4);
+    }
+
     void libreOfficeDocuments()
     {
         if (!isLibreOfficeAvailable())
