@@ -1,40 +1,38 @@
-// Office documents through LibreOffice as the program prints them: twenty
-// one-page .docx files printed one by one to the PostScript queue (until
-// the last job's data reached the backend), against one soffice process
-// converting the same twenty files to PDF; and what the fresh profile each
-// run gets costs.
+// Office documents as a user prints them: dunmarrow-print of six one-page
+// .docx files to the PostScript queue, until the last job's data reached
+// the backend, against one soffice process converting all six to PDF and
+// lp of each PDF.
 
 #include "BenchSupport.h"
 #include "PrivateCups.h"
-#include "engines/Dispatch.h"
 #include "engines/LibreOffice.h"
 #include "engines/OfficeSuites.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
-#include <QUrl>
 
-#include <algorithm>
 #include <cstdio>
 
 namespace {
 
 const QString kPs = QString::fromLatin1(PrivateCups::kPostScriptQueue);
-constexpr int kFiles = 20;
+constexpr int kFiles = 6;
 
-qint64 timed(const std::function<bool()> &work)
+// Milliseconds until the last document's job reached the printer.
+qint64 timed(const QString &lastTitle, const std::function<bool()> &submit)
 {
+    const int before = PrivateCups::lastJobId(kPs);
     QElapsedTimer timer;
     timer.start();
-    if (!work())
+    if (!submit())
+        return -1;
+    const int job = PrivateCups::waitForJobAfter(kPs, before, lastTitle, 300000);
+    if (job == 0 || PrivateCups::waitForJobOutput(kPs, job, 300000).isEmpty())
         return -1;
     return timer.elapsed();
-}
-
-QString profileArgument(const QTemporaryDir &profile)
-{
-    return QStringLiteral("-env:UserInstallation=") + QUrl::fromLocalFile(profile.path()).toString();
 }
 
 } // namespace
@@ -49,66 +47,56 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     QStringList rtfs;
     for (int i = 0; i < kFiles; ++i) {
-        const QString rtf = dir.filePath(QStringLiteral("memo %1.rtf").arg(i, 2, 10, QChar('0')));
+        const QString rtf = dir.filePath(QStringLiteral("memo %1.rtf").arg(i + 1));
         QFile file(rtf);
         file.open(QIODevice::WriteOnly);
-        file.write("{\\rtf1\\ansi Memo " + QByteArray::number(i) + "\\par}");
+        file.write("{\\rtf1\\ansi Memo " + QByteArray::number(i + 1) + "\\par}");
         rtfs << rtf;
     }
+    const QString documents = dir.filePath("documents");
+    QDir().mkpath(documents);
     QString message;
-    if (!runSoffice(QStringList{"--headless", "--convert-to", "docx", "--outdir", dir.path()} + rtfs,
-                    &message)) {
+    if (!runSoffice(QStringList{"--headless", "--convert-to", "docx", "--outdir", documents} + rtfs, &message)) {
         std::fprintf(stderr, "%s\n", qPrintable(message));
         return 1;
     }
     QStringList docs;
-    for (QString rtf : rtfs)
-        docs << rtf.replace(QStringLiteral(".rtf"), QStringLiteral(".docx"));
+    for (int i = 0; i < kFiles; ++i)
+        docs << QDir(documents).filePath(QStringLiteral("memo %1.docx").arg(i + 1));
+    const QString lastDoc = QFileInfo(docs.last()).fileName();
+    const QString program = QFileInfo(QCoreApplication::applicationFilePath()).dir().filePath("dunmarrow-print");
 
-    const qint64 route = timed([&] {
-        int last = PrivateCups::lastJobId(kPs);
-        for (const QString &doc : docs) {
-            PrintJob job;
-            job.path = doc;
-            job.printerName = kPs;
-            if (!dispatchPrintJob(job).success)
-                return false;
-            last = PrivateCups::waitForJobAfter(kPs, last, QFileInfo(doc).fileName(), 120000);
-            if (last == 0)
-                return false;
-        }
-        return !PrivateCups::waitForJobOutput(kPs, last, 120000).isEmpty();
-    });
-    const QTemporaryDir out;
-    const qint64 batch = timed([&] {
-        return runSoffice(QStringList{"--headless", "--convert-to", "pdf", "--outdir", out.path()} + docs,
-                          &message);
-    });
-
-    // One document converted with a profile made for the run, and with the
-    // profile of an earlier run.
-    const QStringList one = {"--headless", "--convert-to", "pdf", "--outdir", out.path(), docs.first()};
-    // Medians of three, interleaved: one run of each is within the noise.
-    const QTemporaryDir kept;
-    runSoffice(QStringList{profileArgument(kept)} + one, &message);
-    QList<qint64> warmRuns;
-    QList<qint64> freshRuns;
+    QList<qint64> ours;
+    QList<qint64> theirs;
     for (int round = 0; round < 3; ++round) {
-        warmRuns << timed([&] { return runSoffice(QStringList{profileArgument(kept)} + one, &message); });
-        freshRuns << timed([&] {
-            const QTemporaryDir other;
-            return runSoffice(QStringList{profileArgument(other)} + one, &message);
+        ours << timed(lastDoc, [&] {
+            return QProcess::execute(program, {"--printer", kPs, "--office-engine", "libreoffice", documents}) == 0;
+        });
+        const QTemporaryDir out;
+        theirs << timed(QStringLiteral("memo %1.pdf").arg(kFiles), [&] {
+            const QTemporaryDir profile;
+            if (QProcess::execute(findSoffice(), QStringList{"-env:UserInstallation=file://" + profile.path(),
+                                                             "--headless", "--convert-to", "pdf", "--outdir",
+                                                             out.path()}
+                                                     + docs)
+                != 0)
+                return false;
+            for (int i = 0; i < kFiles; ++i) {
+                const QString pdf = QDir(out.path()).filePath(QStringLiteral("memo %1.pdf").arg(i + 1));
+                if (QProcess::execute(QStringLiteral("lp"), {"-d", kPs, "-s", pdf}) != 0)
+                    return false;
+            }
+            return true;
         });
     }
-    std::sort(warmRuns.begin(), warmRuns.end());
-    std::sort(freshRuns.begin(), freshRuns.end());
-    const qint64 warm = warmRuns.at(1);
-    const qint64 fresh = freshRuns.at(1);
-    std::printf("%d one-page .docx files: printed through LibreOffice %lld ms (%lld ms each); one soffice "
-                "converting them all %lld ms (%.1fx); a fresh profile costs %lld ms per run (one "
-                "conversion %lld ms fresh, %lld ms with a profile), %.0f%% of the printing time\n",
-                kFiles, route, route / kFiles, batch, batch > 0 ? double(route) / double(batch) : 0.0,
-                fresh - warm, fresh, warm,
-                route > 0 ? 100.0 * double((fresh - warm) * kFiles) / double(route) : 0.0);
+    if (ours.contains(-1) || theirs.contains(-1)) {
+        std::fprintf(stderr, "a run did not reach the printer\n");
+        return 1;
+    }
+    const qint64 a = median(ours);
+    const qint64 b = median(theirs);
+    std::printf("%d one-page .docx files until the last job reached the printer: dunmarrow-print %lld ms, one "
+                "soffice converting all and lp of each PDF %lld ms (%.2fx; medians of 3 interleaved runs)\n",
+                kFiles, a, b, double(a) / double(b));
     return 0;
 }

@@ -4,7 +4,7 @@
 #include "cli/PrintCommand.h"
 #include "platform/FileNames.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -34,7 +34,7 @@ int main(int argc, char *argv[])
     // No window and no display: the engines paint into documents only,
     // whatever platform the session names (a desktop's setting over ssh).
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     applyApplicationIdentity(app);
 
     PrintCommand::Options options;
