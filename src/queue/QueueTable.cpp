@@ -20,6 +20,13 @@ const char kHeaderButtonStyle[] =
     "QToolButton { background:transparent; border:0; border-radius:6px; padding:3px; }"
     "QToolButton:hover { background:#e8f0ff; }QToolButton:pressed { background:#dbe8ff; }";
 
+// One shared text for the rows of a long list, not one copy per cell.
+const QString &dragHint()
+{
+    static const QString hint = QLatin1String(kDragHint);
+    return hint;
+}
+
 QString text(const QueueEntry &row, const char *key)
 {
     return row.value(QLatin1String(key)).toString();
@@ -49,7 +56,7 @@ QTableWidgetItem *numberItem(int row)
     auto *item = new QTableWidgetItem(QString::number(row + 1));
     item->setTextAlignment(Qt::AlignCenter);
     item->setForeground(QColor(0x98, 0xa2, 0xb3));
-    item->setToolTip(QLatin1String(kDragHint));
+    item->setToolTip(dragHint());
     return item;
 }
 
@@ -58,11 +65,10 @@ QTableWidgetItem *numberItem(int row)
 class FileIcons
 {
 public:
-    QIcon icon(const QString &path)
+    QIcon icon(const QFileInfo &file)
     {
         // A missing file may get another icon than an existing one.
-        const QFileInfo file(path);
-        const QString type = lowerSuffix(path) + (file.exists() ? u'+' : u'-');
+        const QString type = lowerSuffix(file.filePath()) + (file.exists() ? u'+' : u'-');
         auto found = m_byType.constFind(type);
         if (found == m_byType.constEnd())
             found = m_byType.insert(type, m_provider.icon(file));
@@ -74,12 +80,18 @@ private:
     QHash<QString, QIcon> m_byType;
 };
 
-QTableWidgetItem *fileItem(const QueueEntry &row, FileIcons &icons)
+// A row's file as found on disk: looked at once for its icon and its size.
+QFileInfo rowFile(const QueueEntry &row)
+{
+    return QFileInfo(isCacheJob(row) ? text(row, "source_path") : text(row, "path"));
+}
+
+QTableWidgetItem *fileItem(const QueueEntry &row, const QFileInfo &file, FileIcons &icons)
 {
     const bool cache = isCacheJob(row);
     const QString path = text(row, "path");
     const QString source = text(row, "source_path");
-    auto *item = new QTableWidgetItem(icons.icon(cache ? source : path), text(row, "file_name"));
+    auto *item = new QTableWidgetItem(icons.icon(file), text(row, "file_name"));
     item->setData(PathRole, path);
     item->setData(IsCacheRole, cache);
     item->setData(SourcePathRole, source);
@@ -99,7 +111,7 @@ QTableWidgetItem *fileItem(const QueueEntry &row, FileIcons &icons)
 QTableWidgetItem *statusItem(const QueueEntry &row, const QueueTableContext &context)
 {
     auto *item = new QTableWidgetItem;
-    item->setToolTip(QLatin1String(kDragHint));
+    item->setToolTip(dragHint());
     const QString status = text(row, "status");
     if (status == QLatin1String("printed")) {
         item->setText(QStringLiteral("Printed"));
@@ -128,7 +140,7 @@ QTableWidgetItem *statusItem(const QueueEntry &row, const QueueTableContext &con
     return item;
 }
 
-QString infoText(const QueueEntry &row)
+QString infoText(const QueueEntry &row, const QFileInfo &file)
 {
     if (isCacheJob(row)) {
         const QFileInfo cache(text(row, "cache_path"));
@@ -136,7 +148,6 @@ QString infoText(const QueueEntry &row)
                               : QStringLiteral("Cached file is missing");
     }
     const QString path = text(row, "path");
-    const QFileInfo file(path);
     if (!file.exists())
         return QStringLiteral("File is missing");
     return formatFileSize(file.size()) + QStringLiteral(" · ") + lowerSuffix(path).toUpper();
@@ -232,11 +243,12 @@ void render(ReorderTableWidget *table, const QVariantList &entries, const QueueT
     copies.reserve(entries.size());
     for (int row = 0; row < entries.size(); ++row) {
         const QueueEntry entry = entries.at(row).toMap();
+        const QFileInfo file = rowFile(entry);
         table->setItem(row, Number, numberItem(row));
-        table->setItem(row, File, fileItem(entry, icons));
+        table->setItem(row, File, fileItem(entry, file, icons));
         table->setItem(row, Status, statusItem(entry, context));
         if (!context.isHotFolder)
-            table->setItem(row, Info, new QTableWidgetItem(infoText(entry)));
+            table->setItem(row, Info, new QTableWidgetItem(infoText(entry, file)));
         // Each row shows its own copies, in the normal queue as well: a
         // change to one row is not a change to every row.
         copies << std::max(entry.value(QStringLiteral("copies")).toInt(), 1);
@@ -286,10 +298,11 @@ void renderRow(ReorderTableWidget *table, int row, const QueueEntry &entry,
         return;
     holdFittedColumns(table);
     FileIcons icons;
-    table->setItem(row, File, fileItem(entry, icons));
+    const QFileInfo file = rowFile(entry);
+    table->setItem(row, File, fileItem(entry, file, icons));
     table->setItem(row, Status, statusItem(entry, context));
     if (!context.isHotFolder)
-        table->setItem(row, Info, new QTableWidgetItem(infoText(entry)));
+        table->setItem(row, Info, new QTableWidgetItem(infoText(entry, file)));
     widenToFit(table, row);
     if (QueueRowWidgets *widgets = rowWidgets(table))
         widgets->resetRow(row, std::max(entry.value(QStringLiteral("copies")).toInt(), 1));
