@@ -9,6 +9,7 @@
 #include "engines/PaperKey.h"
 #include "engines/PrinterDefaults.h"
 #include "platform/FileNames.h"
+#include "platform/JobTracking.h"
 #include "platform/LastError.h"
 #include "platform/PaperCodes.h"
 #include "platform/Spooler.h"
@@ -330,6 +331,7 @@ FileResult printFile(const QString &path, const Target &target, LocalStore &stor
     job.sourcePath = path;
     job.displayName = QFileInfo(path).fileName();
     PrintResult printed;
+    const Platform::JobCreatedScope jobs([&result](const QString &, int jobId) { result.jobId = jobId; });
     try {
         printed = dispatchPrintJob(job);
     } catch (...) {
@@ -371,6 +373,8 @@ void report(const FileResult &result, const Options &options, int index, int tot
         QJsonObject line{{QStringLiteral("file"), result.path},
                          {QStringLiteral("printed"), result.success},
                          {QStringLiteral("pages"), result.pages}};
+        if (result.jobId > 0)
+            line.insert(QStringLiteral("job"), result.jobId);
         if (result.success && !result.recorded)
             line.insert(QStringLiteral("recorded"), false);
         if (!result.message.isEmpty())

@@ -59,6 +59,7 @@ struct FileResult
     bool success = false;
     bool recorded = true; // false: printed, but not in the history
     int pages = 0;
+    int jobId = 0; // the scheduler's job, when one was made
     QString message;
 
     bool isComplete() const { return success && recorded; }

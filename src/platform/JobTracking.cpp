@@ -20,9 +20,15 @@ QString joinedStrings(ipp_attribute_t *attribute)
 } // namespace
 
 JobCreatedScope::JobCreatedScope(JobCreatedHandler handler)
-    : m_previous(std::move(t_jobCreated))
+    : m_previous(t_jobCreated)
 {
-    t_jobCreated = std::move(handler);
+    // An outer scope still hears of the job, after the inner one.
+    t_jobCreated = [handler = std::move(handler), outer = m_previous](const QString &printer, int jobId) {
+        if (handler)
+            handler(printer, jobId);
+        if (outer)
+            outer(printer, jobId);
+    };
 }
 
 JobCreatedScope::~JobCreatedScope()

@@ -10,8 +10,9 @@
 namespace Platform {
 
 // Called on this thread for every job it makes, as soon as the scheduler
-// has the job and before any of its data is sent. One handler per thread;
-// an empty one removes it. The guard puts the earlier one back.
+// has the job and before any of its data is sent. Scopes nest: the inner
+// handler is called first, then the outer ones. The guard puts the earlier
+// one back.
 using JobCreatedHandler = std::function<void(const QString &printer, int jobId)>;
 class JobCreatedScope
 {

@@ -100,7 +100,11 @@ private Q_SLOTS:
         QVERIFY(missing.value("message").toString().startsWith("The file does not exist: "));
         QCOMPARE(QJsonDocument::fromJson(lines.at(2).toUtf8()).object().value("pages").toInt(), 2);
         QVERIFY(run.err.contains("line\\nbreak “quoted”.pdf: printed, 2 page(s)"));
-        QVERIFY(PrivateCups::waitForJobAfter(kRaw, before, "first.pdf") > 0);
+        // Each line names the scheduler's job; a file that made none, none.
+        const int first = PrivateCups::waitForJobAfter(kRaw, before, "first.pdf");
+        QVERIFY(first > 0);
+        QCOMPARE(QJsonDocument::fromJson(lines.at(0).toUtf8()).object().value("job").toInt(), first);
+        QVERIFY(!missing.contains("job"));
         // The job's title has the newline as a blank.
         QVERIFY(PrivateCups::waitForJobAfter(kRaw, before, "line break “quoted”.pdf") > 0);
         QCOMPARE(historyCount(), history + 2);
