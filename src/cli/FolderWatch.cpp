@@ -1,5 +1,6 @@
 #include "cli/FolderWatch.h"
 
+#include "cli/JobWait.h"
 #include "cli/StopSignals.h"
 #include "cli/WatchJournal.h"
 #include "engines/FileTypes.h"
@@ -224,6 +225,12 @@ private:
             });
             const QString path = Platform::usablePath(pathOf(name));
             result = printFile(path, m_target, m_store);
+        }
+        // With --wait a file is printed only once its job completed.
+        if (m_options.wait && result.success && result.jobId > 0) {
+            QList<FileResult> waited{result};
+            waitForJobEnds(&waited, m_options.waitTimeoutSeconds);
+            result = waited.first();
         }
         report(result, m_options, 0, 0);
         moveAway(name, file, result.success, result.success ? QString() : result.message);

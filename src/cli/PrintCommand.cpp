@@ -1,6 +1,7 @@
 #include "cli/PrintCommand.h"
 
 #include "cli/FolderWatch.h"
+#include "cli/JobWait.h"
 #include "cli/StopSignals.h"
 #include "engines/Dispatch.h"
 #include "engines/EngineAvailability.h"
@@ -129,8 +130,14 @@ bool parseArguments(const QStringList &arguments, Options *options, QString *mes
                                    QStringLiteral("Keep printing files that appear in this folder; move each to "
                                                   "printed/ or failed/ afterwards."),
                                    QStringLiteral("folder"));
+    const QCommandLineOption wait(QStringLiteral("wait"),
+                                  QStringLiteral("Wait for each job to end at the printer; a file counts as printed "
+                                                 "only when its job completed."));
+    const QCommandLineOption waitTimeout(QStringLiteral("wait-timeout"),
+                                         QStringLiteral("How long --wait waits for the jobs (default 86400)."),
+                                         QStringLiteral("seconds"));
     parser.addOptions({help, version, printer, hotFolder, copies, duplex, color, mono, paper, pdfEngine,
-                       officeEngine, add, json, watch});
+                       officeEngine, add, json, watch, wait, waitTimeout});
     parser.addPositionalArgument(QStringLiteral("files"), QStringLiteral("Files or folders to print."),
                                  QStringLiteral("FILE|DIR ..."));
 
@@ -173,6 +180,13 @@ bool parseArguments(const QStringList &arguments, Options *options, QString *mes
         if (!ok || options->copies < 1 || options->copies > 9999)
             return usage(QStringLiteral("--copies takes a number from 1 to 9999."));
     }
+    options->wait = parser.isSet(wait) || parser.isSet(waitTimeout);
+    if (parser.isSet(waitTimeout)) {
+        bool ok = false;
+        options->waitTimeoutSeconds = parser.value(waitTimeout).toInt(&ok);
+        if (!ok || options->waitTimeoutSeconds < 1)
+            return usage(QStringLiteral("--wait-timeout takes a number of seconds."));
+    }
     if (parser.isSet(color) && parser.isSet(mono))
         return usage(QStringLiteral("--color and --mono exclude each other."));
     if (parser.isSet(color) || parser.isSet(mono))
@@ -195,6 +209,8 @@ bool parseArguments(const QStringList &arguments, Options *options, QString *mes
         return usage(QStringLiteral("--watch takes a folder and no files: print the files on their own."));
     if (options->add && !options->watchFolder.isEmpty())
         return usage(QStringLiteral("--add and --watch exclude each other."));
+    if (options->add && options->wait)
+        return usage(QStringLiteral("--add and --wait exclude each other."));
     // A list's rows print with its own settings; only their copies are theirs.
     if (options->add
         && (!options->printer.isEmpty() || !options->duplex.isEmpty() || options->color >= 0
@@ -331,7 +347,10 @@ FileResult printFile(const QString &path, const Target &target, LocalStore &stor
     job.sourcePath = path;
     job.displayName = QFileInfo(path).fileName();
     PrintResult printed;
-    const Platform::JobCreatedScope jobs([&result](const QString &, int jobId) { result.jobId = jobId; });
+    const Platform::JobCreatedScope jobs([&result](const QString &printer, int jobId) {
+        result.jobPrinter = printer;
+        result.jobId = jobId;
+    });
     try {
         printed = dispatchPrintJob(job);
     } catch (...) {
@@ -375,6 +394,8 @@ void report(const FileResult &result, const Options &options, int index, int tot
                          {QStringLiteral("pages"), result.pages}};
         if (result.jobId > 0)
             line.insert(QStringLiteral("job"), result.jobId);
+        if (!result.state.isEmpty())
+            line.insert(QStringLiteral("state"), result.state);
         if (result.success && !result.recorded)
             line.insert(QStringLiteral("recorded"), false);
         if (!result.message.isEmpty())
@@ -444,15 +465,35 @@ int run(const Options &options)
     }
     const OfficeBatchConversion officeDocuments(libreOfficeDocumentsOf(jobs));
     int failed = 0;
+    // With --wait the jobs go out one after another as always, and are
+    // followed together once the last one is out.
+    QList<FileResult> sent;
+    QList<int> sentIndexes;
+    const auto reportWaited = [&] {
+        waitForJobEnds(&sent, options.waitTimeoutSeconds);
+        for (int j = 0; j < sent.size(); ++j) {
+            failed += sent.at(j).isComplete() ? 0 : 1;
+            report(sent.at(j), options, sentIndexes.at(j) + 1, int(files.size()));
+        }
+    };
     for (int i = 0; i < files.size(); ++i) {
         if (stopRequested()) {
+            if (!sent.isEmpty())
+                reportWaited();
             printTo(stderr, QStringLiteral("Stopped: %1 file(s) not printed\n").arg(files.size() - i));
             return SomeFailed;
         }
         const FileResult result = printFile(files.at(i), target, store);
+        if (options.wait && result.success && result.jobId > 0) {
+            sent << result;
+            sentIndexes << i;
+            continue;
+        }
         failed += result.isComplete() ? 0 : 1;
         report(result, options, i + 1, int(files.size()));
     }
+    if (!sent.isEmpty())
+        reportWaited();
     return failed == 0 ? AllPrinted : SomeFailed;
 }
 

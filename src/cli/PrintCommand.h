@@ -29,6 +29,8 @@ struct Options
     bool add = false;
     bool json = false;
     QString watchFolder;
+    bool wait = false;             // --wait: each job followed to its end
+    int waitTimeoutSeconds = 24 * 60 * 60;
 };
 
 // Parses the command line. False with the text to show and the exit code
@@ -60,6 +62,8 @@ struct FileResult
     bool recorded = true; // false: printed, but not in the history
     int pages = 0;
     int jobId = 0; // the scheduler's job, when one was made
+    QString jobPrinter;
+    QString state; // with --wait: completed, aborted, canceled, stopped or timeout
     QString message;
 
     bool isComplete() const { return success && recorded; }

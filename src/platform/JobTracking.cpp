@@ -3,6 +3,8 @@
 #include "platform/LastError.h"
 #include "platform/SpoolerState.h"
 
+#include <algorithm>
+
 namespace Platform {
 
 namespace {
@@ -76,6 +78,65 @@ bool jobStatus(const QString &printer, int jobId, JobStatus *status)
     httpClose(http);
     if (!ok)
         setLastError(answer == IPP_STATUS_ERROR_NOT_FOUND || response ? ErrorFileNotFound : ErrorServerUnavailable);
+    return ok;
+}
+
+bool jobStates(const QString &printer, QHash<int, JobStatus> *jobs)
+{
+    if (jobs->isEmpty())
+        return true;
+    http_t *http = connectToScheduler();
+    if (!http)
+        return false;
+    // One request for all of them: the printer's jobs of this user from the
+    // oldest one asked about on, ended ones included.
+    const QByteArray queue = printer.section(QLatin1Char('/'), 0, 0).toUtf8();
+    char uri[1024];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
+                     queue.constData());
+    const QList<int> ids = jobs->keys();
+    ipp_t *request = ippNewRequest(IPP_OP_GET_JOBS);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddBoolean(request, IPP_TAG_OPERATION, "my-jobs", 1);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "first-job-id", *std::min_element(ids.begin(), ids.end()));
+    static const char *const wanted[] = {"job-id", "job-state", "job-state-reasons", "job-printer-state-message"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr, wanted);
+    ipp_t *response = cupsDoRequest(http, request, "/");
+    const bool ok = response && cupsLastError() <= IPP_STATUS_OK_CONFLICTING;
+    for (auto &status : *jobs)
+        status = JobStatus();
+    int id = 0;
+    JobStatus status;
+    const auto keep = [&] {
+        if (id > 0 && jobs->contains(id))
+            jobs->insert(id, status);
+    };
+    for (ipp_attribute_t *attribute = ok ? ippFirstAttribute(response) : nullptr; attribute;
+         attribute = ippNextAttribute(response)) {
+        const char *name = ippGetName(attribute);
+        if (!name) { // the next job's attributes begin
+            keep();
+            id = 0;
+            status = JobStatus();
+            continue;
+        }
+        const QByteArray key(name);
+        if (key == "job-id")
+            id = ippGetInteger(attribute, 0);
+        else if (key == "job-state")
+            status.state = JobState(ippGetInteger(attribute, 0));
+        else if (key == "job-state-reasons")
+            status.reasons = joinedStrings(attribute);
+        else if (key == "job-printer-state-message")
+            status.printerMessage = QString::fromUtf8(ippGetString(attribute, 0, nullptr));
+    }
+    keep();
+    ippDelete(response);
+    httpClose(http);
+    if (!ok)
+        setLastError(ErrorServerUnavailable);
     return ok;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
 #include <functional>
@@ -50,6 +51,11 @@ struct JobStatus
 // Asks the scheduler about one job. False when it cannot answer (ErrorServerUnavailable) or
 // has no such job (ErrorFileNotFound).
 bool jobStatus(const QString &printer, int jobId, JobStatus *status);
+
+// The states of several jobs of one printer, with one request: each job
+// asked about (the keys) gets its state, Unknown when the scheduler no longer
+// knows it. False when the scheduler did not answer.
+bool jobStates(const QString &printer, QHash<int, JobStatus> *jobs);
 
 // Cancels one job of this user's; false when the scheduler would not.
 bool cancelJob(const QString &printer, int jobId);
