@@ -80,6 +80,25 @@ private:
     QHash<QString, QIcon> m_byType;
 };
 
+// A file cell whose tooltip (its path and what can be done) is made when it
+// is shown, not for each of thousands of rows as the list is built.
+class FileCell : public QTableWidgetItem
+{
+public:
+    using QTableWidgetItem::QTableWidgetItem;
+
+    QVariant data(int role) const override
+    {
+        const QVariant value = QTableWidgetItem::data(role);
+        if (role != Qt::ToolTipRole || value.isValid())
+            return value;
+        return QTableWidgetItem::data(PathRole).toString()
+            + QStringLiteral("\nDouble-click to open; drag to reorder;select multiple rows and press Delete "
+                             "to remove or drag the group");
+    }
+    QTableWidgetItem *clone() const override { return new FileCell(*this); }
+};
+
 // A row's file as found on disk: looked at once for its icon and its size.
 QFileInfo rowFile(const QueueEntry &row)
 {
@@ -91,7 +110,7 @@ QTableWidgetItem *fileItem(const QueueEntry &row, const QFileInfo &file, FileIco
     const bool cache = isCacheJob(row);
     const QString path = text(row, "path");
     const QString source = text(row, "source_path");
-    auto *item = new QTableWidgetItem(icons.icon(file), text(row, "file_name"));
+    auto *item = new FileCell(icons.icon(file), text(row, "file_name"));
     item->setData(PathRole, path);
     item->setData(IsCacheRole, cache);
     item->setData(SourcePathRole, source);
@@ -100,10 +119,6 @@ QTableWidgetItem *fileItem(const QueueEntry &row, const QFileInfo &file, FileIco
                                         "It can still be printed if the original file is moved "
                                         "or deleted")
                              .arg(source, QFileInfo(text(row, "cache_path")).absoluteFilePath()));
-    } else {
-        item->setToolTip(path + QStringLiteral("\nDouble-click to open; drag to reorder;select "
-                                               "multiple rows and press Delete to remove or drag "
-                                               "the group"));
     }
     return item;
 }

@@ -76,6 +76,7 @@ private Q_SLOTS:
         QCOMPARE(status(1)->text(), QStringLiteral("Failed"));
         QCOMPARE(status(1)->foreground().color(), QColor("#dc2626"));
         QCOMPARE(status(1)->toolTip(), QStringLiteral("Paper jam"));
+        QVERIFY(m_list->table.item(1, Column::File)->toolTip().startsWith(failed + "\nDouble-click to open"));
         QCOMPARE(status(2)->text(), QStringLiteral("Cache ready"));
         QCOMPARE(status(2)->foreground().color(), QColor("#7c3aed"));
         QCOMPARE(status(2)->toolTip(),
