@@ -325,10 +325,13 @@ private Q_SLOTS:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("CUPS_SERVER", QString::fromLatin1(server));
         byEnvironment.setProcessEnvironment(environment);
-        byEnvironment.start(program(), {"--printer", kRaw, file});
+        // Its jobs are followed there too.
+        byEnvironment.start(program(), {"--printer", kRaw, "--wait", "--json", file});
         QVERIFY(byEnvironment.waitForFinished(60000));
         QCOMPARE(byEnvironment.exitCode(), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(jobsAtServer(), 1, 30000);
+        QCOMPARE(QJsonDocument::fromJson(byEnvironment.readAllStandardOutput()).object().value("state").toString(),
+                 QString("completed"));
+        QCOMPARE(jobsAtServer(), 1);
 
         const QString clientConf = QDir::homePath() + "/.cups/client.conf";
         QVERIFY(QDir().mkpath(QDir::homePath() + "/.cups"));
