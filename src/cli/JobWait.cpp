@@ -30,26 +30,14 @@ QString reasonOf(const JobStatus &status)
 // The file's state once its job ended; false while it has not.
 bool settle(FileResult *file, const JobStatus &status)
 {
-    const QString reason = reasonOf(status);
-    switch (status.state) {
-    case JobState::Completed:
-        file->state = QStringLiteral("completed");
-        return true;
-    case JobState::Aborted:
-        file->state = QStringLiteral("aborted");
-        file->success = false;
-        file->message = QStringLiteral("Failed at the printer: ")
-            + (reason.isEmpty() ? QStringLiteral("the job was aborted") : reason);
-        return true;
-    case JobState::Canceled:
-        file->state = QStringLiteral("canceled");
-        file->success = false;
-        file->message = QStringLiteral("Canceled at the printer")
-            + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason);
-        return true;
-    default:
+    QString failure;
+    if (!Platform::jobEnd(status, &file->state, &failure))
         return false;
+    if (!failure.isEmpty()) {
+        file->success = false;
+        file->message = failure;
     }
+    return true;
 }
 
 void giveUp(FileResult *file, const JobStatus &last, int timeoutSeconds, bool stopped)

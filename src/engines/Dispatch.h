@@ -16,6 +16,8 @@ struct PrintResult
     QString message;
     int pages = 0; // per copy; at least 1 on success
     QString note;  // what the user should know of a success ("printed on A4: …")
+    QString jobPrinter; // the scheduler's job it made, when it made one
+    int jobId = 0;
 };
 
 // Prints one row's job: from its print cache, or by its type through

@@ -81,6 +81,29 @@ bool jobStatus(const QString &printer, int jobId, JobStatus *status)
     return ok;
 }
 
+bool jobEnd(const JobStatus &status, QString *state, QString *failure)
+{
+    const QString reason = !status.printerMessage.isEmpty() ? status.printerMessage : status.reasons;
+    failure->clear();
+    switch (status.state) {
+    case JobState::Completed:
+        *state = QStringLiteral("completed");
+        return true;
+    case JobState::Aborted:
+        *state = QStringLiteral("aborted");
+        *failure = QStringLiteral("Failed at the printer: ")
+            + (reason.isEmpty() ? QStringLiteral("the job was aborted") : reason);
+        return true;
+    case JobState::Canceled:
+        *state = QStringLiteral("canceled");
+        *failure = QStringLiteral("Canceled at the printer")
+            + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason);
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool jobStates(const QString &printer, QHash<int, JobStatus> *jobs)
 {
     if (jobs->isEmpty())

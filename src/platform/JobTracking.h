@@ -52,6 +52,11 @@ struct JobStatus
 // has no such job (ErrorFileNotFound).
 bool jobStatus(const QString &printer, int jobId, JobStatus *status);
 
+// A job's end as this program reports it: state "completed", "aborted" or
+// "canceled", and for the last two the failure ("Failed at the printer:
+// <the printer's message>"). False while the job has not ended.
+bool jobEnd(const JobStatus &status, QString *state, QString *failure);
+
 // The states of several jobs of one printer, with one request: each job
 // asked about (the keys) gets its state, Unknown when the scheduler no longer
 // knows it. False when the scheduler did not answer.

@@ -3,7 +3,9 @@
 #include "engines/OfficeSuites.h"
 #include "engines/LibreOffice.h"
 #include "platform/FileLock.h"
+#include "platform/JobTracking.h"
 #include "platform/Spooler.h"
+#include "queue/JobFollower.h"
 #include "queue/QueueController.h"
 #include "store/DataLocation.h"
 #include "store/LocalStore.h"
@@ -20,7 +22,17 @@ BatchPrinter::BatchPrinter(LocalStore *store, QueueController *queue, QObject *p
     , m_store(store)
     , m_queue(queue)
     , m_dispatcher(dispatchPrintJob)
+    , m_follower(new JobFollower(store, this))
 {
+    // A row waits at the printer until its job ended; one that failed there
+    // is a failed row again, with the printer's reason.
+    m_queue->setWaitingLookup([follower = m_follower](const QString &path) { return follower->isWaiting(path); });
+    connect(m_follower, &JobFollower::jobEnded, this,
+            [this](const QString &path, const QString &, const QString &failure) {
+                m_queue->refreshRow(path);
+                if (!failure.isEmpty())
+                    Q_EMIT statusMessage(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), failure), true);
+            });
 }
 
 BatchPrinter::~BatchPrinter() = default;
@@ -84,18 +96,28 @@ bool BatchPrinter::tryStartPrint(int row, bool batch)
     // Nothing may escape the worker: an exception would end the program
     // when the result is read.
     watcher->setFuture(QtConcurrent::run([dispatcher = m_dispatcher, job]() {
+        PrintResult result;
+        // The job it makes, to follow it to its end.
+        QString jobPrinter;
+        int jobId = 0;
+        const Platform::JobCreatedScope jobs([&](const QString &printer, int id) {
+            jobPrinter = printer;
+            jobId = id;
+        });
         try {
-            return dispatcher(job);
+            result = dispatcher(job);
         } catch (const std::exception &error) {
-            PrintResult failed;
-            failed.message = QString::fromLocal8Bit(error.what());
-            return failed;
+            result = PrintResult();
+            result.message = QString::fromLocal8Bit(error.what());
         } catch (...) {
-            PrintResult failed;
-            failed.message =
-                QStringLiteral("The local print component did not return a successful result.");
-            return failed;
+            result = PrintResult();
+            result.message = QStringLiteral("The local print component did not return a successful result.");
         }
+        if (result.jobId == 0) {
+            result.jobPrinter = jobPrinter;
+            result.jobId = jobId;
+        }
+        return result;
     }));
     return true;
 }
@@ -124,7 +146,10 @@ void BatchPrinter::finishPrint(const PrintResult &result, const PrintJob &job, b
         printed.hotFolderName = job.hotFolderName;
         printed.displayName = job.displayName;
         QString error;
-        const bool recorded = m_store->recordPrinted(printed, &error);
+        qint64 historyId = 0;
+        const bool recorded = m_store->recordPrinted(printed, &error, &historyId);
+        if (recorded && result.jobId > 0)
+            m_follower->follow({job.path, historyId, result.jobPrinter, result.jobId});
         sent = {{QStringLiteral("path"), job.path},
                 {QStringLiteral("displayName"), job.displayName},
                 {QStringLiteral("pages"), pages},

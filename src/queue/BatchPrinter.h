@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+class JobFollower;
 class LocalStore;
 class OfficeBatchConversion;
 namespace Platform {
@@ -40,6 +41,7 @@ public:
     bool isStopRequested() const { return m_stopRequested; }
     int remainingCount() const { return int(m_batchPaths.size()); }
     int inFlightCount() const { return m_inFlight; }
+    JobFollower *jobFollower() const { return m_follower; }
 
     void startPrint(int row, bool batch);
     void startBatch();
@@ -66,6 +68,7 @@ private:
     LocalStore *m_store;
     QueueController *m_queue;
     Dispatcher m_dispatcher;
+    JobFollower *m_follower;
     bool m_running = false;
     bool m_stopRequested = false;
     QStringList m_batchPaths;

@@ -61,6 +61,11 @@ void QueueController::setEngineSources(std::function<QString()> pdf, std::functi
     m_officeEngineSource = std::move(office);
 }
 
+void QueueController::setWaitingLookup(std::function<bool(const QString &)> lookup)
+{
+    m_waitingLookup = std::move(lookup);
+}
+
 void QueueController::setCacheLookup(std::function<bool(const QString &, const PrintSettings &)> lookup)
 {
     m_cacheLookup = std::move(lookup);
@@ -101,6 +106,11 @@ QueueTableContext QueueController::tableContext()
         const PrintSettings settings = rowPrintSettings(m_hotFolderId, folder, defaultPrinter());
         context.hasCache = [lookup = m_cacheLookup, settings](const QueueEntry &row) {
             return lookup(row.value(QStringLiteral("path")).toString(), settings);
+        };
+    }
+    if (m_waitingLookup) {
+        context.isWaitingAtPrinter = [lookup = m_waitingLookup](const QueueEntry &row) {
+            return lookup(row.value(QStringLiteral("path")).toString());
         };
     }
     context.printRow = [this](int row) { Q_EMIT printRequested(row); };

@@ -37,6 +37,8 @@ public:
     void setEngineSources(std::function<QString()> pdf, std::function<QString()> office);
     // Whether an ordinary row has a print cache (the cache store's lookup).
     void setCacheLookup(std::function<bool(const QString &path, const PrintSettings &)> lookup);
+    // Whether a printed row's job is still at the printer.
+    void setWaitingLookup(std::function<bool(const QString &path)> lookup);
 
     // The rows as last read from the database; the table shows exactly
     // these (its File cells carry the same paths), so they are the one source.
@@ -91,4 +93,5 @@ private:
     std::function<QString()> m_pdfEngineSource;
     std::function<QString()> m_officeEngineSource;
     std::function<bool(const QString &, const PrintSettings &)> m_cacheLookup;
+    std::function<bool(const QString &)> m_waitingLookup;
 };

@@ -129,6 +129,12 @@ QTableWidgetItem *statusItem(const QueueEntry &row, const QueueTableContext &con
     item->setToolTip(dragHint());
     const QString status = text(row, "status");
     if (status == QLatin1String("printed")) {
+        if (context.isWaitingAtPrinter && context.isWaitingAtPrinter(row)) {
+            item->setText(QStringLiteral("Waiting at the printer"));
+            item->setForeground(QColor(0x25, 0x63, 0xeb));
+            item->setToolTip(QStringLiteral("The print service has the job; the printer has not finished it yet"));
+            return item;
+        }
         item->setText(QStringLiteral("Printed"));
         item->setForeground(QColor(0x05, 0x96, 0x69));
         return item;

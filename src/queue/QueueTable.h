@@ -14,6 +14,8 @@ struct QueueTableContext
     bool isHotFolder = false; // the tab is a hot folder whose record exists
     // An ordinary row has a print cache for its settings ("Cache ready").
     std::function<bool(const QueueEntry &row)> hasCache;
+    // A printed row whose job the printer has not finished yet.
+    std::function<bool(const QueueEntry &row)> isWaitingAtPrinter;
     std::function<void(int row)> printRow;
     std::function<void(int row)> removeRow;
     std::function<void(int row, int copies)> copiesChanged;

@@ -147,6 +147,12 @@ bool LocalStore::applySchema(QString *error)
     // asks): a file that cannot take it still works, more slowly.
     execStatement(QStringLiteral("CREATE INDEX IF NOT EXISTS idx_print_files_folder_order ON "
                                  "print_files(hot_folder_id, sort_order)"));
+    // What became of each recorded print's job at the printer: a table of
+    // this program's own beside the shared ones, which stay as they are. A
+    // file that cannot take it still opens; the end states are then not kept.
+    execStatement(QStringLiteral("CREATE TABLE IF NOT EXISTS print_job_ends (history_id INTEGER PRIMARY KEY,"
+                                 "printer_name TEXT NOT NULL,job_id INTEGER NOT NULL,state TEXT NOT NULL,"
+                                 "message TEXT,ended_at TEXT NOT NULL)"));
     return true;
 }
 

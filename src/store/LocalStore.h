@@ -3,6 +3,7 @@
 #include "store/QueueRecords.h"
 
 #include <QSqlDatabase>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -50,7 +51,14 @@ public:
                      int copies, QString *error = nullptr);
     // Marks the row printed and adds its history record in one transaction:
     // a print is recorded whole or not at all.
-    bool recordPrinted(const PrintedFile &printed, QString *error = nullptr);
+    // historyId: the history row it added.
+    bool recordPrinted(const PrintedFile &printed, QString *error = nullptr, qint64 *historyId = nullptr);
+    // The end of a recorded print's job at the printer ("completed",
+    // "aborted", "canceled"), and its failure text; the job's end by history
+    // row (maps of printer_name, job_id, state, message, ended_at).
+    bool recordJobEnd(qint64 historyId, const QString &printer, int jobId, const QString &state,
+                      const QString &message, QString *error = nullptr);
+    QHash<qint64, QVariantMap> jobEnds() const;
     bool markFailed(const QString &path, const QString &message, QString *error = nullptr);
     // One row's copies, as its copies box was set.
     bool setFileCopies(const QString &path, int copies, QString *error = nullptr);

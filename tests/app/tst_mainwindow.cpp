@@ -229,7 +229,9 @@ private Q_SLOTS:
         dialogs.seen.clear();
         QTest::mouseClick(buttonNamed(&window, "Print all"), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(dialogs.seen.contains("Print complete"), 60000);
-        QCOMPARE(window.queueTable()->item(0, QueueTable::Status)->text(), QStringLiteral("Printed"));
+        // Printed once the printer finished the job.
+        QTRY_COMPARE_WITH_TIMEOUT(window.queueTable()->item(0, QueueTable::Status)->text(), QStringLiteral("Printed"),
+                                  30000);
         QCOMPARE(window.findChildren<QLabel *>("SummaryCard").at(2)->text().contains(">1</span>"),
                  true);
 

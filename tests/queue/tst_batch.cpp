@@ -4,12 +4,15 @@
 #include "TestMain.h"
 
 #include "queue/BatchPrinter.h"
+#include "queue/JobFollower.h"
 #include "queue/QueueController.h"
 #include "queue/QueueTable.h"
 
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSemaphore>
-#include <QSpinBox>
 #include <QSettings>
+#include <QSpinBox>
 
 #include <memory>
 
@@ -195,6 +198,57 @@ private Q_SLOTS:
         QCOMPARE(m_list->store.recentHistory(10).size(), 2);
         QCOMPARE(m_summaries.first().first().value("pages").toInt(), 1);
         QCOMPARE(m_list->store.recentHistory(1).first().toMap().value("page_count").toInt(), 1);
+    }
+
+    // Each sent job is followed to its end: a printer that aborts the jobs
+    // fails their rows with its reason; a stopped queue's job waits at the
+    // printer until the queue starts. Every end is kept with its print.
+    void jobsFollowedToTheirEnd()
+    {
+        const auto admin = [](const QString &command, const QStringList &arguments) {
+            return QProcess::execute(command, arguments) == 0;
+        };
+        QVERIFY(admin("lpadmin", {"-p", "Dunmarrow_Jammed", "-E", "-v", "dunmarrow-spool:not-a-folder"}));
+        QVERIFY(admin("lpadmin", {"-p", "Dunmarrow_Paused", "-E", "-v", "file:/dev/null"}));
+        QVERIFY(admin("cupsdisable", {"Dunmarrow_Paused"}));
+        const auto removeQueues = qScopeGuard([&] {
+            admin("lpadmin", {"-x", "Dunmarrow_Jammed"});
+            admin("lpadmin", {"-x", "Dunmarrow_Paused"});
+        });
+        const auto statusText = [this](int row) { return m_list->table.item(row, QueueTable::Status)->text(); };
+        const auto endStates = [this] {
+            QStringList states;
+            for (const QVariantMap &end : m_list->store.jobEnds())
+                states << end.value("state").toString();
+            states.sort();
+            return states;
+        };
+
+        QSettings().setValue("defaultPrinter", "Dunmarrow_Jammed");
+        addPdf("a.pdf");
+        addPdf("b.pdf");
+        m_list->queue.reloadQueueTable();
+        m_batch->startBatch();
+        QVERIFY(waitUntilIdle());
+        QTRY_COMPARE_WITH_TIMEOUT(m_batch->jobFollower()->waitingCount(), 0, 60000);
+        QCOMPARE(rowStatuses(), QStringList({"failed", "failed"}));
+        QCOMPARE(statusText(0), QString("Failed"));
+        const QString reason = m_list->store.files(0).first().toMap().value("last_error").toString();
+        QVERIFY2(reason.startsWith("Failed at the printer: "), qPrintable(reason));
+        QCOMPARE(endStates(), QStringList({"aborted", "aborted"}));
+        QCOMPARE(m_list->store.recentHistory(10).size(), 2); // the history itself stays as it was
+
+        QString error;
+        QVERIFY(m_list->queue.clearList(&error));
+        QSettings().setValue("defaultPrinter", "Dunmarrow_Paused");
+        addPdf("c.pdf");
+        m_list->queue.reloadQueueTable();
+        m_batch->startBatch();
+        QVERIFY(waitUntilIdle());
+        QCOMPARE(statusText(0), QString("Waiting at the printer"));
+        QVERIFY(admin("cupsenable", {"Dunmarrow_Paused"}));
+        QTRY_COMPARE_WITH_TIMEOUT(statusText(0), QString("Printed"), 60000);
+        QCOMPARE(endStates(), QStringList({"aborted", "aborted", "completed"}));
     }
 
     void rowRemovedWhileItIsNext()
