@@ -83,9 +83,9 @@ HistoryDialog::HistoryDialog(LocalStore *store, QWidget *parent)
 
     m_table = new QTableWidget(this);
     m_table->setObjectName(QStringLiteral("HistoryTable"));
-    m_table->setColumnCount(9);
+    m_table->setColumnCount(10);
     m_table->setHorizontalHeaderLabels({"Print time", "File", "Type", "Document pages", "Copies",
-                                        "Printed pages", "Printer", "hot folder", "File size"});
+                                        "Printed pages", "Printer", "hot folder", "File size", "At the printer"});
     m_table->verticalHeader()->setVisible(false);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -95,6 +95,8 @@ HistoryDialog::HistoryDialog(LocalStore *store, QWidget *parent)
     m_table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
     layout->addWidget(m_table, 1);
 
+    // What became of each print's job, where it was followed to its end.
+    const QHash<qint64, QVariantMap> ends = m_store->jobEnds();
     m_table->setSortingEnabled(false);
     m_table->setRowCount(int(rows.size()));
     for (int i = 0; i < rows.size(); ++i) {
@@ -112,6 +114,12 @@ HistoryDialog::HistoryDialog(LocalStore *store, QWidget *parent)
         m_table->setItem(i, 7, textItem(text("hot_folder_name")));
         m_table->setItem(i, 8,
                          textItem(formatFileSize(row.value(QStringLiteral("file_size")).toLongLong())));
+        const QVariantMap end = ends.value(row.value(QStringLiteral("id")).toLongLong());
+        const QString failure = end.value(QStringLiteral("message")).toString();
+        m_table->setItem(i, 9,
+                         textItem(end.isEmpty()         ? QString()
+                                  : failure.isEmpty()   ? QStringLiteral("Completed")
+                                                        : failure));
     }
     m_table->setSortingEnabled(true);
     m_rowCount = int(rows.size());

@@ -55,12 +55,18 @@ private Q_SLOTS:
         QVERIFY(m_store->addHistory("/d/ten.pdf", "P", 10, 1, 0, "Normal queue", ""));
         QVERIFY(m_store->addHistory("/d/nine.pdf", "P", 9, 2, 2, "Lab", ""));
         QVERIFY(m_store->addHistory("/d/hundred.pdf", "P", 100, 1, 0, "Normal queue", ""));
+        // What the printer did with the jobs it was followed for.
+        QVERIFY(m_store->recordJobEnd(3, "P", 12, "aborted", "Failed at the printer: jam"));
+        QVERIFY(m_store->recordJobEnd(2, "P", 11, "completed", ""));
         HistoryDialog dialog(m_store.get());
         QVERIFY(dialog.findChild<QLabel *>()->text().contains(
             "3 print jobs · 119 document pages · 128 pages printed"));
         QTableWidget *table = dialog.table();
-        QCOMPARE(table->columnCount(), 9);
+        QCOMPARE(table->columnCount(), 10);
         QCOMPARE(table->item(0, 1)->text(), QStringLiteral("hundred.pdf"));
+        QCOMPARE(table->item(0, 9)->text(), QStringLiteral("Failed at the printer: jam"));
+        QCOMPARE(table->item(1, 9)->text(), QStringLiteral("Completed"));
+        QCOMPARE(table->item(2, 9)->text(), QString());
         QCOMPARE(table->item(0, 1)->toolTip(), QStringLiteral("/d/hundred.pdf"));
         QCOMPARE(table->item(0, 2)->text(), QStringLiteral("PDF"));
         table->sortItems(3, Qt::AscendingOrder);
