@@ -191,16 +191,9 @@ private Q_SLOTS:
     // until it starts again.
     void waitFollowsEachJob()
     {
-        const auto admin = [](const QString &command, const QStringList &arguments) {
-            return QProcess::execute(command, arguments) == 0;
-        };
-        QVERIFY(admin("lpadmin", {"-p", "Dunmarrow_Jammed", "-E", "-v", "dunmarrow-spool:not-a-folder"}));
-        QVERIFY(admin("lpadmin", {"-p", "Dunmarrow_Paused", "-E", "-v", "file:/dev/null"}));
-        QVERIFY(admin("cupsdisable", {"Dunmarrow_Paused"}));
-        const auto removeQueues = qScopeGuard([&] {
-            admin("lpadmin", {"-x", "Dunmarrow_Jammed"});
-            admin("lpadmin", {"-x", "Dunmarrow_Paused"});
-        });
+        const TroubledQueues queues("command");
+        QVERIFY(queues.ready);
+        const auto admin = &TroubledQueues::run;
         const QString file = pdf("tracked.pdf");
         const auto line = [](const Run &run) { return QJsonDocument::fromJson(run.out.toUtf8()).object(); };
 
@@ -209,7 +202,7 @@ private Q_SLOTS:
         QCOMPARE(line(good).value("state").toString(), QString("completed"));
         QVERIFY(line(good).value("printed").toBool());
 
-        const Run jammed = runPrint({"--printer", "Dunmarrow_Jammed", "--wait", "--json", file});
+        const Run jammed = runPrint({"--printer", queues.jammed, "--wait", "--json", file});
         QCOMPARE(jammed.exitCode, 1);
         QCOMPARE(line(jammed).value("state").toString(), QString("aborted"));
         QVERIFY(!line(jammed).value("printed").toBool(true));
@@ -217,14 +210,14 @@ private Q_SLOTS:
         QVERIFY2(line(jammed).value("message").toString().startsWith("Failed at the printer: "),
                  qPrintable(jammed.out));
 
-        const Run held = runPrint({"--printer", "Dunmarrow_Paused", "--wait-timeout", "1", "--json", file});
+        const Run held = runPrint({"--printer", queues.paused, "--wait-timeout", "1", "--json", file});
         QCOMPARE(held.exitCode, 1);
         QCOMPARE(line(held).value("state").toString(), QString("timeout"));
 
         // Waiting meanwhile: the queue starts, then a job is cancelled.
-        const auto queuedJob = [] { // the newest job waiting in the paused queue
+        const auto queuedJob = [&] { // the newest job waiting in the paused queue
             QProcess lpstat;
-            lpstat.start("lpstat", {"-o", "Dunmarrow_Paused"});
+            lpstat.start("lpstat", {"-o", queues.paused});
             lpstat.waitForFinished(30000);
             int newest = 0;
             for (const QString &row : QString::fromUtf8(lpstat.readAllStandardOutput()).split('\n'))
@@ -233,20 +226,20 @@ private Q_SLOTS:
         };
         const auto waiting = [&] {
             auto *process = new QProcess(this);
-            process->start(program(), {"--printer", "Dunmarrow_Paused", "--wait", "--json", file});
+            process->start(program(), {"--printer", queues.paused, "--wait", "--json", file});
             return process;
         };
         QProcess *resumed = waiting();
         QTRY_VERIFY(queuedJob() > line(held).value("job").toInt());
-        QVERIFY(admin("cupsenable", {"Dunmarrow_Paused"}));
+        QVERIFY(admin("cupsenable", {queues.paused}));
         QVERIFY(resumed->waitForFinished(60000));
         QCOMPARE(resumed->exitCode(), 0);
         QCOMPARE(QJsonDocument::fromJson(resumed->readAllStandardOutput()).object().value("state").toString(),
                  QString("completed"));
-        QVERIFY(admin("cupsdisable", {"Dunmarrow_Paused"}));
+        QVERIFY(admin("cupsdisable", {queues.paused}));
         QProcess *cancelled = waiting();
         QTRY_VERIFY(queuedJob() > 0);
-        QVERIFY(admin("cancel", {QString("Dunmarrow_Paused-%1").arg(queuedJob())}));
+        QVERIFY(admin("cancel", {QString("%1-%2").arg(queues.paused).arg(queuedJob())}));
         QVERIFY(cancelled->waitForFinished(60000));
         QCOMPARE(cancelled->exitCode(), 1);
         QCOMPARE(QJsonDocument::fromJson(cancelled->readAllStandardOutput()).object().value("state").toString(),

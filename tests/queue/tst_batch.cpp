@@ -8,8 +8,6 @@
 #include "queue/QueueController.h"
 #include "queue/QueueTable.h"
 
-#include <QProcess>
-#include <QScopeGuard>
 #include <QSemaphore>
 #include <QSettings>
 #include <QSpinBox>
@@ -205,16 +203,8 @@ private Q_SLOTS:
     // printer until the queue starts. Every end is kept with its print.
     void jobsFollowedToTheirEnd()
     {
-        const auto admin = [](const QString &command, const QStringList &arguments) {
-            return QProcess::execute(command, arguments) == 0;
-        };
-        QVERIFY(admin("lpadmin", {"-p", "Dunmarrow_Jammed", "-E", "-v", "dunmarrow-spool:not-a-folder"}));
-        QVERIFY(admin("lpadmin", {"-p", "Dunmarrow_Paused", "-E", "-v", "file:/dev/null"}));
-        QVERIFY(admin("cupsdisable", {"Dunmarrow_Paused"}));
-        const auto removeQueues = qScopeGuard([&] {
-            admin("lpadmin", {"-x", "Dunmarrow_Jammed"});
-            admin("lpadmin", {"-x", "Dunmarrow_Paused"});
-        });
+        const TroubledQueues queues("batch");
+        QVERIFY(queues.ready);
         const auto statusText = [this](int row) { return m_list->table.item(row, QueueTable::Status)->text(); };
         const auto endStates = [this] {
             QStringList states;
@@ -224,7 +214,7 @@ private Q_SLOTS:
             return states;
         };
 
-        QSettings().setValue("defaultPrinter", "Dunmarrow_Jammed");
+        QSettings().setValue("defaultPrinter", queues.jammed);
         addPdf("a.pdf");
         addPdf("b.pdf");
         m_list->queue.reloadQueueTable();
@@ -240,13 +230,13 @@ private Q_SLOTS:
 
         QString error;
         QVERIFY(m_list->queue.clearList(&error));
-        QSettings().setValue("defaultPrinter", "Dunmarrow_Paused");
+        QSettings().setValue("defaultPrinter", queues.paused);
         addPdf("c.pdf");
         m_list->queue.reloadQueueTable();
         m_batch->startBatch();
         QVERIFY(waitUntilIdle());
         QCOMPARE(statusText(0), QString("Waiting at the printer"));
-        QVERIFY(admin("cupsenable", {"Dunmarrow_Paused"}));
+        QVERIFY(TroubledQueues::run("cupsenable", {queues.paused}));
         QTRY_COMPARE_WITH_TIMEOUT(statusText(0), QString("Printed"), 60000);
         QCOMPARE(endStates(), QStringList({"aborted", "aborted", "completed"}));
     }
