@@ -20,13 +20,6 @@ using Platform::JobStatus;
 // (purged, or the scheduler lost it): its end cannot be known.
 constexpr int kRoundsUnknown = 3;
 
-QString reasonOf(const JobStatus &status)
-{
-    return !status.printerMessage.isEmpty() ? status.printerMessage
-        : !status.reasons.isEmpty()         ? status.reasons
-                                            : QString();
-}
-
 // The file's state once its job ended; false while it has not.
 bool settle(FileResult *file, const JobStatus &status)
 {
@@ -43,7 +36,7 @@ bool settle(FileResult *file, const JobStatus &status)
 void giveUp(FileResult *file, const JobStatus &last, int timeoutSeconds, bool stopped)
 {
     file->success = false;
-    const QString reason = reasonOf(last);
+    const QString reason = Platform::jobReason(last);
     if (last.state == JobState::Stopped) {
         file->state = QStringLiteral("stopped");
         file->message = QStringLiteral("Stopped at the printer")

@@ -81,9 +81,14 @@ bool jobStatus(const QString &printer, int jobId, JobStatus *status)
     return ok;
 }
 
+QString jobReason(const JobStatus &status)
+{
+    return !status.printerMessage.isEmpty() ? status.printerMessage : status.reasons;
+}
+
 bool jobEnd(const JobStatus &status, QString *state, QString *failure)
 {
-    const QString reason = !status.printerMessage.isEmpty() ? status.printerMessage : status.reasons;
+    const QString reason = jobReason(status);
     failure->clear();
     switch (status.state) {
     case JobState::Completed:

@@ -52,6 +52,10 @@ struct JobStatus
 // has no such job (ErrorFileNotFound).
 bool jobStatus(const QString &printer, int jobId, JobStatus *status);
 
+// Why a job is where it is: the printer's own words, else the job's state
+// reasons; empty when the scheduler gave neither.
+QString jobReason(const JobStatus &status);
+
 // A job's end as this program reports it: state "completed", "aborted" or
 // "canceled", and for the last two the failure ("Failed at the printer:
 // <the printer's message>"). False while the job has not ended.

@@ -91,6 +91,7 @@ void JobFollower::settle(const Answers &answers)
         }
         const Job job = *it;
         it = m_jobs.erase(it);
+        m_unknownRounds.remove(job.jobId);
         m_store->recordJobEnd(job.historyId, job.printer, job.jobId, state, failure);
         if (!failure.isEmpty())
             m_store->markFailed(job.path, failure);

@@ -93,6 +93,15 @@ QByteArray manyOptionsPpd()
     return ppd + "*CloseGroup: Extra\n";
 }
 
+// A queue with that driver description, as an administrator adds one.
+bool addManyOptionsQueue(const QString &queue)
+{
+    QTemporaryDir dir;
+    const QString ppd = dir.filePath("many.ppd");
+    return writeFile(ppd, manyOptionsPpd())
+        && QProcess::execute("lpadmin", {"-p", queue, "-E", "-v", "file:/dev/null", "-P", ppd}) == 0;
+}
+
 } // namespace
 
 class TestHotFolders : public QObject
@@ -328,11 +337,8 @@ private Q_SLOTS:
     // choices are refused in the window, the rest survive the options file.
     void aPrinterWithManyOddOptions()
     {
-        QTemporaryDir dir;
-        const QString ppd = dir.filePath("many.ppd");
-        QVERIFY(writeFile(ppd, manyOptionsPpd()));
         const QString queue = QStringLiteral("Dunmarrow_Many");
-        QCOMPARE(QProcess::execute("lpadmin", {"-p", queue, "-E", "-v", "file:/dev/null", "-P", ppd}), 0);
+        QVERIFY(addManyOptionsQueue(queue));
         const auto removeQueue = qScopeGuard([&] { QProcess::execute("lpadmin", {"-x", queue}); });
 
         QStringList keywords;
@@ -373,11 +379,8 @@ private Q_SLOTS:
     // the user picks another; an installed printer brings its own papers.
     void aRemovedPrinterAndTheDriversPapers()
     {
-        QTemporaryDir dir;
-        const QString ppd = dir.filePath("gone.ppd");
-        QVERIFY(writeFile(ppd, manyOptionsPpd()));
         const QString gone = QStringLiteral("Dunmarrow_Gone");
-        QCOMPARE(QProcess::execute("lpadmin", {"-p", gone, "-E", "-v", "file:/dev/null", "-P", ppd}), 0);
+        QVERIFY(addManyOptionsQueue(gone));
         MainWindow window;
         QVERIFY(window.store().addHotFolder({"Kept", gone, 2, true, "A3", "not a colour"}));
         const int id = window.store().hotFolders().first().toMap().value("id").toInt();
