@@ -20,6 +20,7 @@
 #include "queue/HistoryDialog.h"
 #include "queue/HotFolderEditor.h"
 #include "queue/HotFolderTabs.h"
+#include "queue/JobFollower.h"
 #include "queue/PrintSummaryDialog.h"
 #include "queue/PlainMessage.h"
 #include "queue/PrinterList.h"
@@ -57,6 +58,8 @@ MainWindow::MainWindow(QWidget *parent)
     removeAbandonedLibreOfficeRuns();
     refreshPrinters();
     loadHotFolderTabs(0);
+    // Jobs a window closed or killed earlier left at the printer.
+    m_batch->resumeSentJobs();
 
     // Runs once the event loop has started and the window is visible.
     QTimer::singleShot(0, this, &MainWindow::runDependencyCheck);
@@ -375,6 +378,11 @@ void MainWindow::showCacheManager()
 void MainWindow::showFormsDesigner()
 {
     FormDesignerDialog dialog(&m_store, m_printers, this);
+    connect(&dialog, &FormDesignerDialog::formSubmitted, this,
+            [this](const QString &printer, const QString &title, qint64 since) {
+                m_batch->jobFollower()->findAndFollow(printer, title, since,
+                                                      QStringLiteral("Form “%1”").arg(title));
+            });
     dialog.exec();
 }
 
@@ -411,7 +419,7 @@ void MainWindow::stopRemainingJobs()
     m_batch->stopRemainingJobs();
 }
 
-void MainWindow::showPrintSummary(const QList<QVariantMap> &results)
+void MainWindow::showPrintSummary(const QList<QVariantMap> &results, int notSent)
 {
     if (results.isEmpty())
         return;
@@ -422,6 +430,7 @@ void MainWindow::showPrintSummary(const QList<QVariantMap> &results)
         return true;
     };
     PrintSummaryDialog dialog(results, clearList, this);
+    dialog.followAtPrinter(m_batch->jobFollower(), notSent);
     dialog.exec();
 }
 

@@ -57,7 +57,7 @@ public:
     void startBatch();
     void printNextInBatch();
     void stopRemainingJobs();
-    void showPrintSummary(const QList<QVariantMap> &results);
+    void showPrintSummary(const QList<QVariantMap> &results, int notSent = 0);
     void showHistory();
 
     // "Cache this file": the row's file rendered once into a print cache

@@ -111,8 +111,9 @@ private:
     QByteArray pathOf(const QByteArray &name) const { return folderBytes() + '/' + name; }
 
     // What a run that was stopped or killed left: a file whose job reached
-    // the scheduler is done (moved, not printed again); one whose job never
-    // did prints now like any other; one printed but not moved is moved.
+    // the scheduler is done (moved, not printed again; with --wait once the
+    // job ended, as any other); one whose job never did prints now like any
+    // other; one printed but not moved is moved.
     void settleJournal()
     {
         for (const WatchJournal::Entry &entry : m_journal.entries()) {
@@ -121,28 +122,24 @@ private:
                 m_journal.remove(entry.name);
                 continue;
             }
-            if (entry.state == WatchJournal::State::Printing && !jobWentOut(entry)) {
+            if (entry.state == WatchJournal::State::Printing && !Platform::jobWentOut(entry.printer, entry.jobId)) {
                 m_journal.remove(entry.name);
                 continue;
             }
             say(QStringLiteral("%1: printed before the watch stopped\n").arg(Platform::readableName(entry.name)));
-            moveAway(entry.name, file, true, QString());
+            FileResult sent;
+            sent.success = true;
+            if (m_options.wait && entry.state == WatchJournal::State::Printing) {
+                sent.path = Platform::usablePath(pathOf(entry.name));
+                sent.jobPrinter = entry.printer;
+                sent.jobId = entry.jobId;
+                QList<FileResult> waited{sent};
+                waitForJobEnds(&waited, m_options.waitTimeoutSeconds, m_store);
+                sent = waited.first();
+                report(sent, m_options, 0, 0);
+            }
+            moveAway(entry.name, file, sent.success, sent.success ? QString() : sent.message);
         }
-    }
-
-    // Whether a journaled job reached the scheduler whole. One still
-    // waiting for the rest of its data (the run was killed while sending)
-    // never will: it is cancelled, and the file prints again.
-    static bool jobWentOut(const WatchJournal::Entry &entry)
-    {
-        Platform::JobStatus job;
-        if (entry.jobId <= 0 || !Platform::jobStatus(entry.printer, entry.jobId, &job)
-            || job.state == Platform::JobState::Canceled || job.state == Platform::JobState::Aborted)
-            return false;
-        if (!job.reasons.contains(QLatin1String("job-incoming")))
-            return true;
-        Platform::cancelJob(entry.printer, entry.jobId);
-        return false;
     }
 
     void look()
@@ -229,7 +226,7 @@ private:
         // With --wait a file is printed only once its job completed.
         if (m_options.wait && result.success && result.jobId > 0) {
             QList<FileResult> waited{result};
-            waitForJobEnds(&waited, m_options.waitTimeoutSeconds);
+            waitForJobEnds(&waited, m_options.waitTimeoutSeconds, m_store);
             result = waited.first();
         }
         report(result, m_options, 0, 0);

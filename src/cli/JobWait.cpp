@@ -2,6 +2,7 @@
 
 #include "cli/StopSignals.h"
 #include "platform/JobTracking.h"
+#include "store/LocalStore.h"
 
 #include <QDeadlineTimer>
 #include <QHash>
@@ -21,11 +22,13 @@ using Platform::JobStatus;
 constexpr int kRoundsUnknown = 3;
 
 // The file's state once its job ended; false while it has not.
-bool settle(FileResult *file, const JobStatus &status)
+bool settle(FileResult *file, const JobStatus &status, LocalStore &store)
 {
     QString failure;
     if (!Platform::jobEnd(status, &file->state, &failure))
         return false;
+    if (file->historyId > 0)
+        store.recordJobEnd(file->historyId, file->jobPrinter, file->jobId, file->state, failure);
     if (!failure.isEmpty()) {
         file->success = false;
         file->message = failure;
@@ -55,7 +58,7 @@ void giveUp(FileResult *file, const JobStatus &last, int timeoutSeconds, bool st
 
 } // namespace
 
-void waitForJobEnds(QList<FileResult> *files, int timeoutSeconds)
+void waitForJobEnds(QList<FileResult> *files, int timeoutSeconds, LocalStore &store)
 {
     QList<int> open;
     for (int i = 0; i < files->size(); ++i) {
@@ -86,7 +89,7 @@ void waitForJobEnds(QList<FileResult> *files, int timeoutSeconds)
         open.erase(std::remove_if(open.begin(), open.end(),
                                   [&](int i) {
                                       const JobStatus status = last.value(i);
-                                      return settle(&(*files)[i], status)
+                                      return settle(&(*files)[i], status, store)
                                           || (status.state == JobState::Unknown
                                               && unknownRounds.value(i) >= kRoundsUnknown);
                                   }),

@@ -362,7 +362,7 @@ FileResult printFile(const QString &path, const Target &target, LocalStore &stor
     if (result.success) {
         QString error;
         result.recorded = store.addHistory(path, job.printerName, result.pages, job.copies, job.hotFolderId,
-                                           job.hotFolderName, job.displayName, &error);
+                                           job.hotFolderName, job.displayName, &error, &result.historyId);
         if (!result.recorded)
             result.message = QStringLiteral("Printed, but the print could not be recorded: ") + error;
     }
@@ -470,7 +470,7 @@ int run(const Options &options)
     QList<FileResult> sent;
     QList<int> sentIndexes;
     const auto reportWaited = [&] {
-        waitForJobEnds(&sent, options.waitTimeoutSeconds);
+        waitForJobEnds(&sent, options.waitTimeoutSeconds, store);
         for (int j = 0; j < sent.size(); ++j) {
             failed += sent.at(j).isComplete() ? 0 : 1;
             report(sent.at(j), options, sentIndexes.at(j) + 1, int(files.size()));

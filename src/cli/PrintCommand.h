@@ -63,6 +63,7 @@ struct FileResult
     int pages = 0;
     int jobId = 0; // the scheduler's job, when one was made
     QString jobPrinter;
+    qint64 historyId = 0; // the print's history record
     QString state; // with --wait: completed, aborted, canceled, stopped or timeout
     QString message;
 

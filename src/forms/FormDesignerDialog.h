@@ -58,6 +58,13 @@ public:
     void updatePaperRect();
     void printForm();
 
+Q_SIGNALS:
+    // A form went to the printer's queue under this title at this time
+    // (seconds since the epoch), to be followed there.
+    void formSubmitted(const QString &printer, const QString &title, qint64 since);
+
+public:
+
     int currentTemplateId() const { return m_templateId; }
     int historySize() const { return int(m_history.size()); }
     int historyIndex() const { return m_historyIndex; }

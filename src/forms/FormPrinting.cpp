@@ -7,6 +7,7 @@
 #include "forms/FormScene.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
@@ -161,6 +162,9 @@ void FormDesignerDialog::printForm()
     }
     m_scene->setPrintMode(true);
 
+    // The print dialog's job is found by its title and time: a second before
+    // allows for the scheduler's clock ticking over.
+    const qint64 since = QDateTime::currentSecsSinceEpoch() - 1;
     QPainter painter;
     if (!painter.begin(&printer)) {
         leavePrintMode(m_scene, elements);
@@ -187,6 +191,8 @@ void FormDesignerDialog::printForm()
                              QStringLiteral("Unable to create the print job. Check the printer."));
         return;
     }
+    if (printer.outputFormat() == QPrinter::NativeFormat)
+        Q_EMIT formSubmitted(printer.printerName(), printer.docName(), since);
     QMessageBox::information(this, QStringLiteral("Print submitted"),
                              printReport(width, height, offsetX, offsetY, m_ui->workflow->currentData().toString(),
                                          m_ui->ncrParts->currentData().toInt()));

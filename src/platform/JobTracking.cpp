@@ -4,6 +4,7 @@
 #include "platform/SpoolerState.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace Platform {
 
@@ -168,6 +169,54 @@ bool jobStates(const QString &printer, QHash<int, JobStatus> *jobs)
     return ok;
 }
 
+int findJob(const QString &printer, const QString &title, qint64 createdSince)
+{
+    http_t *http = connectToScheduler();
+    if (!http)
+        return 0;
+    const QByteArray queue = printer.section(QLatin1Char('/'), 0, 0).toUtf8();
+    char uri[1024];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
+                     queue.constData());
+    ipp_t *request = ippNewRequest(IPP_OP_GET_JOBS);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddBoolean(request, IPP_TAG_OPERATION, "my-jobs", 1);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
+    static const char *const wanted[] = {"job-id", "job-name", "time-at-creation"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, wanted);
+    ipp_t *response = cupsDoRequest(http, request, "/");
+    const QByteArray wantedTitle = title.toUtf8();
+    int found = 0;
+    int id = 0;
+    QByteArray name;
+    qint64 created = 0;
+    const auto consider = [&] {
+        if (id > found && name == wantedTitle && created >= createdSince)
+            found = id;
+    };
+    for (ipp_attribute_t *attribute = response ? ippFirstAttribute(response) : nullptr; attribute;
+         attribute = ippNextAttribute(response)) {
+        const char *key = ippGetName(attribute);
+        if (!key) { // the next job's attributes begin
+            consider();
+            id = 0;
+            name.clear();
+            created = 0;
+        } else if (!strcmp(key, "job-id")) {
+            id = ippGetInteger(attribute, 0);
+        } else if (!strcmp(key, "job-name")) {
+            name = ippGetString(attribute, 0, nullptr);
+        } else if (!strcmp(key, "time-at-creation")) {
+            created = ippGetInteger(attribute, 0);
+        }
+    }
+    consider();
+    ippDelete(response);
+    httpClose(http);
+    return found;
+}
+
 bool cancelJob(const QString &printer, int jobId)
 {
     http_t *http = connectToScheduler();
@@ -177,6 +226,18 @@ bool cancelJob(const QString &printer, int jobId)
     const bool ok = cupsCancelJob2(http, queue.constData(), jobId, 0) == IPP_STATUS_OK;
     httpClose(http);
     return ok;
+}
+
+bool jobWentOut(const QString &printer, int jobId)
+{
+    JobStatus job;
+    if (jobId <= 0 || !jobStatus(printer, jobId, &job) || job.state == JobState::Canceled
+        || job.state == JobState::Aborted)
+        return false;
+    if (!job.reasons.contains(QLatin1String("job-incoming")))
+        return true;
+    cancelJob(printer, jobId);
+    return false;
 }
 
 } // namespace Platform

@@ -66,6 +66,17 @@ bool jobEnd(const JobStatus &status, QString *state, QString *failure);
 // knows it. False when the scheduler did not answer.
 bool jobStates(const QString &printer, QHash<int, JobStatus> *jobs);
 
+// Whether a job made by a run that was cut short reached the scheduler
+// whole: it prints, or did. One still waiting for the rest of its data
+// never will: it is cancelled. False too when the scheduler does not know
+// the job, or it was cancelled or aborted.
+bool jobWentOut(const QString &printer, int jobId);
+
+// The newest job of this user's on the printer with the given title made at
+// or after the given time (seconds since the epoch): a job another program
+// made for us (a print dialog's). 0 when there is none.
+int findJob(const QString &printer, const QString &title, qint64 createdSince);
+
 // Cancels one job of this user's; false when the scheduler would not.
 bool cancelJob(const QString &printer, int jobId);
 

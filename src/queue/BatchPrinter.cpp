@@ -10,12 +10,62 @@
 #include "store/DataLocation.h"
 #include "store/LocalStore.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QFutureWatcher>
+#include <QPointer>
+#include <QSemaphore>
+#include <QThread>
 #include <QtConcurrent>
 
+#include <memory>
 #include <utility>
+
+namespace {
+
+// How long a worker waits for the window thread to note its job.
+constexpr int kNoteWaitMs = 2000;
+
+PrintedFile printedFileOf(const PrintJob &job, int pages)
+{
+    PrintedFile printed;
+    printed.rowPath = job.path;
+    printed.printerName = job.printerName;
+    printed.duplex = job.duplex;
+    printed.color = job.color;
+    printed.historyPath = job.isCache && !job.sourcePath.isEmpty() ? job.sourcePath : job.path;
+    printed.pages = std::max(pages, 1);
+    printed.copies = job.copies;
+    printed.hotFolderId = job.hotFolderId;
+    printed.hotFolderName = job.hotFolderName;
+    printed.displayName = job.displayName;
+    return printed;
+}
+
+// Called on the worker the moment the scheduler made a row's job, before
+// any of its data goes out: the job is noted on the window thread first, so
+// that a window killed at any point leaves either a noted job or one
+// without data, which never prints. A window thread that does not answer
+// in time (it is closing) does not hold the print up.
+void noteJobMade(const QPointer<BatchPrinter> &batch, LocalStore *store, const QString &path,
+                 const QString &printer, int jobId)
+{
+    auto noted = std::make_shared<QSemaphore>();
+    auto note = [batch, store, path, printer, jobId, noted] {
+        if (batch)
+            store->noteSentJob(path, printer, jobId);
+        noted->release();
+    };
+    if (QThread::currentThread() == qApp->thread()) {
+        note();
+        return;
+    }
+    QMetaObject::invokeMethod(qApp, note, Qt::QueuedConnection);
+    noted->tryAcquire(1, kNoteWaitMs);
+}
+
+} // namespace
 
 BatchPrinter::BatchPrinter(LocalStore *store, QueueController *queue, QObject *parent)
     : QObject(parent)
@@ -26,24 +76,36 @@ BatchPrinter::BatchPrinter(LocalStore *store, QueueController *queue, QObject *p
 {
     // A row waits at the printer until its job ended; one that failed there
     // is a failed row again, with the printer's reason.
-    m_queue->setWaitingLookup([follower = m_follower](const QString &path) { return follower->isWaiting(path); });
+    m_queue->setWaitingLookup([follower = QPointer<JobFollower>(m_follower)](const QString &path) {
+        return follower && follower->isWaiting(path);
+    });
     connect(m_follower, &JobFollower::jobEnded, this,
-            [this](const QString &path, const QString &, const QString &failure) {
-                m_queue->refreshRow(path);
+            [this](const QString &path, const QString &state, const QString &failure, const QString &label) {
+                if (!path.isEmpty()) {
+                    noteBatchEnd(path, state, failure);
+                    m_queue->refreshRow(path);
+                    Q_EMIT stateChanged();
+                }
                 if (!failure.isEmpty())
-                    Q_EMIT statusMessage(QStringLiteral("%1: %2").arg(QFileInfo(path).fileName(), failure), true);
+                    Q_EMIT statusMessage(QStringLiteral("%1: %2").arg(label, failure), true);
             });
+    connect(m_follower, &JobFollower::rowResumed, this, [this](const QString &path) {
+        m_queue->refreshRow(path);
+        Q_EMIT stateChanged();
+        releaseOwnershipWhenIdle();
+    });
 }
 
 BatchPrinter::~BatchPrinter() = default;
 
-bool BatchPrinter::takeOwnership()
+bool BatchPrinter::takeOwnership(bool quietly)
 {
     if (!m_ownership)
         m_ownership = std::make_unique<Platform::FileLock>(QDir(localDataDirectory()).filePath(QStringLiteral("printing.lock")));
     if (m_ownership->isLocked() || m_ownership->tryLock())
         return true;
-    Q_EMIT statusMessage(QStringLiteral("Another Quorvalent Dunmarrow window is printing from these lists. "
+    if (!quietly)
+        Q_EMIT statusMessage(QStringLiteral("Another Quorvalent Dunmarrow window is printing from these lists. "
                                         "Try again when it has finished."),
                          true);
     return false;
@@ -51,8 +113,30 @@ bool BatchPrinter::takeOwnership()
 
 void BatchPrinter::releaseOwnershipWhenIdle()
 {
-    if (!m_running && m_inFlight == 0 && m_ownership)
+    if (!m_running && m_inFlight == 0 && !m_follower->isSettling() && m_ownership)
         m_ownership->unlock();
+}
+
+void BatchPrinter::resumeSentJobs()
+{
+    // Only the window that prints may settle: a job another window is
+    // sending right now would look unfinished.
+    if (!takeOwnership(true))
+        return;
+    m_follower->resume();
+    releaseOwnershipWhenIdle();
+}
+
+void BatchPrinter::noteBatchEnd(const QString &path, const QString &state, const QString &failure)
+{
+    for (QVariantMap &sent : m_batchResults) {
+        if (sent.value(QStringLiteral("path")).toString() != path
+            || sent.value(QStringLiteral("atPrinter")).toString() != QLatin1String("waiting"))
+            continue;
+        sent.insert(QStringLiteral("atPrinter"), state.isEmpty() ? QStringLiteral("unknown") : state);
+        sent.insert(QStringLiteral("failure"), failure);
+        return;
+    }
 }
 
 void BatchPrinter::startPrint(int row, bool batch)
@@ -83,6 +167,9 @@ bool BatchPrinter::tryStartPrint(int row, bool batch)
 
     m_queue->markRowBusy(row);
     Q_EMIT statusMessage(QStringLiteral("Printing：") + job.displayName, false);
+    // Noted before the job exists, so that a window closed or killed while
+    // it is sent neither prints the file again nor forgets its job.
+    m_store->noteSending(printedFileOf(job, 1));
 
     auto *watcher = new QFutureWatcher<PrintResult>(this);
     connect(watcher, &QFutureWatcher<PrintResult>::finished, this, [this, watcher, job, batch] {
@@ -95,7 +182,8 @@ bool BatchPrinter::tryStartPrint(int row, bool batch)
     ++m_inFlight;
     // Nothing may escape the worker: an exception would end the program
     // when the result is read.
-    watcher->setFuture(QtConcurrent::run([dispatcher = m_dispatcher, job]() {
+    watcher->setFuture(QtConcurrent::run([dispatcher = m_dispatcher, job, batchPrinter = QPointer<BatchPrinter>(this),
+                                          store = m_store]() {
         PrintResult result;
         // The job it makes, to follow it to its end.
         QString jobPrinter;
@@ -103,6 +191,7 @@ bool BatchPrinter::tryStartPrint(int row, bool batch)
         const Platform::JobCreatedScope jobs([&](const QString &printer, int id) {
             jobPrinter = printer;
             jobId = id;
+            noteJobMade(batchPrinter, store, job.path, printer, id);
         });
         try {
             result = dispatcher(job);
@@ -125,36 +214,34 @@ bool BatchPrinter::tryStartPrint(int row, bool batch)
 void BatchPrinter::finishPrint(const PrintResult &result, const PrintJob &job, bool batch)
 {
     if (!result.success) {
+        m_store->forgetSentJob(job.path);
         m_store->markFailed(job.path, result.message);
         Q_EMIT statusMessage(QStringLiteral("PrintFailed：") + result.message, true);
         if (!batch)
             Q_EMIT printFailed(result.message);
+        else
+            ++m_batchNotSent;
     }
 
     QVariantMap sent;
     if (result.success) {
-        const int pages = std::max(result.pages, 1);
-        PrintedFile printed;
-        printed.rowPath = job.path;
-        printed.printerName = job.printerName;
-        printed.duplex = job.duplex;
-        printed.color = job.color;
-        printed.historyPath = job.isCache && !job.sourcePath.isEmpty() ? job.sourcePath : job.path;
-        printed.pages = pages;
-        printed.copies = job.copies;
-        printed.hotFolderId = job.hotFolderId;
-        printed.hotFolderName = job.hotFolderName;
-        printed.displayName = job.displayName;
+        const PrintedFile printed = printedFileOf(job, result.pages);
         QString error;
         qint64 historyId = 0;
         const bool recorded = m_store->recordPrinted(printed, &error, &historyId);
-        if (recorded && result.jobId > 0)
-            m_follower->follow({job.path, historyId, result.jobPrinter, result.jobId});
+        const bool followed = recorded && result.jobId > 0;
+        // A job that could not be recorded keeps its note: the next start
+        // records it.
+        if (followed)
+            m_follower->follow({job.path, historyId, result.jobPrinter, result.jobId, QString()});
+        else if (result.jobId <= 0)
+            m_store->forgetSentJob(job.path);
         sent = {{QStringLiteral("path"), job.path},
                 {QStringLiteral("displayName"), job.displayName},
-                {QStringLiteral("pages"), pages},
+                {QStringLiteral("pages"), printed.pages},
                 {QStringLiteral("copies"), std::max(job.copies, 1)},
-                {QStringLiteral("note"), result.note}};
+                {QStringLiteral("note"), result.note},
+                {QStringLiteral("atPrinter"), followed ? QStringLiteral("waiting") : QString()}};
         if (batch)
             m_batchResults << sent;
         const QString sentText = QStringLiteral("Sent to %1: %2").arg(job.printerName, job.displayName);
@@ -172,7 +259,7 @@ void BatchPrinter::finishPrint(const PrintResult &result, const PrintJob &job, b
     if (batch)
         printNextInBatch();
     else if (result.success)
-        Q_EMIT summaryReady({sent});
+        Q_EMIT summaryReady({sent}, 0);
 }
 
 void BatchPrinter::startBatch()
@@ -180,6 +267,7 @@ void BatchPrinter::startBatch()
     if (m_running || m_queue->entries().isEmpty() || !takeOwnership())
         return;
     m_batchResults.clear();
+    m_batchNotSent = 0;
     m_stopRequested = false;
     m_batchPaths.clear();
     for (int row = 0; row < m_queue->entries().size(); ++row) {
@@ -213,8 +301,11 @@ void BatchPrinter::printNextInBatch()
         // The row as stored now: one removed meanwhile is not printed.
         m_queue->refreshRow(path);
         const int row = m_queue->rowForPath(path);
-        if (row >= 0 && tryStartPrint(row, true))
+        if (row < 0)
+            continue;
+        if (tryStartPrint(row, true))
             return;
+        ++m_batchNotSent;
     }
     const bool stopped = m_stopRequested;
     m_running = false;
@@ -228,7 +319,7 @@ void BatchPrinter::printNextInBatch()
                                  : QStringLiteral("All print jobs have been processed"),
                          false);
     if (!m_batchResults.isEmpty())
-        Q_EMIT summaryReady(std::exchange(m_batchResults, {}));
+        Q_EMIT summaryReady(std::exchange(m_batchResults, {}), std::exchange(m_batchNotSent, 0));
 }
 
 void BatchPrinter::stopRemainingJobs()

@@ -43,6 +43,9 @@ public:
     int inFlightCount() const { return m_inFlight; }
     JobFollower *jobFollower() const { return m_follower; }
 
+    // Settles what a window closed or killed earlier left at the printer
+    // (see JobFollower::resume); only while no other window prints.
+    void resumeSentJobs();
     void startPrint(int row, bool batch);
     void startBatch();
     void printNextInBatch();
@@ -52,18 +55,22 @@ Q_SIGNALS:
     void statusMessage(const QString &text, bool error);
     // Running, stopping or idle changed: the controls follow.
     void stateChanged();
-    // What was sent, for the summary dialog.
-    void summaryReady(const QList<QVariantMap> &results);
+    // What was sent, for the summary dialog, and how many files of the
+    // batch never reached the printer. A sent map's "atPrinter" is
+    // "waiting" while its job is followed (see JobFollower), then the job's
+    // end, with "failure".
+    void summaryReady(const QList<QVariantMap> &results, int notSent);
     // A row printed on its own failed: the user is told in a box.
     void printFailed(const QString &message);
 
 private:
     // One window of a profile prints its lists at a time: a second one
     // would print the same pending rows again. Held while anything prints.
-    bool takeOwnership();
+    bool takeOwnership(bool quietly = false);
     void releaseOwnershipWhenIdle();
     bool tryStartPrint(int row, bool batch);
     void finishPrint(const PrintResult &result, const PrintJob &job, bool batch);
+    void noteBatchEnd(const QString &path, const QString &state, const QString &failure);
 
     LocalStore *m_store;
     QueueController *m_queue;
@@ -73,6 +80,7 @@ private:
     bool m_stopRequested = false;
     QStringList m_batchPaths;
     QList<QVariantMap> m_batchResults;
+    int m_batchNotSent = 0;
     int m_inFlight = 0;
     std::unique_ptr<Platform::FileLock> m_ownership;
     // The batch's printers stay set up from its first file to its last.

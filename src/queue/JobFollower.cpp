@@ -2,6 +2,7 @@
 
 #include "store/LocalStore.h"
 
+#include <QFileInfo>
 #include <QFutureWatcher>
 #include <QtConcurrent>
 
@@ -11,6 +12,11 @@ namespace {
 // (purged, or the scheduler lost it): its end cannot be known.
 constexpr int kRoundsUnknown = 3;
 constexpr int kRoundMs = 1000;
+
+QString labelOf(const JobFollower::Job &job)
+{
+    return job.label.isEmpty() ? QFileInfo(job.path).fileName() : job.label;
+}
 
 } // namespace
 
@@ -33,9 +39,68 @@ void JobFollower::follow(const Job &job)
         m_timer.start();
 }
 
+void JobFollower::resume()
+{
+    if (!m_unsettled.isEmpty())
+        return;
+    for (const SentJob &sent : m_store->sentJobs()) {
+        if (sent.historyId > 0)
+            follow({sent.printed.rowPath, sent.historyId, sent.printer, sent.jobId, QString()});
+        else if (sent.jobId > 0)
+            m_unsettled << sent;
+        else // cut short before the scheduler made a job
+            m_store->forgetSentJob(sent.printed.rowPath);
+        Q_EMIT rowResumed(sent.printed.rowPath);
+    }
+    if (m_unsettled.isEmpty())
+        return;
+    auto *watcher = new QFutureWatcher<QList<bool>>(this);
+    connect(watcher, &QFutureWatcher<QList<bool>>::finished, this, [this, watcher] {
+        settleResumed(watcher->result());
+        watcher->deleteLater();
+    });
+    watcher->setFuture(QtConcurrent::run([jobs = m_unsettled] {
+        QList<bool> wentOut;
+        for (const SentJob &sent : jobs)
+            wentOut << Platform::jobWentOut(sent.printer, sent.jobId);
+        return wentOut;
+    }));
+}
+
+void JobFollower::settleResumed(const QList<bool> &wentOut)
+{
+    const QList<SentJob> settled = std::exchange(m_unsettled, {});
+    for (qsizetype i = 0; i < settled.size(); ++i) {
+        const SentJob &sent = settled.at(i);
+        qint64 historyId = 0;
+        // How many pages it had is not known here: the history counts one.
+        if (wentOut.value(i) && m_store->recordPrinted(sent.printed, nullptr, &historyId))
+            follow({sent.printed.rowPath, historyId, sent.printer, sent.jobId, QString()});
+        else if (!wentOut.value(i))
+            m_store->forgetSentJob(sent.printed.rowPath);
+        Q_EMIT rowResumed(sent.printed.rowPath);
+    }
+}
+
+void JobFollower::findAndFollow(const QString &printer, const QString &title, qint64 createdSince,
+                                const QString &label)
+{
+    auto *watcher = new QFutureWatcher<int>(this);
+    connect(watcher, &QFutureWatcher<int>::finished, this, [this, watcher, printer, label] {
+        follow({QString(), 0, printer, watcher->result(), label});
+        watcher->deleteLater();
+    });
+    watcher->setFuture(QtConcurrent::run(
+        [printer, title, createdSince] { return Platform::findJob(printer, title, createdSince); }));
+}
+
 bool JobFollower::isWaiting(const QString &path) const
 {
-    return std::any_of(m_jobs.cbegin(), m_jobs.cend(), [&path](const Job &job) { return job.path == path; });
+    if (path.isEmpty())
+        return false;
+    return std::any_of(m_jobs.cbegin(), m_jobs.cend(), [&path](const Job &job) { return job.path == path; })
+        || std::any_of(m_unsettled.cbegin(), m_unsettled.cend(),
+                       [&path](const SentJob &sent) { return sent.printed.rowPath == path; });
 }
 
 void JobFollower::ask()
@@ -77,9 +142,9 @@ void JobFollower::settle(const Answers &answers)
         if (status.state == Platform::JobState::Unknown) {
             if (++m_unknownRounds[it->jobId] >= kRoundsUnknown) {
                 m_unknownRounds.remove(it->jobId);
-                const QString path = it->path;
+                const Job job = *it;
                 it = m_jobs.erase(it);
-                Q_EMIT jobEnded(path, QString(), QString());
+                Q_EMIT jobEnded(job.path, QString(), QString(), labelOf(job));
                 continue;
             }
             ++it;
@@ -92,10 +157,11 @@ void JobFollower::settle(const Answers &answers)
         const Job job = *it;
         it = m_jobs.erase(it);
         m_unknownRounds.remove(job.jobId);
-        m_store->recordJobEnd(job.historyId, job.printer, job.jobId, state, failure);
-        if (!failure.isEmpty())
+        if (job.historyId > 0)
+            m_store->recordJobEnd(job.historyId, job.printer, job.jobId, state, failure);
+        if (!failure.isEmpty() && !job.path.isEmpty())
             m_store->markFailed(job.path, failure);
-        Q_EMIT jobEnded(job.path, state, failure);
+        Q_EMIT jobEnded(job.path, state, failure, labelOf(job));
     }
     if (m_jobs.isEmpty())
         m_timer.stop();

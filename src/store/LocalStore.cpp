@@ -147,12 +147,16 @@ bool LocalStore::applySchema(QString *error)
     // asks): a file that cannot take it still works, more slowly.
     execStatement(QStringLiteral("CREATE INDEX IF NOT EXISTS idx_print_files_folder_order ON "
                                  "print_files(hot_folder_id, sort_order)"));
-    // What became of each recorded print's job at the printer: a table of
-    // this program's own beside the shared ones, which stay as they are. A
-    // file that cannot take it still opens; the end states are then not kept.
+    // The jobs at the printer: tables of this program's own beside the
+    // shared ones, which stay as they are. A file that cannot take them
+    // still opens; jobs are then not followed across a restart.
     execStatement(QStringLiteral("CREATE TABLE IF NOT EXISTS print_job_ends (history_id INTEGER PRIMARY KEY,"
                                  "printer_name TEXT NOT NULL,job_id INTEGER NOT NULL,state TEXT NOT NULL,"
                                  "message TEXT,ended_at TEXT NOT NULL)"));
+    execStatement(QStringLiteral("CREATE TABLE IF NOT EXISTS print_sent_jobs (path TEXT PRIMARY KEY,"
+                                 "printer_name TEXT NOT NULL,job_id INTEGER NOT NULL DEFAULT 0,"
+                                 "history_id INTEGER NOT NULL DEFAULT 0,record TEXT NOT NULL,"
+                                 "sent_at TEXT NOT NULL)"));
     return true;
 }
 

@@ -50,15 +50,25 @@ public:
     bool markPrinted(const QString &path, const QString &printerName, bool duplex, bool color,
                      int copies, QString *error = nullptr);
     // Marks the row printed and adds its history record in one transaction:
-    // a print is recorded whole or not at all.
+    // a print is recorded whole or not at all. A sent job noted for the row
+    // is joined to the record.
     // historyId: the history row it added.
     bool recordPrinted(const PrintedFile &printed, QString *error = nullptr, qint64 *historyId = nullptr);
-    // The end of a recorded print's job at the printer ("completed",
-    // "aborted", "canceled"), and its failure text; the job's end by history
-    // row (maps of printer_name, job_id, state, message, ended_at).
+
+    // Jobs at the printer. The end of a recorded print's job ("completed",
+    // "aborted", "canceled") and its failure text, kept with the history
+    // row, which ends the job's sent note; the ends by history row (maps of
+    // printer_name, job_id, state, message, ended_at).
     bool recordJobEnd(qint64 historyId, const QString &printer, int jobId, const QString &state,
                       const QString &message, QString *error = nullptr);
     QHash<qint64, QVariantMap> jobEnds() const;
+    // Sent notes, one per row path: noted before the job is made, given the
+    // job once the scheduler has it, forgotten when the print failed or its
+    // job ended.
+    bool noteSending(const PrintedFile &printed, QString *error = nullptr);
+    bool noteSentJob(const QString &rowPath, const QString &printer, int jobId, QString *error = nullptr);
+    bool forgetSentJob(const QString &rowPath, QString *error = nullptr);
+    QList<SentJob> sentJobs() const;
     bool markFailed(const QString &path, const QString &message, QString *error = nullptr);
     // One row's copies, as its copies box was set.
     bool setFileCopies(const QString &path, int copies, QString *error = nullptr);
@@ -70,7 +80,7 @@ public:
     // Print history: one row per successful print, kept forever.
     bool addHistory(const QString &path, const QString &printerName, int pageCount, int copies,
                     int hotFolderId, const QString &hotFolderName, const QString &displayName,
-                    QString *error = nullptr);
+                    QString *error = nullptr, qint64 *historyId = nullptr);
     QVariantList recentHistory(int limit) const;
     // A separate SQLite file with backup_meta and a copy of print_history;
     // nothing is left at the target when it fails.
@@ -104,6 +114,7 @@ private:
     bool isActiveDatabase(const QString &path) const;
     int nextSortOrder(int hotFolderId) const;
     bool applySchema(QString *error);
+    void linkSentJob(const QString &rowPath, qint64 historyId);
     bool addMissingColumns(const QString &table,
                            const QList<QPair<QString, QString>> &columns,
                            QString *error);

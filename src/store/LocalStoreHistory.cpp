@@ -67,7 +67,7 @@ bool LocalStore::isActiveDatabase(const QString &path) const
 
 bool LocalStore::addHistory(const QString &path, const QString &printerName, int pageCount,
                             int copies, int hotFolderId, const QString &hotFolderName,
-                            const QString &displayName, QString *error)
+                            const QString &displayName, QString *error, qint64 *historyId)
 {
     const QString name =
         displayName.trimmed().isEmpty() ? QFileInfo(path).fileName() : displayName;
@@ -87,7 +87,11 @@ bool LocalStore::addHistory(const QString &path, const QString &printerName, int
     query.bindValue(QStringLiteral(":folderId"), hotFolderId);
     query.bindValue(QStringLiteral(":folderName"), hotFolderName);
     query.bindValue(QStringLiteral(":time"), timestamp());
-    return run(query, error);
+    if (!run(query, error))
+        return false;
+    if (historyId)
+        *historyId = query.lastInsertId().toLongLong();
+    return true;
 }
 
 bool LocalStore::recordPrinted(const PrintedFile &printed, QString *error, qint64 *historyId)
@@ -104,51 +108,15 @@ bool LocalStore::recordPrinted(const PrintedFile &printed, QString *error, qint6
         return false;
     const int rowCopies = current.next() ? current.value(0).toInt() : printed.copies;
     current.finish();
+    qint64 added = 0;
     if (!markPrinted(printed.rowPath, printed.printerName, printed.duplex, printed.color, rowCopies, error)
         || !addHistory(printed.historyPath, printed.printerName, printed.pages, printed.copies,
-                       printed.hotFolderId, printed.hotFolderName, printed.displayName, error))
+                       printed.hotFolderId, printed.hotFolderName, printed.displayName, error, &added))
         return false;
-    if (historyId) {
-        QSqlQuery added(m_db);
-        *historyId = added.exec(QStringLiteral("SELECT last_insert_rowid()")) && added.next()
-            ? added.value(0).toLongLong()
-            : 0;
-    }
+    linkSentJob(printed.rowPath, added);
+    if (historyId)
+        *historyId = added;
     return transaction.commit();
-}
-
-bool LocalStore::recordJobEnd(qint64 historyId, const QString &printer, int jobId, const QString &state,
-                              const QString &message, QString *error)
-{
-    QSqlQuery query(m_db);
-    query.prepare(QStringLiteral("INSERT OR REPLACE INTO print_job_ends (history_id,printer_name,job_id,state,"
-                                 "message,ended_at) VALUES (:id,:printer,:job,:state,:message,:time)"));
-    query.bindValue(QStringLiteral(":id"), historyId);
-    query.bindValue(QStringLiteral(":printer"), printer);
-    query.bindValue(QStringLiteral(":job"), jobId);
-    query.bindValue(QStringLiteral(":state"), state);
-    query.bindValue(QStringLiteral(":message"), message);
-    query.bindValue(QStringLiteral(":time"), timestamp());
-    return run(query, error);
-}
-
-QHash<qint64, QVariantMap> LocalStore::jobEnds() const
-{
-    QHash<qint64, QVariantMap> ends;
-    if (!isOpen())
-        return ends;
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (!query.exec(QStringLiteral("SELECT history_id,printer_name,job_id,state,message,ended_at FROM print_job_ends")))
-        return ends;
-    while (query.next()) {
-        ends.insert(query.value(0).toLongLong(), {{QStringLiteral("printer_name"), query.value(1)},
-                                                  {QStringLiteral("job_id"), query.value(2)},
-                                                  {QStringLiteral("state"), query.value(3)},
-                                                  {QStringLiteral("message"), query.value(4)},
-                                                  {QStringLiteral("ended_at"), query.value(5)}});
-    }
-    return ends;
 }
 
 QVariantList LocalStore::recentHistory(int limit) const

@@ -53,3 +53,15 @@ struct PrintedFile
     QString hotFolderName;
     QString displayName;
 };
+
+// A print on its way to the scheduler or waiting there: kept from just
+// before its job is made until the job's end is known, so that a window
+// closed or killed meanwhile neither prints the file again nor forgets the
+// job.
+struct SentJob
+{
+    PrintedFile printed;  // what the history records (pages unknown until printed)
+    QString printer;      // the queue that has the job
+    int jobId = 0;        // 0 until the scheduler made the job
+    qint64 historyId = 0; // 0 until the print is recorded
+};

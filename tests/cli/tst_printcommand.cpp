@@ -196,6 +196,9 @@ private Q_SLOTS:
         const auto admin = &TroubledQueues::run;
         const QString file = pdf("tracked.pdf");
         const auto line = [](const Run &run) { return QJsonDocument::fromJson(run.out.toUtf8()).object(); };
+        LocalStore store;
+        QVERIFY(store.open());
+        const QList<qint64> endedBefore = store.jobEnds().keys();
 
         const Run good = runPrint({"--printer", kRaw, "--wait", "--json", file});
         QCOMPARE(good.exitCode, 0);
@@ -244,6 +247,15 @@ private Q_SLOTS:
         QCOMPARE(cancelled->exitCode(), 1);
         QCOMPARE(QJsonDocument::fromJson(cancelled->readAllStandardOutput()).object().value("state").toString(),
                  QString("canceled"));
+        // Each end known is kept with its print's history record.
+        QStringList ends;
+        const QHash<qint64, QVariantMap> ended = store.jobEnds();
+        for (auto it = ended.cbegin(); it != ended.cend(); ++it) {
+            if (!endedBefore.contains(it.key()))
+                ends << it.value().value("state").toString();
+        }
+        ends.sort();
+        QCOMPARE(ends, QStringList({"aborted", "canceled", "completed", "completed"}));
     }
 
     void namesThatAreNotUtf8()

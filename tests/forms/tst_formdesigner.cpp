@@ -9,6 +9,8 @@
 #include "forms/FormElementItem.h"
 #include "forms/FormLayout.h"
 #include "forms/FormScene.h"
+#include "platform/JobTracking.h"
+#include "queue/JobFollower.h"
 #include "store/LocalStore.h"
 
 #include <QComboBox>
@@ -18,6 +20,7 @@
 #include <QPrintDialog>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
 
@@ -124,6 +127,7 @@ private Q_SLOTS:
             fields.first()->setText("ACME & Co");
             opened->accept();
         };
+        QSignalSpy submitted(&dialog, &FormDesignerDialog::formSubmitted);
         dialog.printForm();
         QCOMPARE(inputs, 1);
         QCOMPARE(answerer.seen.first(), QString("Enter one form record"));
@@ -138,6 +142,14 @@ private Q_SLOTS:
 
         const int job = PrivateCups::waitForJobAfter(kRaw, before, "New continuous form");
         QVERIFY(job > 0);
+        // The print dialog's job is found, and followed to its end.
+        QCOMPARE(submitted.size(), 1);
+        JobFollower follower(m_store.get());
+        QSignalSpy ended(&follower, &JobFollower::jobEnded);
+        follower.findAndFollow(kRaw, "New continuous form", submitted.first().at(2).toLongLong(), "Form");
+        QTRY_COMPARE_WITH_TIMEOUT(ended.size(), 1, 30000);
+        QCOMPARE(ended.first().at(1).toString(), QString("completed"));
+        QCOMPARE(Platform::findJob(kRaw, "New continuous form", submitted.first().at(2).toLongLong()), job);
         // The exact size asked of the printer; the PDF's box in whole points.
         QVERIFY(PrivateCups::jobInfo(kRaw, job).contains("media=Custom.150x100mm "));
         const QString pdf = QDir(PrivateCups::outputFolder(kRaw)).filePath(QString("%1.prn").arg(job));

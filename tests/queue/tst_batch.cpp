@@ -5,10 +5,13 @@
 
 #include "queue/BatchPrinter.h"
 #include "queue/JobFollower.h"
+#include "queue/PrintSummaryDialog.h"
 #include "queue/QueueController.h"
 #include "queue/QueueTable.h"
 
+#include <QLabel>
 #include <QSemaphore>
+#include <QThreadPool>
 #include <QSettings>
 #include <QSpinBox>
 
@@ -46,6 +49,7 @@ class TestBatch : public QObject
     std::unique_ptr<BatchPrinter> m_batch;
     QStringList m_statuses;
     QList<QList<QVariantMap>> m_summaries;
+    int m_notSent = 0;
     QStringList m_failureBoxes;
 
     QString addPdf(const QString &name, int pages = 1)
@@ -88,7 +92,10 @@ private Q_SLOTS:
         connect(m_batch.get(), &BatchPrinter::statusMessage, this,
                 [this](const QString &text, bool) { m_statuses << text; });
         connect(m_batch.get(), &BatchPrinter::summaryReady, this,
-                [this](const QList<QVariantMap> &rows) { m_summaries << rows; });
+                [this](const QList<QVariantMap> &rows, int notSent) {
+                    m_summaries << rows;
+                    m_notSent = notSent;
+                });
         connect(m_batch.get(), &BatchPrinter::printFailed, this,
                 [this](const QString &text) { m_failureBoxes << text; });
         connect(m_batch.get(), &BatchPrinter::stateChanged, this,
@@ -199,8 +206,10 @@ private Q_SLOTS:
     }
 
     // Each sent job is followed to its end: a printer that aborts the jobs
-    // fails their rows with its reason; a stopped queue's job waits at the
-    // printer until the queue starts. Every end is kept with its print.
+    // fails their rows with its reason; a stopped queue's jobs wait at the
+    // printer until it starts, one cancelled there meanwhile fails. Every
+    // end is kept with its print, and the summary counts the files that
+    // failed at the printer apart from those that never reached it.
     void jobsFollowedToTheirEnd()
     {
         const TroubledQueues queues("batch");
@@ -213,6 +222,9 @@ private Q_SLOTS:
             states.sort();
             return states;
         };
+        const auto lastError = [this](int row) {
+            return m_list->store.files(0).at(row).toMap().value("last_error").toString();
+        };
 
         QSettings().setValue("defaultPrinter", queues.jammed);
         addPdf("a.pdf");
@@ -223,22 +235,92 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(m_batch->jobFollower()->waitingCount(), 0, 60000);
         QCOMPARE(rowStatuses(), QStringList({"failed", "failed"}));
         QCOMPARE(statusText(0), QString("Failed"));
-        const QString reason = m_list->store.files(0).first().toMap().value("last_error").toString();
-        QVERIFY2(reason.startsWith("Failed at the printer: "), qPrintable(reason));
+        QVERIFY2(lastError(0).startsWith("Failed at the printer: "), qPrintable(lastError(0)));
         QCOMPARE(endStates(), QStringList({"aborted", "aborted"}));
         QCOMPARE(m_list->store.recentHistory(10).size(), 2); // the history itself stays as it was
 
         QString error;
         QVERIFY(m_list->queue.clearList(&error));
+        m_summaries.clear();
         QSettings().setValue("defaultPrinter", queues.paused);
-        addPdf("c.pdf");
+        for (const char *name : {"c.pdf", "d.pdf", "gone.pdf", "e.pdf"})
+            addPdf(name);
         m_list->queue.reloadQueueTable();
+        QVERIFY(QFile::remove(m_list->files.filePath("gone.pdf")));
         m_batch->startBatch();
         QVERIFY(waitUntilIdle());
         QCOMPARE(statusText(0), QString("Waiting at the printer"));
+        QCOMPARE(m_summaries.size(), 1);
+        PrintSummaryDialog summary(m_summaries.first(), {});
+        summary.followAtPrinter(m_batch->jobFollower(), m_notSent);
+        QCOMPARE(summary.outcome()->text(), QString("3 waiting at the printer · 1 not sent"));
+
+        const QList<SentJob> sent = m_list->store.sentJobs();
+        QCOMPARE(sent.size(), 3);
+        QVERIFY(TroubledQueues::run("cancel", {QString::number(sent.at(1).jobId)}));
         QVERIFY(TroubledQueues::run("cupsenable", {queues.paused}));
         QTRY_COMPARE_WITH_TIMEOUT(statusText(0), QString("Printed"), 60000);
-        QCOMPARE(endStates(), QStringList({"aborted", "aborted", "completed"}));
+        QTRY_COMPARE_WITH_TIMEOUT(m_batch->jobFollower()->waitingCount(), 0, 60000);
+        QCOMPARE(statusText(1), QString("Failed"));
+        QVERIFY2(lastError(1).startsWith("Canceled at the printer"), qPrintable(lastError(1)));
+        QCOMPARE(summary.outcome()->text(),
+                 QString("2 completed at the printer · 1 failed at the printer · 1 not sent"));
+        QCOMPARE(endStates(), QStringList({"aborted", "aborted", "canceled", "completed", "completed"}));
+        QVERIFY(m_list->store.sentJobs().isEmpty());
+    }
+
+    // A window closed while its job waits at the printer, or killed after
+    // a job reached the scheduler but before the print was recorded, loses
+    // nothing and prints nothing twice: the next start records and follows
+    // such jobs. A row whose print had not begun is still to print.
+    void closedOrKilledWindowsPrintNothingTwice()
+    {
+        const TroubledQueues queues("restart");
+        QVERIFY(queues.ready);
+        const auto statusText = [this](int row) { return m_list->table.item(row, QueueTable::Status)->text(); };
+        QSettings().setValue("defaultPrinter", queues.paused);
+        addPdf("closed.pdf");
+        m_list->queue.reloadQueueTable();
+        m_batch->startBatch();
+        QVERIFY(waitUntilIdle());
+        m_batch.reset(); // closed while its job waits
+
+        QSettings().setValue("defaultPrinter", kRaw);
+        const QString killed = addPdf("killed.pdf");
+        addPdf("never.pdf");
+        m_list->queue.reloadQueueTable();
+        const int before = PrivateCups::lastJobId(kRaw);
+        QSemaphore sent;
+        QSemaphore gate;
+        auto dying = std::make_unique<BatchPrinter>(&m_list->store, &m_list->queue);
+        dying->setDispatcher([&](const PrintJob &job) {
+            const PrintResult result = dispatchPrintJob(job);
+            sent.release();
+            gate.acquire(); // the window dies before the result is read
+            return result;
+        });
+        dying->startPrint(1, false);
+        QTRY_VERIFY_WITH_TIMEOUT(sent.available() > 0, 60000); // the window thread answers meanwhile
+        const int job = PrivateCups::waitForJobAfter(kRaw, before, "killed.pdf");
+        QVERIFY(job > 0);
+        dying.reset();
+        QCOMPARE(m_list->store.recentHistory(10).size(), 1);
+
+        m_batch = std::make_unique<BatchPrinter>(&m_list->store, &m_list->queue);
+        m_list->queue.reloadQueueTable();
+        m_batch->resumeSentJobs();
+        QCOMPARE(statusText(0), QString("Waiting at the printer"));
+        QTRY_COMPARE_WITH_TIMEOUT(statusText(1), QString("Printed"), 60000);
+        QCOMPARE(rowStatuses(), QStringList({"printed", "printed", "pending"}));
+        QCOMPARE(m_list->store.recentHistory(10).size(), 2);
+        QCOMPARE(m_list->store.recentHistory(10).first().toMap().value("path").toString(), killed);
+        QVERIFY(TroubledQueues::run("cupsenable", {queues.paused}));
+        QTRY_COMPARE_WITH_TIMEOUT(statusText(0), QString("Printed"), 60000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_list->store.jobEnds().size(), 2, 60000);
+        QVERIFY(m_list->store.sentJobs().isEmpty());
+        QCOMPARE(PrivateCups::waitForJobAfter(kRaw, job, "killed.pdf", 2000), 0);
+        gate.release();
+        QThreadPool::globalInstance()->waitForDone();
     }
 
     void rowRemovedWhileItIsNext()

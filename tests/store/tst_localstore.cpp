@@ -86,7 +86,7 @@ private Q_SLOTS:
         QCOMPARE(queryFile(db, "PRAGMA journal_mode"), QStringList{"wal"});
         QCOMPARE(queryFile(db, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY name"),
                  (QStringList{"form_templates", "hot_folders", "print_files", "print_history",
-                               "print_job_ends", "sqlite_sequence"}));
+                               "print_job_ends", "print_sent_jobs", "sqlite_sequence"}));
         QCOMPARE(queryFile(db, "SELECT name FROM sqlite_master WHERE type='index' AND name LIKE 'idx_%' "
                            "ORDER BY name"),
                  (QStringList{"idx_form_templates_updated_at", "idx_print_files_folder_order",
