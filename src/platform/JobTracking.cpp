@@ -84,7 +84,31 @@ bool jobStatus(const QString &printer, int jobId, JobStatus *status)
 
 QString jobReason(const JobStatus &status)
 {
-    return !status.printerMessage.isEmpty() ? status.printerMessage : status.reasons;
+    if (!status.printerMessage.isEmpty())
+        return status.printerMessage;
+    // The job's state reasons in words; those that only restate its state
+    // or where it is on its way say nothing of why.
+    static const QHash<QString, QString> words{
+        {QStringLiteral("job-canceled-by-user"), QStringLiteral("canceled by its user")},
+        {QStringLiteral("job-canceled-by-operator"), QStringLiteral("canceled by an operator")},
+        {QStringLiteral("job-canceled-at-device"), QStringLiteral("canceled at the device")},
+        {QStringLiteral("aborted-by-system"), QStringLiteral("aborted by the print service")},
+        {QStringLiteral("printer-stopped"), QStringLiteral("the printer is stopped")},
+        {QStringLiteral("job-hold-until-specified"), QStringLiteral("held until a set time")},
+        {QStringLiteral("job-held-for-authentication"), QStringLiteral("held for authentication")},
+        {QStringLiteral("document-format-error"), QStringLiteral("the printer could not read the document")},
+    };
+    static const QStringList silent{
+        QStringLiteral("none"), QStringLiteral("processing-to-stop-point"), QStringLiteral("job-incoming"),
+        QStringLiteral("job-queued"), QStringLiteral("job-printing"), QStringLiteral("job-transforming"),
+        QStringLiteral("job-completed-successfully"), QStringLiteral("job-fetchable"),
+        QStringLiteral("job-data-insufficient")};
+    QStringList reasons;
+    for (const QString &reason : status.reasons.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        if (!silent.contains(reason))
+            reasons << words.value(reason, reason);
+    }
+    return reasons.join(QStringLiteral(", "));
 }
 
 bool jobEnd(const JobStatus &status, QString *state, QString *failure)

@@ -35,6 +35,7 @@ void JobFollower::follow(const Job &job)
     if (job.jobId <= 0)
         return;
     m_jobs << job;
+    ++m_waitingRows[job.path];
     if (!m_timer.isActive())
         m_timer.start();
 }
@@ -98,9 +99,16 @@ bool JobFollower::isWaiting(const QString &path) const
 {
     if (path.isEmpty())
         return false;
-    return std::any_of(m_jobs.cbegin(), m_jobs.cend(), [&path](const Job &job) { return job.path == path; })
+    return m_waitingRows.contains(path)
         || std::any_of(m_unsettled.cbegin(), m_unsettled.cend(),
                        [&path](const SentJob &sent) { return sent.printed.rowPath == path; });
+}
+
+void JobFollower::forgetRow(const QString &path)
+{
+    const auto row = m_waitingRows.find(path);
+    if (row != m_waitingRows.end() && --row.value() <= 0)
+        m_waitingRows.erase(row);
 }
 
 void JobFollower::ask()
@@ -144,6 +152,7 @@ void JobFollower::settle(const Answers &answers)
                 m_unknownRounds.remove(it->jobId);
                 const Job job = *it;
                 it = m_jobs.erase(it);
+                forgetRow(job.path);
                 Q_EMIT jobEnded(job.path, QString(), QString(), labelOf(job));
                 continue;
             }
@@ -156,6 +165,7 @@ void JobFollower::settle(const Answers &answers)
         }
         const Job job = *it;
         it = m_jobs.erase(it);
+        forgetRow(job.path);
         m_unknownRounds.remove(job.jobId);
         if (job.historyId > 0)
             m_store->recordJobEnd(job.historyId, job.printer, job.jobId, state, failure);

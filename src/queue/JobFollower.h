@@ -58,9 +58,11 @@ private:
     void ask();
     void settle(const Answers &answers);
     void settleResumed(const QList<bool> &wentOut);
+    void forgetRow(const QString &path);
 
     LocalStore *m_store;
     QList<Job> m_jobs;
+    QHash<QString, int> m_waitingRows; // jobs followed by row: the table asks for every row
     QList<SentJob> m_unsettled;
     QHash<int, int> m_unknownRounds; // by job id
     QTimer m_timer;

@@ -491,8 +491,9 @@ private Q_SLOTS:
         ::kill(pid_t(watcher.processId()), SIGKILL);
         QVERIFY(watcher.waitForFinished(30000));
 
+        // With --wait, the job found is followed to its end before the move.
         QVERIFY(QFile::remove(folder + "/printed"));
-        watcher.start(program(), {"--printer", kRaw, "--pdf-engine", "pdfium", "--watch", folder});
+        watcher.start(program(), {"--printer", kRaw, "--pdf-engine", "pdfium", "--wait", "--watch", folder});
         QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(folder + "/printed/long.pdf") && QFile::exists(folder + "/printed/early.pdf"),
                                  120000);
         ::kill(pid_t(watcher.processId()), SIGTERM);
