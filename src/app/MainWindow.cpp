@@ -29,7 +29,9 @@
 #include "queue/QueueTable.h"
 #include "queue/ReorderTableWidget.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -91,7 +93,8 @@ void MainWindow::connectControls()
     connect(m_batch, &BatchPrinter::stateChanged, this, &MainWindow::updateBatchControls);
     connect(m_batch, &BatchPrinter::summaryReady, this, &MainWindow::showPrintSummary);
     connect(m_batch, &BatchPrinter::printFailed, this, [this](const QString &message) {
-        plainMessage(this, QMessageBox::Warning, QStringLiteral("PrintFailed"), message);
+        if (!m_closing)
+            plainMessage(this, QMessageBox::Warning, QStringLiteral("PrintFailed"), message);
     });
 
     connect(m_ui.tabBar, &QTabBar::currentChanged, this, &MainWindow::onTabChanged);
@@ -421,7 +424,7 @@ void MainWindow::stopRemainingJobs()
 
 void MainWindow::showPrintSummary(const QList<QVariantMap> &results, int notSent)
 {
-    if (results.isEmpty())
+    if (results.isEmpty() || m_closing)
         return;
     const auto clearList = [this](QString *error) {
         if (!m_queue->clearList(error))
@@ -452,6 +455,22 @@ static void acceptFilesUnlessLocked(QDropEvent *event, bool locked)
         event->acceptProposedAction();
     else
         event->ignore();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // A file being sent is let finish, so that its job is noted and then
+    // recorded; the next start follows it on. The rest of a batch is not
+    // sent, and nothing more is asked of the user.
+    m_closing = true;
+    if (m_batch->inFlightCount() > 0) {
+        m_batch->stopRemainingJobs();
+        showStatus(QStringLiteral("Closing once the file being printed has reached the printer…"));
+        setEnabled(false);
+        while (m_batch->inFlightCount() > 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)

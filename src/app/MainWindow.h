@@ -90,6 +90,7 @@ public:
     QString statusText() const;
 
 protected:
+    void closeEvent(QCloseEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
@@ -136,6 +137,7 @@ private:
     QueueController *m_queue = nullptr;
     QueueActions *m_actions = nullptr;
     BatchPrinter *m_batch = nullptr;
+    bool m_closing = false;
     CacheActions *m_caching = nullptr;
     QStringList m_printers;
 };

@@ -113,18 +113,28 @@ private:
     // What a run that was stopped or killed left: a file whose job reached
     // the scheduler is done (moved, not printed again; with --wait once the
     // job ended, as any other); one whose job never did prints now like any
-    // other; one printed but not moved is moved.
+    // other; one printed but not moved is moved. While the scheduler does
+    // not answer, a journaled job is asked about again at the next look and
+    // its file waits.
     void settleJournal()
     {
+        m_journalUnsettled = false;
         for (const WatchJournal::Entry &entry : m_journal.entries()) {
             const FileState file = stateOf(pathOf(entry.name));
             if (!file.isFile || file.inode != entry.inode) {
                 m_journal.remove(entry.name);
                 continue;
             }
-            if (entry.state == WatchJournal::State::Printing && !Platform::jobWentOut(entry.printer, entry.jobId)) {
-                m_journal.remove(entry.name);
-                continue;
+            if (entry.state == WatchJournal::State::Printing) {
+                const Platform::JobOutcome outcome = Platform::jobWentOut(entry.printer, entry.jobId);
+                if (outcome == Platform::JobOutcome::NoAnswer) {
+                    m_journalUnsettled = true;
+                    continue;
+                }
+                if (outcome == Platform::JobOutcome::NotOut) {
+                    m_journal.remove(entry.name);
+                    continue;
+                }
             }
             say(QStringLiteral("%1: printed before the watch stopped\n").arg(Platform::readableName(entry.name)));
             FileResult sent;
@@ -144,6 +154,8 @@ private:
 
     void look()
     {
+        if (m_journalUnsettled && !m_printing)
+            settleJournal();
         const QByteArray folder = folderBytes();
         const FileState now = stateOf(folder);
         if (!now.exists) {
@@ -198,7 +210,7 @@ private:
                 break;
             const Pending pending = m_pending.value(name);
             const QByteArray path = pathOf(name);
-            if (now - pending.quietSince < kQuietMs
+            if (now - pending.quietSince < kQuietMs || m_journal.find(name)
                 || Platform::isOpenForWriting(Platform::canonicalBytes(QFile::decodeName(path))))
                 continue;
             m_pending.remove(name);
@@ -266,6 +278,7 @@ private:
     QMap<QByteArray, Pending> m_pending; // by name: printed in name order
     QSet<QByteArray> m_handled;
     bool m_printing = false;
+    bool m_journalUnsettled = false; // a journaled job the scheduler was not asked about yet
     QTimer m_look;
 };
 

@@ -40,7 +40,8 @@ void giveUp(FileResult *file, const JobStatus &last, int timeoutSeconds, bool st
 {
     file->success = false;
     const QString reason = Platform::jobReason(last);
-    if (last.state == JobState::Stopped) {
+    // A job the printer stopped, or one waiting in a stopped queue.
+    if (last.state == JobState::Stopped || last.reasons.contains(QLatin1String("printer-stopped"))) {
         file->state = QStringLiteral("stopped");
         file->message = QStringLiteral("Stopped at the printer")
             + (reason.isEmpty() ? QString() : QStringLiteral(": ") + reason);

@@ -20,6 +20,38 @@ QString joinedStrings(ipp_attribute_t *attribute)
     return values.join(QLatin1Char(','));
 }
 
+// A job waiting in a stopped queue gives no reason of its own: the queue's
+// is asked for (one request more, only while such jobs wait) and told as the
+// job's.
+void explainStoppedPrinter(http_t *http, const char *printerUri, QHash<int, JobStatus> *jobs)
+{
+    const auto waiting = [](const JobStatus &status) {
+        return status.state == JobState::Pending && status.printerMessage.isEmpty()
+            && (status.reasons.isEmpty() || status.reasons == QLatin1String("none"));
+    };
+    if (std::none_of(jobs->cbegin(), jobs->cend(), waiting))
+        return;
+    ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri);
+    static const char *const wanted[] = {"printer-state", "printer-state-message"};
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
+    ipp_t *response = cupsDoRequest(http, request, "/");
+    const bool stopped =
+        response && ippGetInteger(ippFindAttribute(response, "printer-state", IPP_TAG_ENUM), 0) == IPP_PSTATE_STOPPED;
+    const QString message =
+        QString::fromUtf8(ippGetString(ippFindAttribute(response, "printer-state-message", IPP_TAG_TEXT), 0, nullptr));
+    ippDelete(response);
+    if (!stopped)
+        return;
+    for (JobStatus &status : *jobs) {
+        if (!waiting(status))
+            continue;
+        status.reasons = QStringLiteral("printer-stopped");
+        status.printerMessage = QStringLiteral("the printer is stopped")
+            + (message.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(message));
+    }
+}
+
 } // namespace
 
 JobCreatedScope::JobCreatedScope(JobCreatedHandler handler)
@@ -157,7 +189,9 @@ bool jobStates(const QString &printer, QHash<int, JobStatus> *jobs)
     static const char *const wanted[] = {"job-id", "job-state", "job-state-reasons", "job-printer-state-message"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr, wanted);
     ipp_t *response = cupsDoRequest(http, request, "/");
-    const bool ok = response && cupsLastError() <= IPP_STATUS_OK_CONFLICTING;
+    // A queue removed since answers too: none of its jobs is known any more.
+    const bool ok = response
+        && (cupsLastError() <= IPP_STATUS_OK_CONFLICTING || cupsLastError() == IPP_STATUS_ERROR_NOT_FOUND);
     for (auto &status : *jobs)
         status = JobStatus();
     int id = 0;
@@ -187,6 +221,8 @@ bool jobStates(const QString &printer, QHash<int, JobStatus> *jobs)
     }
     keep();
     ippDelete(response);
+    if (ok)
+        explainStoppedPrinter(http, uri, jobs);
     httpClose(http);
     if (!ok)
         setLastError(ErrorServerUnavailable);
@@ -252,16 +288,18 @@ bool cancelJob(const QString &printer, int jobId)
     return ok;
 }
 
-bool jobWentOut(const QString &printer, int jobId)
+JobOutcome jobWentOut(const QString &printer, int jobId)
 {
+    if (jobId <= 0)
+        return JobOutcome::NotOut;
     JobStatus job;
-    if (jobId <= 0 || !jobStatus(printer, jobId, &job) || job.state == JobState::Canceled
-        || job.state == JobState::Aborted)
-        return false;
+    if (!jobStatus(printer, jobId, &job))
+        return lastError() == ErrorServerUnavailable ? JobOutcome::NoAnswer : JobOutcome::NotOut;
+    if (job.state == JobState::Canceled || job.state == JobState::Aborted)
+        return JobOutcome::NotOut;
     if (!job.reasons.contains(QLatin1String("job-incoming")))
-        return true;
-    cancelJob(printer, jobId);
-    return false;
+        return JobOutcome::WentOut;
+    return cancelJob(printer, jobId) ? JobOutcome::NotOut : JobOutcome::NoAnswer;
 }
 
 } // namespace Platform

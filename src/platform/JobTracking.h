@@ -67,10 +67,12 @@ bool jobEnd(const JobStatus &status, QString *state, QString *failure);
 bool jobStates(const QString &printer, QHash<int, JobStatus> *jobs);
 
 // Whether a job made by a run that was cut short reached the scheduler
-// whole: it prints, or did. One still waiting for the rest of its data
-// never will: it is cancelled. False too when the scheduler does not know
-// the job, or it was cancelled or aborted.
-bool jobWentOut(const QString &printer, int jobId);
+// whole: it prints, or did (WentOut). One still waiting for the rest of its
+// data never will: it is cancelled (NotOut). NotOut too when the scheduler
+// does not know the job, or it was cancelled or aborted; NoAnswer when the
+// scheduler could not be asked, to ask again later.
+enum class JobOutcome { WentOut, NotOut, NoAnswer };
+JobOutcome jobWentOut(const QString &printer, int jobId);
 
 // The newest job of this user's on the printer with the given title made at
 // or after the given time (seconds since the epoch): a job another program

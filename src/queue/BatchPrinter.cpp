@@ -57,11 +57,14 @@ void noteJobMade(const QPointer<BatchPrinter> &batch, LocalStore *store, const Q
             store->noteSentJob(path, printer, jobId);
         noted->release();
     };
-    if (QThread::currentThread() == qApp->thread()) {
+    const QCoreApplication *application = QCoreApplication::instance();
+    if (!application) // the program is ending
+        return;
+    if (QThread::currentThread() == application->thread()) {
         note();
         return;
     }
-    QMetaObject::invokeMethod(qApp, note, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), note, Qt::QueuedConnection);
     noted->tryAcquire(1, kNoteWaitMs);
 }
 
@@ -89,6 +92,9 @@ BatchPrinter::BatchPrinter(LocalStore *store, QueueController *queue, QObject *p
                 if (!failure.isEmpty())
                     Q_EMIT statusMessage(QStringLiteral("%1: %2").arg(label, failure), true);
             });
+    connect(m_follower, &JobFollower::jobWaiting, this, [this](const QString &label, const QString &reason) {
+        Q_EMIT statusMessage(QStringLiteral("%1: waiting at the printer — %2").arg(label, reason), false);
+    });
     connect(m_follower, &JobFollower::rowResumed, this, [this](const QString &path) {
         m_queue->refreshRow(path);
         Q_EMIT stateChanged();
@@ -162,6 +168,16 @@ bool BatchPrinter::tryStartPrint(int row, bool batch)
     }
     if (job.printerName.isEmpty()) {
         Q_EMIT statusMessage(QStringLiteral("Please select a printer first"), true);
+        return false;
+    }
+    // Its last job is still being looked for at the printer: printing it
+    // now could print it twice.
+    if (m_follower->isBeingSettled(job.path)) {
+        Q_EMIT statusMessage(QStringLiteral("%1 was being printed when the program last ended; it is printed "
+                                            "again only if that print did not reach the printer. Try again "
+                                            "in a moment.")
+                                 .arg(job.displayName),
+                             true);
         return false;
     }
 
@@ -327,6 +343,7 @@ void BatchPrinter::stopRemainingJobs()
     if (!m_running || m_stopRequested)
         return;
     const qsizetype remaining = m_batchPaths.size();
+    m_batchNotSent += int(remaining);
     m_stopRequested = true;
     m_batchPaths.clear();
     Q_EMIT stateChanged();

@@ -44,6 +44,7 @@ void JobFollower::resume()
 {
     if (!m_unsettled.isEmpty())
         return;
+    QStringList rows;
     for (const SentJob &sent : m_store->sentJobs()) {
         if (sent.historyId > 0)
             follow({sent.printed.rowPath, sent.historyId, sent.printer, sent.jobId, QString()});
@@ -51,36 +52,53 @@ void JobFollower::resume()
             m_unsettled << sent;
         else // cut short before the scheduler made a job
             m_store->forgetSentJob(sent.printed.rowPath);
-        Q_EMIT rowResumed(sent.printed.rowPath);
+        rows << sent.printed.rowPath;
     }
+    // Told once all are taken up: the window may act on each.
+    for (const QString &row : std::as_const(rows))
+        Q_EMIT rowResumed(row);
+    askAboutUnsettled();
+}
+
+void JobFollower::askAboutUnsettled()
+{
     if (m_unsettled.isEmpty())
         return;
-    auto *watcher = new QFutureWatcher<QList<bool>>(this);
-    connect(watcher, &QFutureWatcher<QList<bool>>::finished, this, [this, watcher] {
+    using Outcomes = QList<Platform::JobOutcome>;
+    auto *watcher = new QFutureWatcher<Outcomes>(this);
+    connect(watcher, &QFutureWatcher<Outcomes>::finished, this, [this, watcher] {
         settleResumed(watcher->result());
         watcher->deleteLater();
     });
     watcher->setFuture(QtConcurrent::run([jobs = m_unsettled] {
-        QList<bool> wentOut;
+        Outcomes outcomes;
         for (const SentJob &sent : jobs)
-            wentOut << Platform::jobWentOut(sent.printer, sent.jobId);
-        return wentOut;
+            outcomes << Platform::jobWentOut(sent.printer, sent.jobId);
+        return outcomes;
     }));
 }
 
-void JobFollower::settleResumed(const QList<bool> &wentOut)
+void JobFollower::settleResumed(const QList<Platform::JobOutcome> &outcomes)
 {
-    const QList<SentJob> settled = std::exchange(m_unsettled, {});
-    for (qsizetype i = 0; i < settled.size(); ++i) {
-        const SentJob &sent = settled.at(i);
+    using Platform::JobOutcome;
+    const QList<SentJob> asked = std::exchange(m_unsettled, {});
+    for (qsizetype i = 0; i < asked.size(); ++i) {
+        const SentJob &sent = asked.at(i);
+        const JobOutcome outcome = outcomes.value(i, JobOutcome::NoAnswer);
         qint64 historyId = 0;
+        if (outcome == JobOutcome::NoAnswer) {
+            m_unsettled << sent; // asked again shortly; the row waits
+            continue;
+        }
         // How many pages it had is not known here: the history counts one.
-        if (wentOut.value(i) && m_store->recordPrinted(sent.printed, nullptr, &historyId))
+        if (outcome == JobOutcome::WentOut && m_store->recordPrinted(sent.printed, nullptr, &historyId))
             follow({sent.printed.rowPath, historyId, sent.printer, sent.jobId, QString()});
-        else if (!wentOut.value(i))
+        else if (outcome == JobOutcome::NotOut)
             m_store->forgetSentJob(sent.printed.rowPath);
         Q_EMIT rowResumed(sent.printed.rowPath);
     }
+    if (!m_unsettled.isEmpty())
+        QTimer::singleShot(kRoundMs, this, &JobFollower::askAboutUnsettled);
 }
 
 void JobFollower::findAndFollow(const QString &printer, const QString &title, qint64 createdSince,
@@ -99,8 +117,12 @@ bool JobFollower::isWaiting(const QString &path) const
 {
     if (path.isEmpty())
         return false;
-    return m_waitingRows.contains(path)
-        || std::any_of(m_unsettled.cbegin(), m_unsettled.cend(),
+    return m_waitingRows.contains(path) || isBeingSettled(path);
+}
+
+bool JobFollower::isBeingSettled(const QString &path) const
+{
+    return std::any_of(m_unsettled.cbegin(), m_unsettled.cend(),
                        [&path](const SentJob &sent) { return sent.printed.rowPath == path; });
 }
 
@@ -136,6 +158,20 @@ void JobFollower::ask()
     }));
 }
 
+// A job held or stopped at the printer is told once per reason; a printing
+// job's progress messages are not.
+void JobFollower::tellWhyWaiting(Job *job, const Platform::JobStatus &status)
+{
+    using Platform::JobState;
+    const QString reason = Platform::jobReason(status);
+    const bool held = status.state == JobState::Held || status.state == JobState::Stopped
+        || (status.state == JobState::Pending && !reason.isEmpty());
+    if (!held || reason.isEmpty() || reason == job->reason)
+        return;
+    job->reason = reason;
+    Q_EMIT jobWaiting(labelOf(*job), reason);
+}
+
 void JobFollower::settle(const Answers &answers)
 {
     for (auto it = m_jobs.begin(); it != m_jobs.end();) {
@@ -153,6 +189,9 @@ void JobFollower::settle(const Answers &answers)
                 const Job job = *it;
                 it = m_jobs.erase(it);
                 forgetRow(job.path);
+                // Its end cannot be known: nothing is left to follow.
+                if (job.historyId > 0)
+                    m_store->forgetSentJob(job.path, job.historyId);
                 Q_EMIT jobEnded(job.path, QString(), QString(), labelOf(job));
                 continue;
             }
@@ -160,6 +199,7 @@ void JobFollower::settle(const Answers &answers)
             continue;
         }
         if (!Platform::jobEnd(status, &state, &failure)) {
+            tellWhyWaiting(&*it, status);
             ++it;
             continue;
         }

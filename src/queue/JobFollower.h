@@ -26,6 +26,7 @@ public:
         QString printer;
         int jobId = 0;
         QString label; // names it in messages; the file's name when empty
+        QString reason = {}; // why it waits, as last told
     };
 
     explicit JobFollower(LocalStore *store, QObject *parent = nullptr);
@@ -44,12 +45,16 @@ public:
     // The row's job was sent and has not ended yet (or is being settled).
     bool isWaiting(const QString &path) const;
     bool isSettling() const { return !m_unsettled.isEmpty(); }
+    // The row's job, made before the program last ended, is being looked for.
+    bool isBeingSettled(const QString &path) const;
     int waitingCount() const { return int(m_jobs.size()); }
 
 Q_SIGNALS:
     // state: "completed", "aborted", "canceled"; failure empty when
     // completed. Both empty when the scheduler forgot the job unended.
     void jobEnded(const QString &path, const QString &state, const QString &failure, const QString &label);
+    // A job is held or stopped at the printer, for this reason.
+    void jobWaiting(const QString &label, const QString &reason);
     // A row resume() took up or settled: drawn again.
     void rowResumed(const QString &path);
 
@@ -57,8 +62,10 @@ private:
     using Answers = QHash<QString, QHash<int, Platform::JobStatus>>;
     void ask();
     void settle(const Answers &answers);
-    void settleResumed(const QList<bool> &wentOut);
+    void askAboutUnsettled();
+    void settleResumed(const QList<Platform::JobOutcome> &outcomes);
     void forgetRow(const QString &path);
+    void tellWhyWaiting(Job *job, const Platform::JobStatus &status);
 
     LocalStore *m_store;
     QList<Job> m_jobs;

@@ -68,6 +68,8 @@ public:
     bool noteSending(const PrintedFile &printed, QString *error = nullptr);
     bool noteSentJob(const QString &rowPath, const QString &printer, int jobId, QString *error = nullptr);
     bool forgetSentJob(const QString &rowPath, QString *error = nullptr);
+    // Only the note of this recorded print (the row may have been sent again).
+    bool forgetSentJob(const QString &rowPath, qint64 historyId, QString *error = nullptr);
     QList<SentJob> sentJobs() const;
     bool markFailed(const QString &path, const QString &message, QString *error = nullptr);
     // One row's copies, as its copies box was set.

@@ -147,6 +147,16 @@ bool LocalStore::forgetSentJob(const QString &rowPath, QString *error)
     return run(query, error);
 }
 
+bool LocalStore::forgetSentJob(const QString &rowPath, qint64 historyId, QString *error)
+{
+    const QuickWrites quick(m_db);
+    QSqlQuery query(m_db);
+    query.prepare(QStringLiteral("DELETE FROM print_sent_jobs WHERE path=:path AND history_id=:id"));
+    query.bindValue(QStringLiteral(":path"), normalizedPath(rowPath));
+    query.bindValue(QStringLiteral(":id"), historyId);
+    return run(query, error);
+}
+
 // Inside recordPrinted's transaction: a note with a job follows it on; one
 // without never made a job worth following. Best-effort, as the table is.
 void LocalStore::linkSentJob(const QString &rowPath, qint64 historyId)

@@ -22,6 +22,8 @@
 #include <QSpinBox>
 #include <QStandardItemModel>
 #include <QStatusBar>
+#include <QThread>
+#include <QTimer>
 
 namespace {
 
@@ -250,6 +252,27 @@ private Q_SLOTS:
         QCOMPARE(dialogs.seen.last(), QStringLiteral("Print history"));
         QTest::mouseClick(buttonNamed(&window, "Refresh"), Qt::LeftButton);
         QVERIFY(window.statusText().startsWith("Found "));
+
+        // Closed while a batch sends its first file: that file reaches the
+        // printer and is recorded, the rest is not sent, nothing is asked.
+        QVERIFY(PdfFactory::write(files.filePath("never sent.pdf"), PdfFactory::textPages(1)));
+        window.queue()->addFiles({pdf, files.filePath("never sent.pdf")});
+        const qsizetype printed = window.queue()->entries().size();
+        std::atomic<bool> held{true};
+        window.batch()->setDispatcher([&held](const PrintJob &job) {
+            while (held)
+                QThread::msleep(5);
+            return dispatchPrintJob(job);
+        });
+        dialogs.seen.clear();
+        QTest::mouseClick(buttonNamed(&window, "Print all"), Qt::LeftButton);
+        QTimer::singleShot(200, [&held] { held = false; });
+        QVERIFY(window.close());
+        QCOMPARE(window.batch()->inFlightCount(), 0);
+        QVERIFY(dialogs.seen.isEmpty());
+        QCOMPARE(printed, 2);
+        QCOMPARE(window.queue()->entries().first().toMap().value("status").toString(), QString("printed"));
+        QCOMPARE(window.queue()->entries().last().toMap().value("status").toString(), QString("pending"));
     }
 
     // A long list: a window still being built gives widgets only to the

@@ -215,7 +215,8 @@ private Q_SLOTS:
 
         const Run held = runPrint({"--printer", queues.paused, "--wait-timeout", "1", "--json", file});
         QCOMPARE(held.exitCode, 1);
-        QCOMPARE(line(held).value("state").toString(), QString("timeout"));
+        QCOMPARE(line(held).value("state").toString(), QString("stopped"));
+        QCOMPARE(line(held).value("message").toString(), QString("Stopped at the printer: the printer is stopped (Paused)"));
 
         // Waiting meanwhile: the queue starts, then a job is cancelled.
         const auto queuedJob = [&] { // the newest job waiting in the paused queue

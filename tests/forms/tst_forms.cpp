@@ -140,7 +140,7 @@ private Q_SLOTS:
         QCOMPARE(layout.setup, (FormSetup{"standard", 2, "mm", 100, 0}));
         QCOMPARE(layout.elements.size(), 1);
         QCOMPARE(layout.elements.first().type, QString("line"));
-        for (const QByteArray bad : {QByteArray(), QByteArray("[1,2]"), QByteArray("{\"x\":"), QByteArray("NaN")})
+        for (const QByteArray &bad : {QByteArray(), QByteArray("[1,2]"), QByteArray("{\"x\":"), QByteArray("NaN")})
             QVERIFY(!parseLayoutJson(bad).isObject);
 
         // Thousands of elements, ids and extra keys included: all load.

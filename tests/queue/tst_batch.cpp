@@ -255,6 +255,7 @@ private Q_SLOTS:
         summary.followAtPrinter(m_batch->jobFollower(), m_notSent);
         QCOMPARE(summary.outcome()->text(), QString("3 waiting at the printer · 1 not sent"));
 
+        QTRY_VERIFY(m_statuses.contains("c.pdf: waiting at the printer — the printer is stopped (Paused)"));
         const QList<SentJob> sent = m_list->store.sentJobs();
         QCOMPARE(sent.size(), 3);
         QVERIFY(TroubledQueues::run("cancel", {QString::number(sent.at(1).jobId)}));
