@@ -4,7 +4,6 @@
 #include "platform/SpoolerState.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace Platform {
 
@@ -20,10 +19,47 @@ QString joinedStrings(ipp_attribute_t *attribute)
     return values.join(QLatin1Char(','));
 }
 
+// The scheduler's address of a printer ("queue" or "queue/instance").
+QByteArray printerUri(const QString &printer)
+{
+    const QByteArray queue = printer.section(QLatin1Char('/'), 0, 0).toUtf8();
+    char uri[1024];
+    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
+                     queue.constData());
+    return uri;
+}
+
+// A Get-Jobs request for this user's jobs on a printer, ended ones included.
+ipp_t *myJobsRequest(const QByteArray &uri, const char *const *wanted, int wantedCount)
+{
+    ipp_t *request = ippNewRequest(IPP_OP_GET_JOBS);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri.constData());
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
+    ippAddBoolean(request, IPP_TAG_OPERATION, "my-jobs", 1);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
+    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", wantedCount, nullptr, wanted);
+    return request;
+}
+
+// Walks a Get-Jobs answer one job at a time: each attribute goes to read,
+// and jobDone follows every job (and the operation attributes before them).
+template <typename Read, typename JobDone>
+void readJobs(ipp_t *response, Read read, JobDone jobDone)
+{
+    for (ipp_attribute_t *attribute = response ? ippFirstAttribute(response) : nullptr; attribute;
+         attribute = ippNextAttribute(response)) {
+        if (const char *name = ippGetName(attribute))
+            read(QByteArray(name), attribute);
+        else // the next job's attributes begin
+            jobDone();
+    }
+    jobDone();
+}
+
 // A job waiting in a stopped queue gives no reason of its own: the queue's
 // is asked for (one request more, only while such jobs wait) and told as the
 // job's.
-void explainStoppedPrinter(http_t *http, const char *printerUri, QHash<int, JobStatus> *jobs)
+void explainStoppedPrinter(http_t *http, const QByteArray &printerUri, QHash<int, JobStatus> *jobs)
 {
     const auto waiting = [](const JobStatus &status) {
         return status.state == JobState::Pending && status.printerMessage.isEmpty()
@@ -32,7 +68,7 @@ void explainStoppedPrinter(http_t *http, const char *printerUri, QHash<int, JobS
     if (std::none_of(jobs->cbegin(), jobs->cend(), waiting))
         return;
     ipp_t *request = ippNewRequest(IPP_OP_GET_PRINTER_ATTRIBUTES);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri);
+    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, printerUri.constData());
     static const char *const wanted[] = {"printer-state", "printer-state-message"};
     ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 2, nullptr, wanted);
     ipp_t *response = cupsDoRequest(http, request, "/");
@@ -175,19 +211,11 @@ bool jobStates(const QString &printer, QHash<int, JobStatus> *jobs)
         return false;
     // One request for all of them: the printer's jobs of this user from the
     // oldest one asked about on, ended ones included.
-    const QByteArray queue = printer.section(QLatin1Char('/'), 0, 0).toUtf8();
-    char uri[1024];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
-                     queue.constData());
+    const QByteArray uri = printerUri(printer);
     const QList<int> ids = jobs->keys();
-    ipp_t *request = ippNewRequest(IPP_OP_GET_JOBS);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-    ippAddBoolean(request, IPP_TAG_OPERATION, "my-jobs", 1);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
-    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "first-job-id", *std::min_element(ids.begin(), ids.end()));
     static const char *const wanted[] = {"job-id", "job-state", "job-state-reasons", "job-printer-state-message"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 4, nullptr, wanted);
+    ipp_t *request = myJobsRequest(uri, wanted, 4);
+    ippAddInteger(request, IPP_TAG_OPERATION, IPP_TAG_INTEGER, "first-job-id", *std::min_element(ids.begin(), ids.end()));
     ipp_t *response = cupsDoRequest(http, request, "/");
     // A queue removed since answers too: none of its jobs is known any more.
     const bool ok = response
@@ -196,20 +224,7 @@ bool jobStates(const QString &printer, QHash<int, JobStatus> *jobs)
         status = JobStatus();
     int id = 0;
     JobStatus status;
-    const auto keep = [&] {
-        if (id > 0 && jobs->contains(id))
-            jobs->insert(id, status);
-    };
-    for (ipp_attribute_t *attribute = ok ? ippFirstAttribute(response) : nullptr; attribute;
-         attribute = ippNextAttribute(response)) {
-        const char *name = ippGetName(attribute);
-        if (!name) { // the next job's attributes begin
-            keep();
-            id = 0;
-            status = JobStatus();
-            continue;
-        }
-        const QByteArray key(name);
+    const auto read = [&](const QByteArray &key, ipp_attribute_t *attribute) {
         if (key == "job-id")
             id = ippGetInteger(attribute, 0);
         else if (key == "job-state")
@@ -218,8 +233,13 @@ bool jobStates(const QString &printer, QHash<int, JobStatus> *jobs)
             status.reasons = joinedStrings(attribute);
         else if (key == "job-printer-state-message")
             status.printerMessage = QString::fromUtf8(ippGetString(attribute, 0, nullptr));
-    }
-    keep();
+    };
+    readJobs(ok ? response : nullptr, read, [&] {
+        if (id > 0 && jobs->contains(id))
+            jobs->insert(id, status);
+        id = 0;
+        status = JobStatus();
+    });
     ippDelete(response);
     if (ok)
         explainStoppedPrinter(http, uri, jobs);
@@ -234,44 +254,28 @@ int findJob(const QString &printer, const QString &title, qint64 createdSince)
     http_t *http = connectToScheduler();
     if (!http)
         return 0;
-    const QByteArray queue = printer.section(QLatin1Char('/'), 0, 0).toUtf8();
-    char uri[1024];
-    httpAssembleURIf(HTTP_URI_CODING_ALL, uri, sizeof uri, "ipp", nullptr, "localhost", 0, "/printers/%s",
-                     queue.constData());
-    ipp_t *request = ippNewRequest(IPP_OP_GET_JOBS);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_URI, "printer-uri", nullptr, uri);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_NAME, "requesting-user-name", nullptr, cupsUser());
-    ippAddBoolean(request, IPP_TAG_OPERATION, "my-jobs", 1);
-    ippAddString(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "which-jobs", nullptr, "all");
     static const char *const wanted[] = {"job-id", "job-name", "time-at-creation"};
-    ippAddStrings(request, IPP_TAG_OPERATION, IPP_TAG_KEYWORD, "requested-attributes", 3, nullptr, wanted);
-    ipp_t *response = cupsDoRequest(http, request, "/");
+    ipp_t *response = cupsDoRequest(http, myJobsRequest(printerUri(printer), wanted, 3), "/");
     const QByteArray wantedTitle = title.toUtf8();
     int found = 0;
     int id = 0;
     QByteArray name;
     qint64 created = 0;
-    const auto consider = [&] {
+    const auto read = [&](const QByteArray &key, ipp_attribute_t *attribute) {
+        if (key == "job-id")
+            id = ippGetInteger(attribute, 0);
+        else if (key == "job-name")
+            name = ippGetString(attribute, 0, nullptr);
+        else if (key == "time-at-creation")
+            created = ippGetInteger(attribute, 0);
+    };
+    readJobs(response, read, [&] {
         if (id > found && name == wantedTitle && created >= createdSince)
             found = id;
-    };
-    for (ipp_attribute_t *attribute = response ? ippFirstAttribute(response) : nullptr; attribute;
-         attribute = ippNextAttribute(response)) {
-        const char *key = ippGetName(attribute);
-        if (!key) { // the next job's attributes begin
-            consider();
-            id = 0;
-            name.clear();
-            created = 0;
-        } else if (!strcmp(key, "job-id")) {
-            id = ippGetInteger(attribute, 0);
-        } else if (!strcmp(key, "job-name")) {
-            name = ippGetString(attribute, 0, nullptr);
-        } else if (!strcmp(key, "time-at-creation")) {
-            created = ippGetInteger(attribute, 0);
-        }
-    }
-    consider();
+        id = 0;
+        name.clear();
+        created = 0;
+    });
     ippDelete(response);
     httpClose(http);
     return found;

@@ -269,6 +269,18 @@ private Q_SLOTS:
                  QString("2 completed at the printer · 1 failed at the printer · 1 not sent"));
         QCOMPARE(endStates(), QStringList({"aborted", "aborted", "canceled", "completed", "completed"}));
         QVERIFY(m_list->store.sentJobs().isEmpty());
+
+        // A queue removed while a job waits there: the job's end cannot be
+        // known, and it is let go.
+        QVERIFY(TroubledQueues::run("cupsdisable", {queues.paused}));
+        QVERIFY(m_list->queue.clearList(&error));
+        addPdf("f.pdf");
+        m_list->queue.reloadQueueTable();
+        m_batch->startBatch();
+        QVERIFY(waitUntilIdle());
+        QVERIFY(TroubledQueues::run("lpadmin", {"-x", queues.paused}));
+        QTRY_COMPARE_WITH_TIMEOUT(m_batch->jobFollower()->waitingCount(), 0, 30000);
+        QVERIFY(m_list->store.sentJobs().isEmpty());
     }
 
     // A window closed while its job waits at the printer, or killed after
