@@ -6,6 +6,7 @@
 #include "platform/JobTracking.h"
 #include "platform/Spooler.h"
 #include "queue/JobFollower.h"
+#include "queue/PrintSummaryDialog.h"
 #include "queue/QueueController.h"
 #include "store/DataLocation.h"
 #include "store/LocalStore.h"
@@ -51,20 +52,20 @@ PrintedFile printedFileOf(const PrintJob &job, int pages)
 void noteJobMade(const QPointer<BatchPrinter> &batch, LocalStore *store, const QString &path,
                  const QString &printer, int jobId)
 {
+    QCoreApplication *application = QCoreApplication::instance();
+    if (!application) // the program is ending
+        return;
     auto noted = std::make_shared<QSemaphore>();
     auto note = [batch, store, path, printer, jobId, noted] {
         if (batch)
             store->noteSentJob(path, printer, jobId);
         noted->release();
     };
-    const QCoreApplication *application = QCoreApplication::instance();
-    if (!application) // the program is ending
-        return;
     if (QThread::currentThread() == application->thread()) {
         note();
         return;
     }
-    QMetaObject::invokeMethod(QCoreApplication::instance(), note, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(application, note, Qt::QueuedConnection);
     noted->tryAcquire(1, kNoteWaitMs);
 }
 
@@ -85,7 +86,7 @@ BatchPrinter::BatchPrinter(LocalStore *store, QueueController *queue, QObject *p
     connect(m_follower, &JobFollower::jobEnded, this,
             [this](const QString &path, const QString &state, const QString &failure, const QString &label) {
                 if (!path.isEmpty()) {
-                    noteBatchEnd(path, state, failure);
+                    noteEndAtPrinter(&m_batchResults, path, state, failure);
                     m_queue->refreshRow(path);
                     Q_EMIT stateChanged();
                 }
@@ -112,8 +113,8 @@ bool BatchPrinter::takeOwnership(bool quietly)
         return true;
     if (!quietly)
         Q_EMIT statusMessage(QStringLiteral("Another Quorvalent Dunmarrow window is printing from these lists. "
-                                        "Try again when it has finished."),
-                         true);
+                                            "Try again when it has finished."),
+                             true);
     return false;
 }
 
@@ -131,18 +132,6 @@ void BatchPrinter::resumeSentJobs()
         return;
     m_follower->resume();
     releaseOwnershipWhenIdle();
-}
-
-void BatchPrinter::noteBatchEnd(const QString &path, const QString &state, const QString &failure)
-{
-    for (QVariantMap &sent : m_batchResults) {
-        if (sent.value(QStringLiteral("path")).toString() != path
-            || sent.value(QStringLiteral("atPrinter")).toString() != QLatin1String("waiting"))
-            continue;
-        sent.insert(QStringLiteral("atPrinter"), state.isEmpty() ? QStringLiteral("unknown") : state);
-        sent.insert(QStringLiteral("failure"), failure);
-        return;
-    }
 }
 
 void BatchPrinter::startPrint(int row, bool batch)

@@ -70,7 +70,6 @@ private:
     void releaseOwnershipWhenIdle();
     bool tryStartPrint(int row, bool batch);
     void finishPrint(const PrintResult &result, const PrintJob &job, bool batch);
-    void noteBatchEnd(const QString &path, const QString &state, const QString &failure);
 
     LocalStore *m_store;
     QueueController *m_queue;

@@ -29,6 +29,20 @@ QTableWidgetItem *centred(qint64 value)
 
 } // namespace
 
+int noteEndAtPrinter(QList<QVariantMap> *results, const QString &path, const QString &state, const QString &failure)
+{
+    for (int row = 0; row < results->size(); ++row) {
+        QVariantMap &result = (*results)[row];
+        if (result.value(QStringLiteral("path")).toString() != path
+            || result.value(kAtPrinter).toString() != QLatin1String("waiting"))
+            continue;
+        result.insert(kAtPrinter, state.isEmpty() ? QStringLiteral("unknown") : state);
+        result.insert(QStringLiteral("failure"), failure);
+        return row;
+    }
+    return -1;
+}
+
 PrintSummaryDialog::PrintSummaryDialog(const QList<QVariantMap> &results,
                                        std::function<bool(QString *)> clearList, QWidget *parent)
     : QDialog(parent)
@@ -124,17 +138,11 @@ void PrintSummaryDialog::followAtPrinter(JobFollower *follower, int notSent)
 
 void PrintSummaryDialog::jobEnded(const QString &path, const QString &state, const QString &failure)
 {
-    for (int row = 0; row < m_results.size(); ++row) {
-        QVariantMap &result = m_results[row];
-        if (result.value(QStringLiteral("path")).toString() != path
-            || result.value(kAtPrinter).toString() != QLatin1String("waiting"))
-            continue;
-        result.insert(kAtPrinter, state.isEmpty() ? QStringLiteral("unknown") : state);
-        result.insert(QStringLiteral("failure"), failure);
-        showRowOutcome(row);
-        showOutcome();
+    const int row = noteEndAtPrinter(&m_results, path, state, failure);
+    if (row < 0)
         return;
-    }
+    showRowOutcome(row);
+    showOutcome();
 }
 
 // "2 completed at the printer · 1 failed at the printer · 1 not sent"

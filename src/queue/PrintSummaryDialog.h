@@ -12,6 +12,11 @@ class QPushButton;
 class QTableWidget;
 class QWidget;
 
+// A followed job's end, kept in the sent file's result map ("atPrinter":
+// the state, "unknown" when none came; "failure"): the first result of that
+// path still waiting. Its index, or -1.
+int noteEndAtPrinter(QList<QVariantMap> *results, const QString &path, const QString &state, const QString &failure);
+
 // "Print complete": what was sent, with a list of files and page counts
 // on request, and a way to clear the print list. Below the heading, what
 // became of the files at the printer, kept up to date while it is open.

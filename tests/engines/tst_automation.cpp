@@ -343,7 +343,7 @@ private Q_SLOTS:
         const QDir dir(m_dir.filePath("batch"));
         QVERIFY(dir.mkpath("a") && dir.mkpath("b") && dir.mkpath("rtf") && dir.mkpath("bin"));
         QStringList rtfs;
-        for (const QString &word : {"Alpha", "Beta", "Before", "After"}) {
+        for (const QString &word : QStringList{"Alpha", "Beta", "Before", "After"}) {
             rtfs << dir.filePath("rtf/" + word + ".rtf");
             writeFile(rtfs.last(), "{\\rtf1\\ansi " + word.toLatin1() + "\\par}");
         }
@@ -368,7 +368,7 @@ private Q_SLOTS:
         const auto restorePath = qScopeGuard([&] { qputenv("PATH", path); });
 
         QList<PrintJob> jobs;
-        for (const QString &name : {"a/memo.docx", "b/memo.docx", "a/edited.docx", "a/damaged.docx", "a/notes.docx"}) {
+        for (const QString &name : QStringList{"a/memo.docx", "b/memo.docx", "a/edited.docx", "a/damaged.docx", "a/notes.docx"}) {
             PrintJob job;
             job.path = dir.filePath(name);
             job.printerName = kRaw;
@@ -394,8 +394,11 @@ private Q_SLOTS:
             QVERIFY(text.waitForFinished(30000));
             printed << QString::fromUtf8(text.readAllStandardOutput()).simplified();
         }
-        QCOMPARE(printed,
-                 QStringList({"Alpha", "Beta", "After", "LibreOffice did not generate a PDF file.", "Before"}));
+        // LibreOffice refuses the damaged document, or now and then reads
+        // what it can of it as text; it never prints another one's PDF.
+        const QString damaged = printed.takeAt(3);
+        QVERIFY2(damaged == "LibreOffice did not generate a PDF file." || damaged.startsWith("PK"), qPrintable(damaged));
+        QCOMPARE(printed, QStringList({"Alpha", "Beta", "After", "Before"}));
         // One run for the batch; the other memo, the edited and the damaged
         // document each ran again on their own.
         QCOMPARE(readFile(log).count("run"), 4);
